@@ -1,0 +1,32 @@
+# Wavlon: `make run` installs what is missing, builds and starts the player;
+# `make test` installs, builds and runs every test.
+PRESET ?= dev
+WERROR ?= $(if $(CI),ON,OFF)
+JOBS ?= $(shell nproc)
+
+.PHONY: run test build deps configure bench format clean
+
+run: build
+	scripts/run.sh build/$(PRESET)/src/wavlon
+
+test: build
+	ctest --preset $(PRESET) -j $(JOBS)
+
+build: configure
+	cmake --build --preset $(PRESET) -j $(JOBS)
+
+configure: deps
+	cmake --preset $(PRESET) -DWAVLON_WERROR=$(WERROR) >/dev/null
+
+deps:
+	@scripts/install-deps.sh
+
+bench: PRESET = release
+bench: build
+	scripts/bench.sh build/release
+
+format:
+	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+clean:
+	rm -rf build

@@ -1,0 +1,42 @@
+# One static library per source folder: every .cpp of the folder belongs to it.
+# A folder without sources yet becomes an interface library with the same dependencies.
+# Usage: wavlon_layer(<target> <folder> [DEPENDS deps...])
+function(wavlon_layer name dir)
+  cmake_parse_arguments(arg "" "" "DEPENDS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  if(sources)
+    add_library(${name} STATIC ${sources})
+    target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${name} PUBLIC ${arg_DEPENDS})
+    wavlon_warnings(${name})
+  else()
+    add_library(${name} INTERFACE)
+    target_include_directories(${name} INTERFACE ${CMAKE_SOURCE_DIR}/src)
+    target_link_libraries(${name} INTERFACE ${arg_DEPENDS})
+  endif()
+endfunction()
+
+# One test executable per layer: every .cpp of the test folder, linked with GoogleTest's main.
+# Usage: wavlon_test_suite(<target> <folder> [LABELS labels...] DEPENDS deps...)
+function(wavlon_test_suite name dir)
+  cmake_parse_arguments(arg "" "" "DEPENDS;FIXTURES;LABELS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  if(NOT sources)
+    return()
+  endif()
+  add_executable(${name} ${sources})
+  target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
+  target_link_libraries(${name} PRIVATE ${arg_DEPENDS} wavlon_test_support
+                        GTest::gtest_main GTest::gmock)
+  wavlon_warnings(${name})
+  add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  set_tests_properties(${name} PROPERTIES
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;WAVLON_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;PULSE_SERVER=unix:${WAVLON_PULSE_DIR}/native"
+      TIMEOUT 900)
+  if(arg_FIXTURES)
+    set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${arg_FIXTURES}")
+  endif()
+  if(arg_LABELS)
+    set_tests_properties(${name} PROPERTIES LABELS "${arg_LABELS}")
+  endif()
+endfunction()

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Starts the player. Without a display it starts a virtual one (Xvfb), saves a screenshot of
+# the window a few seconds after start-up and says where it is.
+set -u
+exe=$(realpath "$1")
+if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+  exec "$exe"
+fi
+
+echo "No display found: starting Wavlon on a virtual display (Xvfb)."
+shot_dir=$(dirname "$exe")/screenshots
+mkdir -p "$shot_dir"
+shot="$shot_dir/wavlon-$(date +%Y%m%d-%H%M%S).png"
+display=":$((90 + RANDOM % 100))"
+Xvfb "$display" -screen 0 1366x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'kill $xvfb 2>/dev/null' EXIT
+for _ in $(seq 1 50); do
+  DISPLAY=$display xdpyinfo >/dev/null 2>&1 && break
+  [ -e "/tmp/.X11-unix/X${display#:}" ] && break
+  sleep 0.1
+done
+export DISPLAY=$display
+"$exe" &
+app=$!
+( sleep 4
+  if kill -0 $app 2>/dev/null; then
+    xwd -root -silent | convert xwd:- "$shot" 2>/dev/null &&
+      echo "Screenshot of the running player: $shot"
+  fi ) &
+wait $app
+code=$?
+echo "Wavlon ended with exit code $code."
+exit $code

@@ -1,0 +1,30 @@
+// Text encodings at the platform boundary.
+//
+// The program's texts are GB18030 byte strings (the superset of GBK: every GBK text keeps its
+// bytes). Libraries and the file system speak UTF-8, Qt speaks UTF-16. Every conversion
+// between them happens here, on iconv. Invalid input never truncates or fails a conversion:
+// each byte that cannot be decoded becomes a replacement character ("?" in GB18030 output,
+// U+FFFD in UTF-8 and UTF-16 output) and the conversion goes on after it.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace wavlon::platform {
+
+std::string gb_to_utf8(std::string_view gb);
+std::string utf8_to_gb(std::string_view utf8);
+std::u16string gb_to_utf16(std::string_view gb);
+std::string utf16_to_gb(std::u16string_view utf16);
+std::u16string utf8_to_utf16(std::string_view utf8);
+std::string utf16_to_utf8(std::u16string_view utf16);
+
+// True when `bytes` is well-formed UTF-8.
+bool is_valid_utf8(std::string_view bytes);
+
+// Converts `bytes` from the named charset (any name iconv knows, compared case-insensitively)
+// to GB18030. An unknown charset name gives std::nullopt; undecodable bytes are replaced.
+std::optional<std::string> charset_to_gb(std::string_view charset, std::string_view bytes);
+
+}  // namespace wavlon::platform

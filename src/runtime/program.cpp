@@ -1,0 +1,60 @@
+#include "runtime/program.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <vector>
+
+#include "runtime/event_suppression.h"
+
+namespace wavlon::runtime {
+namespace {
+
+Text g_run_directory;
+std::vector<void (*)()> g_end_routines;
+
+Text find_run_directory() {
+    std::error_code error;
+    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (error) {
+        return from_utf8(std::filesystem::current_path(error).string());
+    }
+    return from_utf8(exe.parent_path().string());
+}
+
+}  // namespace
+
+void init_runtime() {
+    g_run_directory = find_run_directory();
+    if (chdir(to_utf8(g_run_directory).c_str()) != 0) {
+        std::perror("wavlon: cannot enter the program's directory");
+    }
+}
+
+const Text& run_directory_path() {
+    if (g_run_directory.empty()) {
+        g_run_directory = find_run_directory();
+    }
+    return g_run_directory;
+}
+
+void register_end_routine(void (*routine)()) {
+    if (std::find(g_end_routines.begin(), g_end_routines.end(), routine) ==
+        g_end_routines.end()) {
+        g_end_routines.push_back(routine);
+    }
+}
+
+void end_program(int code) {
+    raise_event_suppression();
+    for (auto routine : g_end_routines) {
+        routine();
+    }
+    std::fflush(nullptr);
+    std::_Exit(code);
+}
+
+}  // namespace wavlon::runtime
