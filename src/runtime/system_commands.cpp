@@ -1,0 +1,60 @@
+#include "runtime/system_commands.h"
+
+#include <QCoreApplication>
+
+#include <ctime>
+
+#include "platform/dialogs.h"
+#include "platform/network_check.h"
+#include "platform/power.h"
+#include "runtime/conversions.h"
+
+namespace wavlon::runtime {
+
+DateTime now() {
+    std::time_t seconds = std::time(nullptr);
+    std::tm local{};
+    ::localtime_r(&seconds, &local);
+    return date_time_from_parts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
+                                local.tm_hour, local.tm_min, local.tm_sec);
+}
+
+std::int32_t message_box(const Value& message, std::int32_t flags,
+                         const std::optional<Text>& caption, std::uintptr_t owner) {
+    auto style = static_cast<std::uint32_t>(flags);
+    if ((style & platform::kMessageBoxSystemModal) == 0) {
+        style |= platform::kMessageBoxTaskModal;
+    }
+    platform::MessageBoxRequest request;
+    request.text = to_utf8(to_text(message));
+    request.caption = to_utf8(caption.value_or("信息："_gb));
+    request.flags = style;
+    request.owner = owner;
+    return static_cast<std::int32_t>(platform::dialogs().message_box(request));
+}
+
+void process_events() {
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
+Text browse_for_folder(const Text& title, bool include_files) {
+    platform::FolderRequest request;
+    request.title = to_utf8(title);
+    request.include_files = include_files;
+    return from_utf8(platform::dialogs().browse_for_folder(request));
+}
+
+bool shut_down_system(std::int32_t mode, bool force) {
+    if (mode < 1 || mode > 5) {
+        return false;
+    }
+    return platform::power().request(static_cast<platform::PowerRequest>(mode), force);
+}
+
+bool network_available() {
+    return platform::network_available();
+}
+
+}  // namespace wavlon::runtime

@@ -1,0 +1,448 @@
+#include "support/local_http_server.h"
+
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cerrno>
+#include <condition_variable>
+#include <cstring>
+#include <memory>
+#include <stdexcept>
+#include <thread>
+
+namespace wavlon::testing {
+
+namespace {
+
+bool iequals(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+std::string trim(const std::string& s) {
+    std::size_t b = s.find_first_not_of(" \t");
+    if (b == std::string::npos) {
+        return {};
+    }
+    std::size_t e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+std::string lower(std::string s) {
+    for (char& c : s) {
+        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return s;
+}
+
+sockaddr_in loopback(std::uint16_t port) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(port);
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    return addr;
+}
+
+std::uint16_t bound_port(int fd) {
+    sockaddr_in addr{};
+    socklen_t len = sizeof addr;
+    if (::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len) != 0) {
+        throw std::runtime_error("LocalHttpServer: getsockname failed");
+    }
+    return ntohs(addr.sin_port);
+}
+
+// Reads one request from a connection. The buffer keeps bytes of a following pipelined
+// request. Returns false when the peer closed, the server stops or the request is malformed.
+class RequestReader {
+public:
+    RequestReader(int fd, int wake_fd) : m_fd(fd), m_wake_fd(wake_fd) {}
+
+    bool read(HttpRequest& request, bool& keep_alive) {
+        std::size_t end;
+        while ((end = m_buffer.find("\r\n\r\n")) == std::string::npos) {
+            if (!fill()) {
+                return false;
+            }
+        }
+        std::string head = m_buffer.substr(0, end);
+        m_buffer.erase(0, end + 4);
+
+        std::size_t line_end = head.find("\r\n");
+        std::string request_line = head.substr(0, line_end);
+        request.header_block = line_end == std::string::npos ? "" : head.substr(line_end + 2);
+        std::size_t sp1 = request_line.find(' ');
+        std::size_t sp2 = request_line.rfind(' ');
+        if (sp1 == std::string::npos || sp2 == sp1) {
+            return false;
+        }
+        request.method = request_line.substr(0, sp1);
+        request.target = request_line.substr(sp1 + 1, sp2 - sp1 - 1);
+        std::string version = request_line.substr(sp2 + 1);
+
+        std::size_t pos = 0;
+        const std::string& block = request.header_block;
+        while (pos < block.size()) {
+            std::size_t next = block.find("\r\n", pos);
+            std::string line = block.substr(pos, next == std::string::npos ? next : next - pos);
+            pos = next == std::string::npos ? block.size() : next + 2;
+            std::size_t colon = line.find(':');
+            if (colon != std::string::npos) {
+                request.headers.emplace_back(line.substr(0, colon), trim(line.substr(colon + 1)));
+            }
+        }
+
+        std::string connection = lower(request.header("Connection"));
+        keep_alive = version == "HTTP/1.1" ? connection.find("close") == std::string::npos
+                                           : connection.find("keep-alive") != std::string::npos;
+
+        // Clients that ask before sending a large body wait for this interim answer.
+        if (iequals(request.header("Expect"), "100-continue")) {
+            static const char kContinue[] = "HTTP/1.1 100 Continue\r\n\r\n";
+            if (::send(m_fd, kContinue, sizeof kContinue - 1, MSG_NOSIGNAL) < 0) {
+                return false;
+            }
+        }
+
+        if (lower(request.header("Transfer-Encoding")).find("chunked") != std::string::npos) {
+            return read_chunked(request.body);
+        }
+        std::string length = request.header("Content-Length");
+        if (!length.empty()) {
+            std::size_t n = 0;
+            try {
+                n = std::stoul(length);
+            } catch (const std::exception&) {
+                return false;
+            }
+            if (!take(n, request.body)) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+private:
+    bool fill() {
+        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wake_fd, POLLIN, 0}};
+        for (;;) {
+            int r = ::poll(fds, 2, -1);
+            if (r < 0 && errno == EINTR) {
+                continue;
+            }
+            if (r < 0 || (fds[1].revents & (POLLIN | POLLHUP)) != 0) {
+                return false;
+            }
+            break;
+        }
+        char chunk[4096];
+        ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
+        if (n <= 0) {
+            return false;
+        }
+        m_buffer.append(chunk, static_cast<std::size_t>(n));
+        return true;
+    }
+
+    bool take(std::size_t n, std::string& out) {
+        while (m_buffer.size() < n) {
+            if (!fill()) {
+                return false;
+            }
+        }
+        out.append(m_buffer, 0, n);
+        m_buffer.erase(0, n);
+        return true;
+    }
+
+    bool take_line(std::string& line) {
+        std::size_t end;
+        while ((end = m_buffer.find("\r\n")) == std::string::npos) {
+            if (!fill()) {
+                return false;
+            }
+        }
+        line = m_buffer.substr(0, end);
+        m_buffer.erase(0, end + 2);
+        return true;
+    }
+
+    bool read_chunked(std::string& body) {
+        for (;;) {
+            std::string line;
+            if (!take_line(line)) {
+                return false;
+            }
+            std::size_t size = 0;
+            try {
+                size = std::stoul(line, nullptr, 16);
+            } catch (const std::exception&) {
+                return false;
+            }
+            if (size == 0) {
+                // Trailer lines up to the empty line end the body.
+                do {
+                    if (!take_line(line)) {
+                        return false;
+                    }
+                } while (!line.empty());
+                return true;
+            }
+            std::string crlf;
+            if (!take(size, body) || !take(2, crlf)) {
+                return false;
+            }
+        }
+    }
+
+    int m_fd;
+    int m_wake_fd;
+    std::string m_buffer;
+};
+
+// The header value of `name` in a raw response, or "" when missing.
+std::string reply_header(const std::string& raw, const std::string& name) {
+    std::size_t end = raw.find("\r\n\r\n");
+    std::string head = lower(raw.substr(0, end));
+    std::string key = "\r\n" + lower(name) + ":";
+    std::size_t at = head.find(key);
+    if (at == std::string::npos) {
+        return {};
+    }
+    std::size_t value_end = head.find("\r\n", at + key.size());
+    return trim(head.substr(at + key.size(), value_end - at - key.size()));
+}
+
+// A response keeps the connection usable only when its body has a known end.
+bool reply_allows_keep_alive(const std::string& raw) {
+    if (reply_header(raw, "Connection").find("close") != std::string::npos) {
+        return false;
+    }
+    return !reply_header(raw, "Content-Length").empty() ||
+           reply_header(raw, "Transfer-Encoding").find("chunked") != std::string::npos;
+}
+
+}  // namespace
+
+std::string HttpRequest::header(const std::string& name) const {
+    for (const auto& [key, value] : headers) {
+        if (iequals(key, name)) {
+            return value;
+        }
+    }
+    return {};
+}
+
+HttpReply HttpReply::ok(const std::string& body, const std::string& content_type,
+                        bool content_length) {
+    HttpReply reply;
+    reply.raw = "HTTP/1.1 200 OK\r\nContent-Type: " + content_type + "\r\n";
+    if (content_length) {
+        reply.raw += "Content-Length: " + std::to_string(body.size()) + "\r\n";
+    } else {
+        reply.raw += "Connection: close\r\n";
+    }
+    reply.raw += "\r\n" + body;
+    return reply;
+}
+
+HttpReply HttpReply::status(int code, const std::string& reason, const std::string& extra_headers,
+                            const std::string& body) {
+    HttpReply reply;
+    reply.raw = "HTTP/1.1 " + std::to_string(code) + " " + reason + "\r\n" + extra_headers;
+    if (!extra_headers.empty() && !extra_headers.ends_with("\r\n")) {
+        reply.raw += "\r\n";
+    }
+    reply.raw += "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+    return reply;
+}
+
+struct LocalHttpServer::Thread {
+    std::thread acceptor;
+    std::mutex mutex;  // guards connections and fds
+    std::vector<std::thread> connections;
+    std::vector<int> fds;      // open connection sockets, shut down on stop
+    std::mutex handler_mutex;  // handler calls never overlap
+    std::condition_variable request_seen;
+    bool stopped = false;
+};
+
+LocalHttpServer::LocalHttpServer(Handler handler) : m_handler(std::move(handler)) {
+    m_listen_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (m_listen_fd < 0) {
+        throw std::runtime_error("LocalHttpServer: socket failed");
+    }
+    int one = 1;
+    ::setsockopt(m_listen_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr = loopback(0);
+    if (::bind(m_listen_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::listen(m_listen_fd, 64) != 0) {
+        ::close(m_listen_fd);
+        throw std::runtime_error("LocalHttpServer: cannot listen on 127.0.0.1");
+    }
+    m_port = bound_port(m_listen_fd);
+    if (::pipe2(m_wake_fd, O_CLOEXEC) != 0) {
+        ::close(m_listen_fd);
+        throw std::runtime_error("LocalHttpServer: pipe failed");
+    }
+    m_thread = new Thread;
+    m_thread->acceptor = std::thread([this] { serve(); });
+}
+
+LocalHttpServer::~LocalHttpServer() {
+    stop();
+    ::close(m_listen_fd);
+    ::close(m_wake_fd[0]);
+    ::close(m_wake_fd[1]);
+    delete m_thread;
+}
+
+void LocalHttpServer::stop() {
+    {
+        std::lock_guard lock(m_thread->mutex);
+        if (m_thread->stopped) {
+            return;
+        }
+        m_thread->stopped = true;
+        // Shutting the sockets down wakes connection threads blocked in send(); the pipe
+        // wakes every poll().
+        for (int fd : m_thread->fds) {
+            ::shutdown(fd, SHUT_RDWR);
+        }
+    }
+    char byte = 1;
+    while (::write(m_wake_fd[1], &byte, 1) < 0 && errno == EINTR) {
+    }
+    m_thread->acceptor.join();
+    // No new connection threads start once the acceptor has ended.
+    for (std::thread& t : m_thread->connections) {
+        t.join();
+    }
+    m_thread->connections.clear();
+}
+
+std::string LocalHttpServer::url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(m_port) + path;
+}
+
+std::vector<HttpRequest> LocalHttpServer::requests() const {
+    std::lock_guard lock(m_mutex);
+    return m_requests;
+}
+
+bool LocalHttpServer::wait_for_requests(std::size_t count, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_mutex);
+    return m_thread->request_seen.wait_for(lock, timeout,
+                                           [&] { return m_requests.size() >= count; });
+}
+
+std::uint16_t LocalHttpServer::refused_port() {
+    // A port the kernel just handed out and that is bound but not listening refuses
+    // connections while this socket lives; after closing, it stays free for a long while
+    // since ports are handed out in rising order.
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr = loopback(0);
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
+        throw std::runtime_error("LocalHttpServer: cannot find a free port");
+    }
+    std::uint16_t port = bound_port(fd);
+    ::close(fd);
+    return port;
+}
+
+void LocalHttpServer::serve() {
+    for (;;) {
+        pollfd fds[2] = {{m_listen_fd, POLLIN, 0}, {m_wake_fd[0], POLLIN, 0}};
+        int r = ::poll(fds, 2, -1);
+        if (r < 0 && errno == EINTR) {
+            continue;
+        }
+        if (r < 0 || fds[1].revents != 0) {
+            return;
+        }
+        int fd = ::accept4(m_listen_fd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        std::lock_guard lock(m_thread->mutex);
+        if (m_thread->stopped) {
+            ::close(fd);
+            return;
+        }
+        m_thread->fds.push_back(fd);
+        m_thread->connections.emplace_back([this, fd] { serve_connection(fd); });
+    }
+}
+
+bool LocalHttpServer::wait_for_stop(std::chrono::milliseconds delay) {
+    pollfd fd{m_wake_fd[0], POLLIN, 0};
+    int r = ::poll(&fd, 1, static_cast<int>(delay.count()));
+    return r > 0;
+}
+
+void LocalHttpServer::serve_connection(int fd) {
+    RequestReader reader(fd, m_wake_fd[0]);
+    for (;;) {
+        HttpRequest request;
+        bool keep_alive = false;
+        if (!reader.read(request, keep_alive)) {
+            break;
+        }
+        {
+            std::lock_guard lock(m_mutex);
+            m_requests.push_back(request);
+        }
+        m_thread->request_seen.notify_all();
+        HttpReply reply;
+        {
+            std::lock_guard lock(m_thread->handler_mutex);
+            reply = m_handler(request);
+        }
+        if (reply.mode == HttpReply::Mode::Close) {
+            break;
+        }
+        if (reply.mode == HttpReply::Mode::NeverAnswer) {
+            // Hold the connection open, unanswered, until the server stops.
+            wait_for_stop(std::chrono::milliseconds(-1));
+            break;
+        }
+        bool sent = true;
+        if (reply.drip_delay.count() > 0) {
+            for (std::size_t i = 0; i < reply.raw.size() && sent; ++i) {
+                sent = ::send(fd, reply.raw.data() + i, 1, MSG_NOSIGNAL) == 1;
+                if (sent && i + 1 < reply.raw.size() && wait_for_stop(reply.drip_delay)) {
+                    sent = false;
+                }
+            }
+        } else {
+            std::size_t done = 0;
+            while (sent && done < reply.raw.size()) {
+                ssize_t n =
+                    ::send(fd, reply.raw.data() + done, reply.raw.size() - done, MSG_NOSIGNAL);
+                if (n < 0 && errno == EINTR) {
+                    continue;
+                }
+                sent = n > 0;
+                done += sent ? static_cast<std::size_t>(n) : 0;
+            }
+        }
+        if (!sent || !keep_alive || !reply_allows_keep_alive(reply.raw)) {
+            break;
+        }
+    }
+    std::lock_guard lock(m_thread->mutex);
+    auto& fds = m_thread->fds;
+    fds.erase(std::remove(fds.begin(), fds.end(), fd), fds.end());
+    ::shutdown(fd, SHUT_RDWR);
+    ::close(fd);
+}
+
+}  // namespace wavlon::testing
