@@ -1,0 +1,269 @@
+#include "platform/mixer.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+
+#include "platform/mixer_connection.h"
+
+namespace wavlon::platform {
+
+namespace {
+
+struct LineDefinition {
+    std::uint32_t component_type;
+    MixerDeviceKind kind;
+    std::uint32_t destination;  // 0 for a destination line
+};
+
+// A line's id is its component type. The speakers destination has one source, wave-out.
+constexpr std::array kLines{
+    LineDefinition{kMixerSpeakers, MixerDeviceKind::Sink, 0},
+    LineDefinition{kMixerWaveOut, MixerDeviceKind::Sink, kMixerSpeakers},
+    LineDefinition{kMixerLineIn, MixerDeviceKind::Source, 0},
+    LineDefinition{kMixerMicrophone, MixerDeviceKind::Source, 0},
+    LineDefinition{kMixerSynthesizer, MixerDeviceKind::Source, 0},
+    LineDefinition{kMixerCompactDisc, MixerDeviceKind::Source, 0},
+    LineDefinition{kMixerTelephone, MixerDeviceKind::Source, 0},
+    LineDefinition{kMixerAnalog, MixerDeviceKind::Source, 0},
+};
+
+const LineDefinition* find_line(std::uint32_t line_id) {
+    auto it = std::find_if(kLines.begin(), kLines.end(), [&](const LineDefinition& line) {
+        return line.component_type == line_id;
+    });
+    return it == kLines.end() ? nullptr : &*it;
+}
+
+std::uint32_t connections_of(std::uint32_t line_id) {
+    return static_cast<std::uint32_t>(
+        std::count_if(kLines.begin(), kLines.end(),
+                      [&](const LineDefinition& line) { return line.destination == line_id; }));
+}
+
+// Control ids: the line id in the high bits, the control type in the low four.
+constexpr std::uint32_t kVolumeTag = 1;
+constexpr std::uint32_t kMuteTag = 2;
+
+std::uint32_t control_id_of(std::uint32_t line_id, MixerControlType type) {
+    return (line_id << 4) | (type == MixerControlType::Volume ? kVolumeTag : kMuteTag);
+}
+
+struct ControlRef {
+    const LineDefinition* line;
+    MixerControlType type;
+};
+
+std::optional<ControlRef> decode_control(std::uint32_t control_id) {
+    const LineDefinition* line = find_line(control_id >> 4);
+    std::uint32_t tag = control_id & 0xF;
+    if (line == nullptr || (tag != kVolumeTag && tag != kMuteTag)) {
+        return std::nullopt;
+    }
+    return ControlRef{line, tag == kVolumeTag ? MixerControlType::Volume : MixerControlType::Mute};
+}
+
+std::uint32_t line_channels(const MixerDeviceState& state) {
+    return std::min<std::uint32_t>(state.map.channels, 2);
+}
+
+// 0..65535 <-> 0..PA_VOLUME_NORM, rounded; louder than 100 % reads as the maximum.
+std::uint32_t to_control(pa_volume_t volume) {
+    double scaled = std::round(static_cast<double>(volume) * kMixerVolumeMaximum / PA_VOLUME_NORM);
+    return static_cast<std::uint32_t>(std::min<double>(scaled, kMixerVolumeMaximum));
+}
+
+pa_volume_t to_device(std::uint32_t value) {
+    return static_cast<pa_volume_t>(
+        std::round(static_cast<double>(value) * PA_VOLUME_NORM / kMixerVolumeMaximum));
+}
+
+enum class Side { Left, Right, Middle };
+
+Side side_of(pa_channel_position_t position) {
+    switch (position) {
+        case PA_CHANNEL_POSITION_FRONT_LEFT:
+        case PA_CHANNEL_POSITION_REAR_LEFT:
+        case PA_CHANNEL_POSITION_FRONT_LEFT_OF_CENTER:
+        case PA_CHANNEL_POSITION_SIDE_LEFT:
+        case PA_CHANNEL_POSITION_TOP_FRONT_LEFT:
+        case PA_CHANNEL_POSITION_TOP_REAR_LEFT:
+            return Side::Left;
+        case PA_CHANNEL_POSITION_FRONT_RIGHT:
+        case PA_CHANNEL_POSITION_REAR_RIGHT:
+        case PA_CHANNEL_POSITION_FRONT_RIGHT_OF_CENTER:
+        case PA_CHANNEL_POSITION_SIDE_RIGHT:
+        case PA_CHANNEL_POSITION_TOP_FRONT_RIGHT:
+        case PA_CHANNEL_POSITION_TOP_REAR_RIGHT:
+            return Side::Right;
+        default:
+            return Side::Middle;
+    }
+}
+
+// The device's volume as `channels` control values. With as many device channels as
+// requested the values map one to one; otherwise each value is the loudest device channel on
+// its side (all channels when a side has none).
+std::vector<std::uint32_t> read_volume(const MixerDeviceState& state, std::uint32_t channels) {
+    const pa_cvolume& volume = state.volume;
+    std::vector<std::uint32_t> values(channels, 0);
+    if (volume.channels == channels) {
+        for (std::uint32_t i = 0; i < channels; ++i) {
+            values[i] = to_control(volume.values[i]);
+        }
+        return values;
+    }
+    pa_volume_t loudest = pa_cvolume_max(&volume);
+    if (channels == 1) {
+        values[0] = to_control(loudest);
+        return values;
+    }
+    std::array<pa_volume_t, 2> sides{PA_VOLUME_MUTED, PA_VOLUME_MUTED};
+    std::array<bool, 2> seen{false, false};
+    for (unsigned i = 0; i < volume.channels && i < state.map.channels; ++i) {
+        Side side = side_of(state.map.map[i]);
+        if (side != Side::Middle) {
+            auto s = static_cast<std::size_t>(side);
+            sides[s] = std::max(sides[s], volume.values[i]);
+            seen[s] = true;
+        }
+    }
+    for (std::size_t s = 0; s < 2; ++s) {
+        values[s] = to_control(seen[s] ? sides[s] : loudest);
+    }
+    return values;
+}
+
+// The inverse of read_volume: one device volume per device channel.
+pa_cvolume write_volume(const MixerDeviceState& state, std::span<const std::uint32_t> values) {
+    pa_cvolume volume{};
+    volume.channels = state.volume.channels;
+    if (volume.channels == values.size()) {
+        for (std::size_t i = 0; i < values.size(); ++i) {
+            volume.values[i] = to_device(values[i]);
+        }
+        return volume;
+    }
+    pa_volume_t left = to_device(values[0]);
+    pa_volume_t right = values.size() > 1 ? to_device(values[1]) : left;
+    for (unsigned i = 0; i < volume.channels; ++i) {
+        Side side = i < state.map.channels ? side_of(state.map.map[i]) : Side::Middle;
+        volume.values[i] = side == Side::Left    ? left
+                           : side == Side::Right ? right
+                                                 : std::max(left, right);
+    }
+    return volume;
+}
+
+}  // namespace
+
+Mixer::Mixer(std::unique_ptr<Connection> connection) : m_connection(std::move(connection)) {}
+
+Mixer::~Mixer() = default;
+
+std::unique_ptr<Mixer> Mixer::open(std::uint32_t device, ChangeListener listener) {
+    if (device != 0) {
+        return nullptr;
+    }
+    auto connection = Connection::connect(std::move(listener));
+    if (!connection) {
+        return nullptr;
+    }
+    return std::unique_ptr<Mixer>(new Mixer(std::move(connection)));
+}
+
+bool Mixer::connected() const {
+    return m_connection->alive();
+}
+
+std::optional<MixerLineInfo> Mixer::line_by_component_type(std::uint32_t component_type) {
+    const LineDefinition* line = find_line(component_type);
+    if (line == nullptr) {
+        return std::nullopt;
+    }
+    auto state = m_connection->default_device(line->kind);
+    if (!state || state->map.channels == 0) {
+        return std::nullopt;
+    }
+    return MixerLineInfo{line->component_type, line->component_type, line_channels(*state),
+                         connections_of(line->component_type), state->description};
+}
+
+std::optional<MixerLineInfo> Mixer::source_line(std::uint32_t destination_line_id,
+                                                std::uint32_t index) {
+    const LineDefinition* destination = find_line(destination_line_id);
+    if (destination == nullptr || destination->destination != 0) {
+        return std::nullopt;
+    }
+    std::uint32_t seen = 0;
+    for (const LineDefinition& line : kLines) {
+        if (line.destination == destination_line_id && seen++ == index) {
+            return line_by_component_type(line.component_type);
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<MixerControlInfo> Mixer::control_by_type(std::uint32_t line_id,
+                                                       MixerControlType type) {
+    const LineDefinition* line = find_line(line_id);
+    if (line == nullptr) {
+        return std::nullopt;
+    }
+    auto state = m_connection->default_device(line->kind);
+    if (!state || state->map.channels == 0) {
+        return std::nullopt;
+    }
+    std::uint32_t id = control_id_of(line_id, type);
+    m_connection->watch(id, line->kind, type, *state);
+    MixerControlInfo control;
+    control.control_id = id;
+    control.type = type;
+    if (type == MixerControlType::Volume) {
+        control.name = state->description + " Volume";
+        control.minimum = kMixerVolumeMinimum;
+        control.maximum = kMixerVolumeMaximum;
+    } else {
+        control.name = state->description + " Mute";
+        control.maximum = 1;
+    }
+    return control;
+}
+
+std::optional<std::vector<std::uint32_t>> Mixer::read_values(std::uint32_t control_id,
+                                                             std::uint32_t channels) {
+    auto control = decode_control(control_id);
+    if (!control || channels < 1 || channels > 2) {
+        return std::nullopt;
+    }
+    auto state = m_connection->default_device(control->line->kind);
+    if (!state || state->volume.channels == 0) {
+        return std::nullopt;
+    }
+    if (control->type == MixerControlType::Mute) {
+        return std::vector<std::uint32_t>(channels, state->mute ? 1 : 0);
+    }
+    return read_volume(*state, channels);
+}
+
+bool Mixer::write_values(std::uint32_t control_id, std::span<const std::uint32_t> values) {
+    auto control = decode_control(control_id);
+    if (!control || values.empty() || values.size() > 2) {
+        return false;
+    }
+    std::uint32_t maximum = control->type == MixerControlType::Volume ? kMixerVolumeMaximum : 1;
+    if (std::any_of(values.begin(), values.end(), [&](std::uint32_t v) { return v > maximum; })) {
+        return false;
+    }
+    auto state = m_connection->default_device(control->line->kind);
+    if (!state || state->volume.channels == 0) {
+        return false;
+    }
+    if (control->type == MixerControlType::Mute) {
+        return m_connection->set_mute(control->line->kind, state->index, values[0] != 0);
+    }
+    return m_connection->set_volume(control->line->kind, state->index,
+                                    write_volume(*state, values));
+}
+
+}  // namespace wavlon::platform

@@ -1,0 +1,382 @@
+#include "platform/mixer_connection.h"
+
+#include <QCoreApplication>
+#include <QMetaObject>
+
+#include <chrono>
+#include <type_traits>
+#include <utility>
+
+namespace wavlon::platform {
+
+namespace {
+
+constexpr const char* kDefaultSink = "@DEFAULT_SINK@";
+constexpr const char* kDefaultSource = "@DEFAULT_SOURCE@";
+
+template <typename Info>
+constexpr MixerDeviceKind kind_of() {
+    return std::is_same_v<Info, pa_sink_info> ? MixerDeviceKind::Sink : MixerDeviceKind::Source;
+}
+
+template <typename Info>
+MixerDeviceState state_of(const Info& info) {
+    MixerDeviceState state;
+    state.index = info.index;
+    if (info.description != nullptr) {
+        state.description = info.description;
+    } else if (info.name != nullptr) {
+        state.description = info.name;
+    }
+    state.map = info.channel_map;
+    state.volume = info.volume;
+    state.mute = info.mute != 0;
+    return state;
+}
+
+// Releases the loop lock on every path out of a scope.
+class LoopLock {
+public:
+    explicit LoopLock(pa_threaded_mainloop* loop) : m_loop(loop) {
+        pa_threaded_mainloop_lock(m_loop);
+    }
+    ~LoopLock() { pa_threaded_mainloop_unlock(m_loop); }
+    LoopLock(const LoopLock&) = delete;
+    LoopLock& operator=(const LoopLock&) = delete;
+
+private:
+    pa_threaded_mainloop* m_loop;
+};
+
+}  // namespace
+
+// One request in flight. Written by the loop thread under the loop lock (the outcome also
+// under m_mutex, to wake the waiter); read by the waiting thread once it holds the loop lock.
+struct Mixer::Connection::Call {
+    explicit Call(Connection* owner) : self(owner) {}
+    Connection* self;
+    bool finished = false;
+    bool success = false;
+    std::optional<MixerDeviceState> state;
+};
+
+Mixer::Connection::Connection(Mixer::ChangeListener listener)
+    : m_listener(std::make_shared<Mixer::ChangeListener>(std::move(listener))) {}
+
+Mixer::Connection::~Connection() {
+    if (m_loop == nullptr) {
+        return;
+    }
+    {
+        LoopLock lock(m_loop);
+        if (m_context != nullptr) {
+            // Disconnecting cancels every request still in flight, so no callback reaches
+            // this object afterwards.
+            pa_context_set_state_callback(m_context, nullptr, nullptr);
+            pa_context_set_subscribe_callback(m_context, nullptr, nullptr);
+            pa_context_disconnect(m_context);
+            pa_context_unref(m_context);
+            m_context = nullptr;
+        }
+    }
+    pa_threaded_mainloop_stop(m_loop);
+    pa_threaded_mainloop_free(m_loop);
+}
+
+std::unique_ptr<Mixer::Connection> Mixer::Connection::connect(Mixer::ChangeListener listener) {
+    std::unique_ptr<Connection> self(new Connection(std::move(listener)));
+    self->m_loop = pa_threaded_mainloop_new();
+    if (self->m_loop == nullptr) {
+        return nullptr;
+    }
+    self->m_context = pa_context_new(pa_threaded_mainloop_get_api(self->m_loop), "Wavlon");
+    if (self->m_context == nullptr) {
+        return nullptr;
+    }
+    pa_context_set_state_callback(self->m_context, &Connection::on_state, self.get());
+    pa_context_set_subscribe_callback(self->m_context, &Connection::on_event, self.get());
+    // The server address comes from PULSE_SERVER or the client configuration; a missing
+    // server is an answer, never a reason to start one.
+    if (pa_context_connect(self->m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
+        return nullptr;
+    }
+    if (pa_threaded_mainloop_start(self->m_loop) < 0) {
+        return nullptr;
+    }
+    {
+        std::unique_lock lock(self->m_mutex);
+        self->m_wake.wait_for(lock, std::chrono::milliseconds(kMixerConnectTimeoutMs),
+                              [&] { return self->m_ready || self->m_dead.load(); });
+        if (!self->m_ready || self->m_dead.load()) {
+            return nullptr;
+        }
+    }
+    Call call(self.get());
+    auto mask = static_cast<pa_subscription_mask_t>(
+        PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER);
+    Connection* raw = self.get();
+    if (!self->run(call, [&] {
+            return pa_context_subscribe(raw->m_context, mask, &Connection::on_success, &call);
+        })) {
+        return nullptr;
+    }
+    return self;
+}
+
+bool Mixer::Connection::alive() const {
+    return !m_dead.load();
+}
+
+template <typename Issue>
+bool Mixer::Connection::run(Call& call, Issue issue) {
+    if (!alive()) {
+        return false;
+    }
+    pa_operation* operation = nullptr;
+    {
+        LoopLock lock(m_loop);
+        operation = issue();
+    }
+    if (operation == nullptr) {
+        return false;
+    }
+    {
+        std::unique_lock lock(m_mutex);
+        m_wake.wait_for(lock, std::chrono::milliseconds(kMixerRequestTimeoutMs),
+                        [&] { return call.finished || m_dead.load(); });
+    }
+    LoopLock lock(m_loop);
+    if (pa_operation_get_state(operation) == PA_OPERATION_RUNNING) {
+        pa_operation_cancel(operation);
+    }
+    pa_operation_unref(operation);
+    if (!call.finished && !m_dead.load()) {
+        // The server holds the connection but does not answer: give it up rather than make
+        // every later call wait as long again.
+        break_connection();
+    }
+    return call.finished && call.success;
+}
+
+void Mixer::Connection::finish(Call& call, bool success) {
+    {
+        std::lock_guard lock(m_mutex);
+        call.success = success;
+        call.finished = true;
+    }
+    m_wake.notify_all();
+}
+
+void Mixer::Connection::break_connection() {
+    m_dead.store(true);
+    pa_context_disconnect(m_context);
+}
+
+void Mixer::Connection::on_state(pa_context* context, void* userdata) {
+    auto* self = static_cast<Connection*>(userdata);
+    pa_context_state_t state = pa_context_get_state(context);
+    {
+        std::lock_guard lock(self->m_mutex);
+        if (state == PA_CONTEXT_READY) {
+            self->m_ready = true;
+        } else if (!PA_CONTEXT_IS_GOOD(state)) {
+            self->m_dead.store(true);
+        }
+    }
+    self->m_wake.notify_all();
+}
+
+void Mixer::Connection::on_success(pa_context*, int success, void* userdata) {
+    auto* call = static_cast<Call*>(userdata);
+    call->self->finish(*call, success != 0);
+}
+
+template <typename Info>
+void Mixer::Connection::on_info(pa_context*, const Info* info, int eol, void* userdata) {
+    auto* call = static_cast<Call*>(userdata);
+    if (eol == 0) {
+        if (info != nullptr) {
+            call->state = state_of(*info);
+        }
+        return;
+    }
+    call->self->finish(*call, eol > 0 && call->state.has_value());
+}
+
+std::optional<MixerDeviceState> Mixer::Connection::default_device(MixerDeviceKind kind) {
+    Call call(this);
+    bool ok = run(call, [&] {
+        return kind == MixerDeviceKind::Sink
+                   ? pa_context_get_sink_info_by_name(m_context, kDefaultSink,
+                                                      &Connection::on_info<pa_sink_info>, &call)
+                   : pa_context_get_source_info_by_name(
+                         m_context, kDefaultSource, &Connection::on_info<pa_source_info>, &call);
+    });
+    if (!ok) {
+        return std::nullopt;
+    }
+    return call.state;
+}
+
+bool Mixer::Connection::set_volume(MixerDeviceKind kind, std::uint32_t index,
+                                   const pa_cvolume& volume) {
+    Call call(this);
+    bool ok = run(call, [&] {
+        note_own_change(kind, index, &volume, nullptr);
+        return kind == MixerDeviceKind::Sink
+                   ? pa_context_set_sink_volume_by_index(m_context, index, &volume,
+                                                         &Connection::on_success, &call)
+                   : pa_context_set_source_volume_by_index(m_context, index, &volume,
+                                                           &Connection::on_success, &call);
+    });
+    if (!ok && alive()) {
+        LoopLock lock(m_loop);
+        forget(kind, MixerControlType::Volume);
+    }
+    return ok;
+}
+
+bool Mixer::Connection::set_mute(MixerDeviceKind kind, std::uint32_t index, bool mute) {
+    Call call(this);
+    bool ok = run(call, [&] {
+        note_own_change(kind, index, nullptr, &mute);
+        return kind == MixerDeviceKind::Sink
+                   ? pa_context_set_sink_mute_by_index(m_context, index, mute ? 1 : 0,
+                                                       &Connection::on_success, &call)
+                   : pa_context_set_source_mute_by_index(m_context, index, mute ? 1 : 0,
+                                                         &Connection::on_success, &call);
+    });
+    if (!ok && alive()) {
+        LoopLock lock(m_loop);
+        forget(kind, MixerControlType::Mute);
+    }
+    return ok;
+}
+
+void Mixer::Connection::watch(std::uint32_t control_id, MixerDeviceKind kind, MixerControlType type,
+                              const MixerDeviceState& now) {
+    Watched entry{control_id, kind, type, true, now.index, now.volume, now.mute};
+    LoopLock lock(m_loop);
+    for (Watched& watched : m_watched) {
+        if (watched.control_id == control_id) {
+            watched = entry;
+            return;
+        }
+    }
+    m_watched.push_back(entry);
+}
+
+void Mixer::Connection::on_event(pa_context*, pa_subscription_event_type_t type,
+                                 std::uint32_t index, void* userdata) {
+    auto* self = static_cast<Connection*>(userdata);
+    switch (type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) {
+        case PA_SUBSCRIPTION_EVENT_SINK:
+            self->refresh(MixerDeviceKind::Sink, index);
+            break;
+        case PA_SUBSCRIPTION_EVENT_SOURCE:
+            self->refresh(MixerDeviceKind::Source, index);
+            break;
+        case PA_SUBSCRIPTION_EVENT_SERVER:
+            // Another default device may have been chosen.
+            self->refresh(MixerDeviceKind::Sink, PA_INVALID_INDEX);
+            self->refresh(MixerDeviceKind::Source, PA_INVALID_INDEX);
+            break;
+        default:
+            break;
+    }
+}
+
+void Mixer::Connection::refresh(MixerDeviceKind kind, std::uint32_t index) {
+    bool wanted = false;
+    for (const Watched& watched : m_watched) {
+        if (watched.kind == kind &&
+            (index == PA_INVALID_INDEX || !watched.known || watched.index == index)) {
+            wanted = true;
+        }
+    }
+    if (!wanted) {
+        return;
+    }
+    // Nothing waits for this request; disconnecting cancels it together with its callback.
+    pa_operation* operation =
+        kind == MixerDeviceKind::Sink
+            ? pa_context_get_sink_info_by_name(m_context, kDefaultSink,
+                                               &Connection::on_refreshed<pa_sink_info>, this)
+            : pa_context_get_source_info_by_name(m_context, kDefaultSource,
+                                                 &Connection::on_refreshed<pa_source_info>, this);
+    if (operation != nullptr) {
+        pa_operation_unref(operation);
+    }
+}
+
+template <typename Info>
+void Mixer::Connection::on_refreshed(pa_context*, const Info* info, int eol, void* userdata) {
+    if (eol == 0 && info != nullptr) {
+        static_cast<Connection*>(userdata)->compare(kind_of<Info>(), state_of(*info));
+    }
+}
+
+void Mixer::Connection::compare(MixerDeviceKind kind, const MixerDeviceState& now) {
+    for (Watched& watched : m_watched) {
+        if (watched.kind != kind) {
+            continue;
+        }
+        bool changed = false;
+        if (watched.known) {
+            changed = watched.type == MixerControlType::Volume
+                          ? pa_cvolume_equal(&watched.volume, &now.volume) == 0
+                          : watched.mute != now.mute;
+        }
+        watched.known = true;
+        watched.index = now.index;
+        watched.volume = now.volume;
+        watched.mute = now.mute;
+        if (changed) {
+            post(watched.control_id);
+        }
+    }
+}
+
+void Mixer::Connection::post(std::uint32_t control_id) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr) {
+        return;
+    }
+    std::weak_ptr<Mixer::ChangeListener> weak = m_listener;
+    QMetaObject::invokeMethod(
+        app,
+        [weak, control_id] {
+            if (auto listener = weak.lock(); listener && *listener) {
+                (*listener)(control_id);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void Mixer::Connection::note_own_change(MixerDeviceKind kind, std::uint32_t index,
+                                        const pa_cvolume* volume, const bool* mute) {
+    for (Watched& watched : m_watched) {
+        if (watched.kind != kind) {
+            continue;
+        }
+        if (watched.type == MixerControlType::Volume && volume != nullptr) {
+            watched.known = true;
+            watched.index = index;
+            watched.volume = *volume;
+        } else if (watched.type == MixerControlType::Mute && mute != nullptr) {
+            watched.known = true;
+            watched.index = index;
+            watched.mute = *mute;
+        }
+    }
+}
+
+void Mixer::Connection::forget(MixerDeviceKind kind, MixerControlType type) {
+    for (Watched& watched : m_watched) {
+        if (watched.kind == kind && watched.type == type) {
+            watched.known = false;
+        }
+    }
+}
+
+}  // namespace wavlon::platform

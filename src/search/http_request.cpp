@@ -1,0 +1,294 @@
+#include "search/http_request.h"
+
+#include <array>
+#include <chrono>
+
+#include "platform/codec.h"
+#include "platform/http_client.h"
+#include "runtime/text_commands.h"
+#include "search/regex_object.h"
+#include "search/text_helpers.h"
+
+namespace wavlon::search {
+
+namespace {
+
+using runtime::find_text;
+
+constexpr std::string_view kCrLf = "\r\n";
+constexpr std::int32_t kDefaultTimeoutSeconds = 30;
+// Charset declarations are looked for only near the top of a page.
+constexpr std::size_t kMetaScanBytes = 1024;
+
+struct DefaultHeader {
+    std::string_view probe;
+    std::string_view line;
+    bool post_only;
+};
+
+constexpr std::array kDefaultHeaders = {
+    DefaultHeader{"User-Agent: ",
+                  "User-Agent: Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; "
+                  "Trident/5.0)\r\n",
+                  false},
+    DefaultHeader{"Accept: ", "Accept: text/html, application/xhtml+xml, */*\r\n", false},
+    DefaultHeader{"Accept-Encoding: ", "Accept-Encoding: gbk, GB2312\r\n", false},
+    DefaultHeader{"Accept-Language: ", "Accept-Language: zh-cn\r\n", false},
+    DefaultHeader{"Content-Type:", "Content-Type: application/x-www-form-urlencoded\r\n", true},
+    DefaultHeader{"Cache-Control: ", "Cache-Control: no-cache\r\n", false},
+};
+
+constexpr std::array<const char*, 8> kMethodNames = {"GET",     "POST",   "HEAD",  "PUT",
+                                                     "OPTIONS", "DELETE", "TRACE", "CONNECT"};
+
+bool iequals(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && runtime::compare_text(a, b, false) == 0;
+}
+
+bool starts_with_icase(std::string_view text, std::string_view prefix) {
+    return text.size() >= prefix.size() && iequals(text.substr(0, prefix.size()), prefix);
+}
+
+bool contains_icase(std::string_view text, std::string_view part) {
+    return find_text(text, part, 1, true) > 0;
+}
+
+// Calls `visit` with every line of a "\r\n"-separated block (the part after the last break
+// too, when it is not empty).
+template <typename Visit>
+void for_each_line(std::string_view block, Visit visit) {
+    while (!block.empty()) {
+        std::size_t end = block.find(kCrLf);
+        visit(block.substr(0, end));
+        if (end == std::string_view::npos) {
+            break;
+        }
+        block.remove_prefix(end + kCrLf.size());
+    }
+}
+
+// The charset parameter of a Content-Type value, without quotes; empty when there is none.
+Text charset_parameter(std::string_view value) {
+    std::int32_t at = find_text(value, "charset=", 1, true);
+    if (at < 1) {
+        return {};
+    }
+    std::string_view rest = value.substr(static_cast<std::size_t>(at) - 1 + 8);
+    std::size_t end = rest.find_first_of("; \t");
+    rest = rest.substr(0, end);
+    while (!rest.empty() && (rest.front() == '"' || rest.front() == '\'')) {
+        rest.remove_prefix(1);
+    }
+    while (!rest.empty() && (rest.back() == '"' || rest.back() == '\'')) {
+        rest.remove_suffix(1);
+    }
+    return Text(rest);
+}
+
+const char* method_name(std::int32_t method) {
+    if (method < 0 || method >= static_cast<std::int32_t>(kMethodNames.size())) {
+        return kMethodNames[0];
+    }
+    return kMethodNames[static_cast<std::size_t>(method)];
+}
+
+// A "Cookie:" line handed in as the cookie list is a list once its name is gone, so it can
+// be merged item by item like a plain one.
+std::string_view cookie_items(std::string_view cookies) {
+    std::string_view trimmed =
+        cookies.substr(std::min(cookies.size(), cookies.find_first_not_of(' ')));
+    if (starts_with_icase(trimmed, "Cookie:")) {
+        return trimmed.substr(7);
+    }
+    return cookies;
+}
+
+}  // namespace
+
+Text http_failure_text(HttpFailure failure) {
+    static const std::array<Text, 14> texts = {
+        runtime::from_utf8("700 当前系统不支持WinHttp服务!"),
+        runtime::from_utf8("701 解析URL地址失败!"),
+        runtime::from_utf8("702 创建WinHttp会话失败!"),
+        runtime::from_utf8("703 创建WinHttp连接失败!"),
+        runtime::from_utf8("704 创建WinHttp请求失败!"),
+        runtime::from_utf8("705 设置超时时间失败!"),
+        runtime::from_utf8("忽略错误/证书错误  失败！"),
+        runtime::from_utf8("707 设置代理凭证失败!"),
+        runtime::from_utf8("708 禁止自动设置Cookies失败!"),
+        runtime::from_utf8("709 重定向设置失败!"),
+        runtime::from_utf8("710 设置协议头失败!"),
+        runtime::from_utf8("711 发送请求失败!"),
+        runtime::from_utf8("712 服务器未响应!"),
+        runtime::from_utf8("713 读取数据失败!"),
+    };
+    return texts.at(static_cast<std::size_t>(failure));
+}
+
+Text assemble_request_headers(const HttpRequestOptions& options) {
+    Text h = options.extra_headers;
+    if (!h.empty()) {
+        h += kCrLf;
+    }
+    if (options.add_default_headers) {
+        for (const auto& row : kDefaultHeaders) {
+            if (row.post_only && options.method != 1) {
+                continue;
+            }
+            if (!contains_icase(h, row.probe)) {
+                h += row.line;
+            }
+        }
+    }
+    if (options.normalise_headers) {
+        h = normalise_header_names(h);
+    }
+    // The client manages the connection itself; a keep-alive request adds nothing.
+    if (find_text(h, "Connection") > 0 && get_header_value(h, "Connection") == "keep-alive") {
+        h = runtime::replace_text(h, "Connection: keep-alive\r\n");
+    }
+    if (!options.cookies.empty() && !contains_icase(h, "Cookie:")) {
+        if (contains_icase(options.cookies, "Cookie:")) {
+            h += Text(kCrLf) + options.cookies + Text(kCrLf);
+        } else {
+            h += "\r\nCookie: " + options.cookies + Text(kCrLf);
+        }
+    }
+    return h;
+}
+
+ResponseHeaderInfo parse_response_headers(std::string_view block) {
+    ResponseHeaderInfo info;
+    std::string_view status_line = block.substr(0, block.find(kCrLf));
+    if (status_line.size() > 9) {
+        info.status = Text(status_line.substr(9));
+    }
+    for_each_line(block, [&](std::string_view line) {
+        std::size_t colon = line.find(':');
+        std::string_view name = line.substr(0, colon);
+        std::string_view value =
+            colon == std::string_view::npos ? std::string_view{} : line.substr(colon + 1);
+        // Header names are case-insensitive; servers send "set-cookie" as well.
+        if (colon != std::string_view::npos && iequals(name, "Set-Cookie")) {
+            Text item = runtime::trim_text(value.substr(0, value.find(';')));
+            if (!item.empty()) {
+                info.cookies += item + "; ";
+            }
+        }
+        if (starts_with_icase(line, "Location: ")) {
+            info.location = Text(line.substr(10));
+        }
+        if (colon != std::string_view::npos && iequals(runtime::trim_text(name), "Content-Type")) {
+            info.charset = charset_parameter(value);
+        }
+    });
+    return info;
+}
+
+Text finish_cookies(Text received, std::string_view sent, bool merge) {
+    if (received.ends_with("; ")) {
+        received.resize(received.size() - 2);
+    }
+    if (merge && !sent.empty()) {
+        return merge_cookies(cookie_items(sent), received);
+    }
+    return received;
+}
+
+Text meta_charset(std::string_view body) {
+    RegexObject regex;
+    if (!regex.execute("<meta.+?charset=[^\\w]?([-\\w]+)", body.substr(0, kMetaScanBytes))) {
+        return {};
+    }
+    return regex.get_submatch(1, 1);
+}
+
+Text decode_body(std::string_view body, std::string_view header_charset) {
+    Text name;
+    if (!header_charset.empty()) {
+        if (iequals(header_charset, "gbk") || iequals(header_charset, "gb2312")) {
+            return Text(body);
+        }
+        name = Text(header_charset);
+    } else {
+        name = meta_charset(body);
+        if (name.empty() || name == "gbk" || name == "gb2312") {
+            return Text(body);
+        }
+    }
+    auto decoded = platform::charset_to_gb(name, body);
+    return decoded ? std::move(*decoded) : Text(body);
+}
+
+Text send_http_request(const Text& url, const HttpRequestOptions& options) {
+    auto fail = [&](HttpFailure failure) {
+        if (options.status_out != nullptr) {
+            *options.status_out = http_failure_text(failure);
+        }
+        return Text();
+    };
+
+    platform::HttpClientRequest request;
+    request.method = method_name(options.method);
+    request.url = runtime::to_utf8(url);
+    request.header_lines.push_back(assemble_request_headers(options));
+    request.body = options.body_bytes.empty() ? options.body : options.body_bytes.to_string();
+    request.follow_redirects = !options.no_redirect;
+    if (!options.user.empty() && !options.password.empty()) {
+        request.user = options.user;
+        request.password = options.password;
+    }
+    request.proxy = options.proxy;
+    if (!options.proxy.empty() && !options.proxy_user.empty() && !options.proxy_password.empty()) {
+        request.proxy_user = options.proxy_user;
+        request.proxy_password = options.proxy_password;
+    }
+    std::int32_t seconds =
+        options.timeout_seconds >= 1 ? options.timeout_seconds : kDefaultTimeoutSeconds;
+    request.timeout = std::chrono::seconds(seconds);
+
+    platform::HttpClientResult result = platform::http_perform(request);
+    switch (result.outcome) {
+        case platform::HttpOutcome::kOk:
+        case platform::HttpOutcome::kReadFailed:
+            break;
+        case platform::HttpOutcome::kSetupFailed:
+            return fail(HttpFailure::kSession);
+        case platform::HttpOutcome::kBadUrl:
+            return fail(HttpFailure::kUrl);
+        case platform::HttpOutcome::kConnectFailed:
+            return fail(HttpFailure::kSend);
+        case platform::HttpOutcome::kNoResponse:
+            return fail(HttpFailure::kNoResponse);
+    }
+    // A body cut short keeps its bytes; the failure stays visible in status_out.
+    const bool read_failed = result.outcome == platform::HttpOutcome::kReadFailed;
+    if (!result.headers_received) {
+        return fail(HttpFailure::kRead);
+    }
+    if (options.headers_out != nullptr) {
+        *options.headers_out = result.header_block;
+    }
+    ResponseHeaderInfo info = parse_response_headers(result.header_block);
+    if (options.status_out != nullptr) {
+        *options.status_out = read_failed ? http_failure_text(HttpFailure::kRead) : info.status;
+    }
+    if (options.cookies_out != nullptr) {
+        // What the variable already held stays a list of its own items.
+        Text received = *options.cookies_out;
+        if (!received.empty() && !info.cookies.empty() && !received.ends_with("; ")) {
+            received += received.ends_with(';') ? " " : "; ";
+        }
+        *options.cookies_out =
+            finish_cookies(received + info.cookies, options.cookies, options.auto_merge_cookies);
+    }
+    if (options.location_out != nullptr && info.location) {
+        *options.location_out = *info.location;
+    }
+    if (options.body_bytes_out != nullptr) {
+        *options.body_bytes_out = ByteSet::from_string(result.body);
+    }
+    return decode_body(result.body, info.charset);
+}
+
+}  // namespace wavlon::search
