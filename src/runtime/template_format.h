@@ -58,7 +58,7 @@ struct UnitRecord {
     std::vector<EventBinding> events;
     std::vector<std::uint8_t> type_block;
     // Menu-item form only.
-    std::vector<std::uint8_t> menu_fields;  // 12 bytes
+    std::vector<std::uint8_t> menu_fields;  // 12 bytes; the writer pads a shorter value
     Text menu_text;
     std::uint32_t menu_handler = kNoHandler;
 
@@ -67,7 +67,7 @@ struct UnitRecord {
 };
 
 struct UnitStore {
-    std::vector<std::uint32_t> ids;    // parallel to records; ids[0] is the window's own record
+    std::vector<std::uint32_t> ids;  // parallel to records; ids[0] is the window's own record
     std::vector<UnitRecord> records;
     friend bool operator==(const UnitStore&, const UnitStore&) = default;
 };
@@ -92,8 +92,11 @@ struct TemplateError {
     std::string what;        // short English description, for logs and tests
 };
 
-// Decodes a whole template. Never reads outside `bytes`; any inconsistency (a length past
-// the end, a record offset outside its store, trailing garbage inside a record) is an error.
+// Decodes a whole template. Never reads outside `bytes`; any inconsistency is an error: a
+// length past the end, a record offset outside its store, trailing bytes inside a record, an
+// empty store (record 0 is the window's own), a duplicate id, or a type-specific block that
+// its type cannot read. The object, live-object and cursor slots and the reserved fields are
+// skipped.
 std::variant<WindowTemplate, TemplateError> decode_template(std::span<const std::uint8_t> bytes);
 
 // Writes a template in the stored layout; decode_template(encode_template(t)) == t.
