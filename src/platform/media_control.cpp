@@ -1,0 +1,252 @@
+#include "platform/media_control.h"
+
+#include <cstdint>
+#include <limits>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string_view>
+
+#include "platform/media_control_session.h"
+
+namespace wavlon::platform {
+namespace {
+
+std::string lower(std::string_view s) {
+    std::string out(s);
+    for (char& c : out) {
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+    }
+    return out;
+}
+
+// Open sources by lower-cased alias. Left alive at exit on purpose: pipelines must not be torn
+// down by static destructors after GStreamer's own state may be gone.
+std::map<std::string, std::unique_ptr<MediaSession>>& sessions() {
+    static auto* open = new std::map<std::string, std::unique_ptr<MediaSession>>;
+    return *open;
+}
+
+std::function<void(const std::string&)>& observer() {
+    static std::function<void(const std::string&)> current;
+    return current;
+}
+
+// Words separated by blanks; a word in double quotes may hold blanks. std::nullopt when a quote
+// is not closed.
+std::optional<std::vector<std::string>> split_words(const std::string& command) {
+    std::vector<std::string> words;
+    std::size_t i = 0;
+    while (i < command.size()) {
+        if (command[i] == ' ' || command[i] == '\t') {
+            ++i;
+            continue;
+        }
+        if (command[i] == '"') {
+            std::size_t end = command.find('"', i + 1);
+            if (end == std::string::npos) {
+                return std::nullopt;
+            }
+            words.push_back(command.substr(i + 1, end - i - 1));
+            i = end + 1;
+            continue;
+        }
+        std::size_t end = command.find_first_of(" \t", i);
+        end = end == std::string::npos ? command.size() : end;
+        words.push_back(command.substr(i, end - i));
+        i = end;
+    }
+    return words;
+}
+
+std::optional<std::int64_t> parse_number(const std::string& word) {
+    std::size_t i = word.size() > 1 && (word[0] == '-' || word[0] == '+') ? 1 : 0;
+    if (i == word.size()) {
+        return std::nullopt;
+    }
+    std::int64_t value = 0;
+    for (; i < word.size(); ++i) {
+        if (word[i] < '0' || word[i] > '9' ||
+            value > (std::numeric_limits<std::int64_t>::max() - 9) / 10) {
+            return std::nullopt;
+        }
+        value = value * 10 + (word[i] - '0');
+    }
+    return word[0] == '-' ? -value : value;
+}
+
+struct Call {
+    MediaSession& session;
+    const std::string& alias;
+    std::optional<std::int64_t> number;  // the "%d" of the pattern, if it has one
+    std::string* answer;
+};
+
+bool answer_with(Call& call, const std::string& text) {
+    if (call.answer != nullptr) {
+        *call.answer = text;
+    }
+    return true;
+}
+
+const char* mode_name(MediaMode mode) {
+    switch (mode) {
+        case MediaMode::Playing:
+            return "playing";
+        case MediaMode::Paused:
+            return "paused";
+        case MediaMode::Stopped:
+            break;
+    }
+    return "stopped";
+}
+
+// Every command but open: its words ("%a" the alias, "%d" a signed integer) and what it does.
+struct CommandRule {
+    std::string_view pattern;
+    bool (*run)(Call&);
+};
+
+const CommandRule kCommands[] = {
+    {"close %a", [](Call& c) { return sessions().erase(lower(c.alias)) == 1; }},
+    {"play %a", [](Call& c) { return c.session.play(std::nullopt); }},
+    {"play %a from %d", [](Call& c) { return c.session.play(c.number); }},
+    {"pause %a", [](Call& c) { return c.session.pause(); }},
+    {"resume %a", [](Call& c) { return c.session.resume(); }},
+    {"stop %a", [](Call& c) { return c.session.stop(); }},
+    {"seek %a to start", [](Call& c) { return c.session.seek_to_start(); }},
+    {"status %a mode", [](Call& c) { return answer_with(c, mode_name(c.session.mode())); }},
+    {"status %a position",
+     [](Call& c) { return answer_with(c, std::to_string(c.session.position_ms())); }},
+    {"status %a length",
+     [](Call& c) {
+         std::optional<std::int64_t> length = c.session.length_ms();
+         return length && answer_with(c, std::to_string(*length));
+     }},
+    {"status %a window handle",
+     [](Call& c) { return answer_with(c, std::to_string(c.session.window())); }},
+    // Positions are always milliseconds; the command is accepted for the callers that set it.
+    {"set %a time format milliseconds", [](Call&) { return true; }},
+    {"set %a time format ms", [](Call&) { return true; }},
+    {"window %a handle %d",
+     [](Call& c) {
+         c.session.set_window(*c.number);
+         return true;
+     }},
+};
+
+// Matches `words` against `pattern`; fills the alias and number on success.
+bool matches(std::string_view pattern, const std::vector<std::string>& words, std::string& alias,
+             std::optional<std::int64_t>& number) {
+    std::size_t i = 0;
+    while (!pattern.empty()) {
+        std::size_t space = pattern.find(' ');
+        std::string_view word = pattern.substr(0, space);
+        pattern = space == std::string_view::npos ? std::string_view() : pattern.substr(space + 1);
+        if (i == words.size()) {
+            return false;
+        }
+        if (word == "%a") {
+            alias = words[i];
+        } else if (word == "%d") {
+            number = parse_number(words[i]);
+            if (!number) {
+                return false;
+            }
+        } else if (lower(words[i]) != word) {
+            return false;
+        }
+        ++i;
+    }
+    return i == words.size();
+}
+
+bool run_open(const std::string& device_type, const std::string& element,
+              const std::string& alias) {
+    if (alias.empty() || lower(device_type) == "cdaudio" || sessions().count(lower(alias)) != 0) {
+        return false;
+    }
+    ensure_media_runtime();
+    std::optional<MediaSource> source = media_source_for(element);
+    if (!source) {
+        return false;
+    }
+    std::unique_ptr<MediaSession> session = MediaSession::open(*source);
+    if (!session) {
+        return false;
+    }
+    sessions()[lower(alias)] = std::move(session);
+    return true;
+}
+
+// "open <element> type <type> alias <alias>", the two named parts in either order.
+bool run_open_words(const std::vector<std::string>& words) {
+    if (words.size() != 6) {
+        return false;
+    }
+    std::string type;
+    std::string alias;
+    for (std::size_t i = 2; i < 6; i += 2) {
+        std::string key = lower(words[i]);
+        if (key == "type") {
+            type = words[i + 1];
+        } else if (key == "alias") {
+            alias = words[i + 1];
+        } else {
+            return false;
+        }
+    }
+    return !type.empty() && run_open(type, words[1], alias);
+}
+
+}  // namespace
+
+bool send_media_command(const std::string& command, std::string* answer) {
+    if (observer()) {
+        observer()(command);
+    }
+    if (answer != nullptr) {
+        answer->clear();
+    }
+    std::optional<std::vector<std::string>> words = split_words(command);
+    if (!words || words->empty()) {
+        return false;
+    }
+    if (lower((*words)[0]) == "open") {
+        return run_open_words(*words);
+    }
+    for (const CommandRule& rule : kCommands) {
+        std::string alias;
+        std::optional<std::int64_t> number;
+        if (!matches(rule.pattern, *words, alias, number)) {
+            continue;
+        }
+        auto found = sessions().find(lower(alias));
+        if (found == sessions().end()) {
+            return false;
+        }
+        Call call{*found->second, alias, number, answer};
+        bool ok = rule.run(call);
+        if (!ok && answer != nullptr) {
+            answer->clear();
+        }
+        return ok;
+    }
+    return false;
+}
+
+bool open_media(const std::string& device_type, const std::string& element,
+                const std::string& alias) {
+    if (observer()) {
+        observer()("open \"" + element + "\" type " + device_type + " alias " + alias);
+    }
+    return run_open(device_type, element, alias);
+}
+
+void set_media_command_observer(std::function<void(const std::string&)> new_observer) {
+    observer() = std::move(new_observer);
+}
+
+}  // namespace wavlon::platform

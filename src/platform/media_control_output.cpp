@@ -1,0 +1,141 @@
+#include "platform/media_control_output.h"
+
+#include <cstdio>
+#include <filesystem>
+
+#include "platform/media_control.h"
+#include "platform/media_control_session.h"
+
+namespace wavlon::platform {
+namespace {
+
+bool factory_exists(const char* name) {
+    GstElementFactory* factory = gst_element_factory_find(name);
+    if (factory == nullptr) {
+        return false;
+    }
+    gst_object_unref(factory);
+    return true;
+}
+
+// True when a pulsesink can reach its server: READY is where it connects.
+bool pulse_server_answers() {
+    GstElement* probe = gst_element_factory_make("pulsesink", nullptr);
+    if (probe == nullptr) {
+        return false;
+    }
+    gst_object_ref_sink(probe);
+    bool ok = gst_element_set_state(probe, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
+    gst_element_set_state(probe, GST_STATE_NULL);
+    gst_object_unref(probe);
+    return ok;
+}
+
+bool has_uri_scheme(const std::string& element, const char* scheme) {
+    std::size_t n = std::char_traits<char>::length(scheme);
+    if (element.size() <= n) {
+        return false;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        char c = element[i];
+        if (c >= 'A' && c <= 'Z') {
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        if (c != scheme[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Escapes what a URI may not hold as it stands; "%" sequences already there are kept.
+std::string escape_address(const std::string& address) {
+    static const char kHex[] = "0123456789ABCDEF";
+    std::string out;
+    for (char c : address) {
+        auto b = static_cast<unsigned char>(c);
+        if (b <= 0x20 || b >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' ||
+            c == '`' || c == '{' || c == '|' || c == '}') {
+            out += '%';
+            out += kHex[b >> 4];
+            out += kHex[b & 0x0F];
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+std::vector<std::string> missing_media_plugins(const std::function<bool(const char*)>& exists) {
+    std::vector<std::string> lines;
+    auto need = [&](const char* element, const char* package, const char* effect) {
+        if (!exists(element)) {
+            lines.push_back(std::string("wavlon: GStreamer element \"") + element +
+                            "\" is missing (package " + package + "); " + effect);
+        }
+    };
+    need("playbin", "gstreamer1.0-plugins-base", "nothing can be played");
+    need("mpegaudioparse", "gstreamer1.0-plugins-good", "MP3 files cannot be played");
+    if (!exists("mpg123audiodec") && !exists("avdec_mp3")) {
+        need("mpg123audiodec", "gstreamer1.0-plugins-good", "MP3 files cannot be played");
+    }
+    need("pulsesink", "gstreamer1.0-plugins-good", "sound goes to another audio output");
+    need("souphttpsrc", "gstreamer1.0-plugins-good", "http and https addresses cannot be played");
+    return lines;
+}
+
+void ensure_media_runtime() {
+    static bool ready = false;
+    if (ready) {
+        return;
+    }
+    ready = true;
+    if (!gst_is_initialized()) {
+        gst_init(nullptr, nullptr);
+    }
+    for (const std::string& line : missing_media_plugins(factory_exists)) {
+        std::fprintf(stderr, "%s\n", line.c_str());
+    }
+}
+
+GstElement* make_audio_sink() {
+    static const bool use_pulse = pulse_server_answers();
+    GstElement* sink = nullptr;
+    if (use_pulse) {
+        sink = gst_element_factory_make("pulsesink", nullptr);
+        if (sink != nullptr) {
+            g_object_set(sink, "client-name", "Wavlon", nullptr);
+        }
+    }
+    if (sink == nullptr) {
+        sink = gst_element_factory_make("autoaudiosink", nullptr);
+    }
+    return sink;
+}
+
+std::optional<MediaSource> media_source_for(const std::string& element) {
+    MediaSource source;
+    if (has_uri_scheme(element, "http://") || has_uri_scheme(element, "https://")) {
+        source.uri = escape_address(element);
+        source.remote = true;
+        source.open_timeout = std::chrono::seconds(15);
+        return source;
+    }
+    std::error_code error;
+    if (element.empty() || !std::filesystem::is_regular_file(element, error)) {
+        return std::nullopt;
+    }
+    gchar* uri = gst_filename_to_uri(element.c_str(), nullptr);
+    if (uri == nullptr) {
+        return std::nullopt;
+    }
+    source.uri = uri;
+    g_free(uri);
+    source.path = element;
+    source.open_timeout = std::chrono::seconds(5);
+    return source;
+}
+
+}  // namespace wavlon::platform

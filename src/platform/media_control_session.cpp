@@ -1,0 +1,443 @@
+#include "platform/media_control_session.h"
+
+#include <algorithm>
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "platform/media_control_mpeg.h"
+#include "platform/media_control_output.h"
+
+namespace wavlon::platform {
+
+using Clock = std::chrono::steady_clock;
+
+// The first bytes of an address's stream, taken from its source pad as they pass; the
+// streaming thread feeds it, the caller's thread reads it.
+struct HeadCapture {
+    std::mutex mutex;
+    mpeg::StreamHead head;
+    std::uint64_t next_offset = 0;
+    bool closed = false;  // seen enough, or the stream was restarted or sought
+};
+
+namespace {
+
+GstPadProbeReturn capture_head(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* capture = static_cast<HeadCapture*>(data);
+    GstBuffer* buffer = GST_PAD_PROBE_INFO_BUFFER(info);
+    std::lock_guard lock(capture->mutex);
+    if (capture->closed) {
+        return GST_PAD_PROBE_REMOVE;
+    }
+    // A buffer that does not continue the stream from its start means a seek or a restart.
+    guint64 offset = GST_BUFFER_OFFSET(buffer);
+    if (offset != GST_BUFFER_OFFSET_NONE && offset != capture->next_offset) {
+        capture->closed = true;
+        return GST_PAD_PROBE_REMOVE;
+    }
+    GstMapInfo map;
+    if (gst_buffer_map(buffer, &map, GST_MAP_READ)) {
+        capture->head.feed({reinterpret_cast<const char*>(map.data), map.size});
+        capture->next_offset += map.size;
+        gst_buffer_unmap(buffer, &map);
+    }
+    capture->closed = capture->head.complete();
+    return capture->closed ? GST_PAD_PROBE_REMOVE : GST_PAD_PROBE_OK;
+}
+
+void on_source_setup(GstElement*, GstElement* source, gpointer data) {
+    if (GstPad* pad = gst_element_get_static_pad(source, "src")) {
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, capture_head, data, nullptr);
+        gst_object_unref(pad);
+    }
+}
+
+std::chrono::milliseconds left_until(Clock::time_point deadline) {
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return std::max(left, std::chrono::milliseconds(0));
+}
+
+GstClockTime to_clock(std::chrono::milliseconds ms) {
+    return static_cast<GstClockTime>(ms.count()) * GST_MSECOND;
+}
+
+// The first bytes of a local file, tags skipped, for the frame-header probe.
+mpeg::StreamHead read_file_head(const std::string& path) {
+    mpeg::StreamHead head;
+    std::ifstream in(path, std::ios::binary);
+    char chunk[64 * 1024];
+    while (in && !head.complete()) {
+        in.read(chunk, sizeof chunk);
+        head.feed({chunk, static_cast<std::size_t>(in.gcount())});
+    }
+    return head;
+}
+
+// 128 when the file ends in an ID3v1 tag (not audio), else 0.
+std::uint64_t trailing_tag_size(const std::string& path, std::uint64_t size) {
+    if (size < 128) {
+        return 0;
+    }
+    std::ifstream in(path, std::ios::binary);
+    char tag[3] = {};
+    in.seekg(static_cast<std::streamoff>(size - 128));
+    in.read(tag, 3);
+    return in && std::string_view(tag, 3) == "TAG" ? 128 : 0;
+}
+
+GstPadProbeReturn count_bytes(GstPad*, GstPadProbeInfo* info, gpointer data) {
+    auto* total = static_cast<std::atomic<std::uint64_t>*>(data);
+    total->fetch_add(gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(info)));
+    return GST_PAD_PROBE_OK;
+}
+
+// Reads a whole address once to learn its size when the server does not say it.
+std::optional<std::uint64_t> fetch_size(const std::string& uri, Clock::time_point deadline) {
+    GstElement* pipeline = gst_pipeline_new(nullptr);
+    GstElement* source = gst_element_make_from_uri(GST_URI_SRC, uri.c_str(), nullptr, nullptr);
+    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
+    if (pipeline == nullptr || source == nullptr || sink == nullptr) {
+        for (GstElement* e : {pipeline, source, sink}) {
+            if (e != nullptr) {
+                gst_object_unref(e);
+            }
+        }
+        return std::nullopt;
+    }
+    g_object_set(sink, "sync", FALSE, nullptr);
+    gst_bin_add_many(GST_BIN(pipeline), source, sink, nullptr);
+    std::atomic<std::uint64_t> total{0};
+    std::optional<std::uint64_t> size;
+    if (gst_element_link(source, sink)) {
+        GstPad* pad = gst_element_get_static_pad(sink, "sink");
+        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, count_bytes, &total, nullptr);
+        gst_object_unref(pad);
+        GstBus* bus = gst_element_get_bus(pipeline);
+        if (gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
+            auto types = static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR);
+            GstMessage* message =
+                gst_bus_timed_pop_filtered(bus, to_clock(left_until(deadline)), types);
+            if (message != nullptr && GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
+                size = total.load();
+            }
+            if (message != nullptr) {
+                gst_message_unref(message);
+            }
+        }
+        gst_object_unref(bus);
+    }
+    gst_element_set_state(pipeline, GST_STATE_NULL);
+    gst_object_unref(pipeline);
+    return size;
+}
+
+}  // namespace
+
+MediaSession::MediaSession(const MediaSource& source)
+    : m_source(source), m_capture(std::make_unique<HeadCapture>()) {}
+
+MediaSession::~MediaSession() {
+    if (m_pipeline != nullptr) {
+        gst_element_set_state(m_pipeline, GST_STATE_NULL);
+        gst_object_unref(m_pipeline);
+    }
+    if (m_bus != nullptr) {
+        gst_object_unref(m_bus);
+    }
+}
+
+std::unique_ptr<MediaSession> MediaSession::open(const MediaSource& source) {
+    ensure_media_runtime();
+    std::unique_ptr<MediaSession> session(new MediaSession(source));
+    auto deadline = Clock::now() + source.open_timeout;
+    if (!session->build() || !session->preroll(deadline)) {
+        return nullptr;
+    }
+    gint audio_streams = 0;
+    g_object_get(session->m_pipeline, "n-audio", &audio_streams, nullptr);
+    if (audio_streams <= 0) {
+        return nullptr;
+    }
+    session->find_length(deadline);
+    return session;
+}
+
+bool MediaSession::build() {
+    m_pipeline = gst_element_factory_make("playbin", nullptr);
+    if (m_pipeline == nullptr) {
+        return false;
+    }
+    gst_object_ref_sink(m_pipeline);
+    GstElement* audio_sink = make_audio_sink();
+    if (audio_sink == nullptr) {
+        return false;
+    }
+    g_object_set(m_pipeline, "uri", m_source.uri.c_str(), "flags", kAudioOnlyPlayFlags,
+                 "audio-sink", audio_sink, nullptr);
+    if (GstElement* video_sink = gst_element_factory_make("fakesink", nullptr)) {
+        g_object_set(m_pipeline, "video-sink", video_sink, nullptr);
+    }
+    if (m_source.remote) {
+        g_signal_connect(m_pipeline, "source-setup", G_CALLBACK(on_source_setup), m_capture.get());
+    }
+    m_bus = gst_element_get_bus(m_pipeline);
+    return true;
+}
+
+bool MediaSession::preroll(Clock::time_point deadline) {
+    GstStateChangeReturn change = gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    if (change == GST_STATE_CHANGE_FAILURE) {
+        return false;
+    }
+    if (change != GST_STATE_CHANGE_ASYNC) {
+        return true;
+    }
+    for (;;) {
+        std::chrono::milliseconds left = left_until(deadline);
+        GstMessage* message = left.count() > 0 ? gst_bus_timed_pop(m_bus, to_clock(left)) : nullptr;
+        if (message == nullptr) {
+            return false;
+        }
+        GstMessageType type = GST_MESSAGE_TYPE(message);
+        gst_message_unref(message);
+        if (type == GST_MESSAGE_ASYNC_DONE) {
+            return true;
+        }
+        if (type == GST_MESSAGE_ERROR) {
+            return false;
+        }
+    }
+}
+
+void MediaSession::find_length(Clock::time_point deadline) {
+    gint64 duration = -1;
+    if (gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) && duration > 0) {
+        m_length = duration / GST_MSECOND;
+    } else {
+        m_length = estimate_length(deadline);
+    }
+    std::lock_guard lock(m_capture->mutex);
+    m_capture->closed = true;
+}
+
+// Without a duration from the pipeline (an MPEG stream with no frame index): the frame count
+// of a Xing/Info/VBRI frame, else the byte length at the first frame's bit rate.
+std::optional<std::int64_t> MediaSession::estimate_length(Clock::time_point deadline) {
+    mpeg::StreamHead head;
+    if (m_source.remote) {
+        std::lock_guard lock(m_capture->mutex);
+        head = m_capture->head;
+    } else {
+        head = read_file_head(m_source.path);
+    }
+    std::optional<mpeg::StreamInfo> info = mpeg::probe_stream(head.data(), head.data_offset());
+    if (!info) {
+        return std::nullopt;
+    }
+    if (info->summary_length_ms) {
+        return info->summary_length_ms;
+    }
+    std::uint64_t trailing = 0;
+    std::optional<std::uint64_t> total;
+    if (!m_source.remote) {
+        std::error_code error;
+        std::uint64_t size = std::filesystem::file_size(m_source.path, error);
+        if (!error) {
+            total = size;
+            trailing = trailing_tag_size(m_source.path, size);
+        }
+    } else {
+        GstElement* source = nullptr;
+        g_object_get(m_pipeline, "source", &source, nullptr);
+        gint64 bytes = -1;
+        if (source != nullptr) {
+            if (gst_element_query_duration(source, GST_FORMAT_BYTES, &bytes) && bytes > 0) {
+                total = static_cast<std::uint64_t>(bytes);
+            }
+            gst_object_unref(source);
+        }
+        if (!total) {
+            total = fetch_size(m_source.uri, deadline);
+        }
+    }
+    if (!total) {
+        return std::nullopt;
+    }
+    return mpeg::estimate_length_ms(*info, *total, trailing);
+}
+
+bool MediaSession::restart() {
+    gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    gst_bus_set_flushing(m_bus, TRUE);  // drops what the old run left on the bus
+    gst_bus_set_flushing(m_bus, FALSE);
+    m_at_end = false;
+    m_seek_pending = false;
+    m_last_position = 0;
+    m_mode = MediaMode::Stopped;
+    m_broken = !preroll(Clock::now() + m_source.open_timeout);
+    if (m_broken) {
+        gst_element_set_state(m_pipeline, GST_STATE_NULL);
+        return false;
+    }
+    return true;
+}
+
+bool MediaSession::seek_to(std::int64_t ms) {
+    if (!m_at_end && !m_seek_pending && ms == position_ms()) {
+        return true;
+    }
+    auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    if (gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME, flags, ms * GST_MSECOND)) {
+        m_seek_pending = true;
+        m_last_position = ms;
+        m_at_end = false;
+        return true;
+    }
+    // A stream that cannot seek still starts again from its beginning when reopened.
+    return ms == 0 && restart();
+}
+
+bool MediaSession::play(std::optional<std::int64_t> from_ms) {
+    poll_bus();
+    if (from_ms && (*from_ms < 0 || (m_length && *from_ms > *m_length))) {
+        return false;
+    }
+    if (m_broken && !restart()) {
+        return false;
+    }
+    if (from_ms ? !seek_to(*from_ms) : m_at_end && !seek_to(0)) {
+        return false;
+    }
+    if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        return false;
+    }
+    m_mode = MediaMode::Playing;
+    return true;
+}
+
+bool MediaSession::pause() {
+    poll_bus();
+    if (m_broken) {
+        return false;
+    }
+    if (m_mode == MediaMode::Playing &&
+        gst_element_set_state(m_pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+        return false;
+    }
+    m_mode = MediaMode::Paused;
+    return true;
+}
+
+bool MediaSession::resume() {
+    poll_bus();
+    if (m_mode != MediaMode::Paused) {
+        return m_mode == MediaMode::Playing;
+    }
+    if (m_at_end) {
+        // Nothing is left to play: resuming ends at once, as playing to the end would.
+        m_mode = MediaMode::Stopped;
+        return true;
+    }
+    if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        return false;
+    }
+    m_mode = MediaMode::Playing;
+    return true;
+}
+
+bool MediaSession::stop() {
+    poll_bus();
+    if (m_mode == MediaMode::Playing && !m_broken &&
+        gst_element_set_state(m_pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+        return false;
+    }
+    m_mode = MediaMode::Stopped;
+    return true;
+}
+
+bool MediaSession::seek_to_start() {
+    poll_bus();
+    if (m_broken) {
+        return restart();
+    }
+    if (m_mode == MediaMode::Playing) {
+        gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    }
+    m_mode = MediaMode::Stopped;
+    return seek_to(0);
+}
+
+MediaMode MediaSession::mode() {
+    poll_bus();
+    return m_mode;
+}
+
+std::int64_t MediaSession::position_ms() {
+    poll_bus();
+    if (!m_at_end && !m_seek_pending && !m_broken) {
+        gint64 position = -1;
+        if (gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &position) && position >= 0) {
+            m_last_position = position / GST_MSECOND;
+        }
+    }
+    if (m_length) {
+        m_last_position = std::min(m_last_position, *m_length);
+    }
+    return m_last_position;
+}
+
+std::optional<std::int64_t> MediaSession::length_ms() {
+    poll_bus();
+    return m_length;
+}
+
+void MediaSession::poll_bus() {
+    while (GstMessage* message = gst_bus_pop(m_bus)) {
+        handle(message);
+        gst_message_unref(message);
+    }
+}
+
+void MediaSession::handle(GstMessage* message) {
+    switch (GST_MESSAGE_TYPE(message)) {
+        case GST_MESSAGE_EOS:
+            // An end that a later flushing seek overtook belongs to the old run.
+            if (!m_seek_pending && !m_broken) {
+                on_end_of_stream();
+            }
+            break;
+        case GST_MESSAGE_ERROR:
+            on_error();
+            break;
+        case GST_MESSAGE_ASYNC_DONE:
+            m_seek_pending = false;
+            break;
+        default:
+            break;
+    }
+}
+
+void MediaSession::on_end_of_stream() {
+    gint64 position = -1;
+    if (gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &position) && position >= 0) {
+        m_last_position = position / GST_MSECOND;
+    }
+    if (!m_length) {
+        m_length = m_last_position;
+    }
+    m_last_position = *m_length;
+    m_at_end = true;
+    m_mode = MediaMode::Stopped;
+    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+}
+
+void MediaSession::on_error() {
+    gst_element_set_state(m_pipeline, GST_STATE_NULL);
+    m_broken = true;
+    m_seek_pending = false;
+    m_mode = MediaMode::Stopped;
+}
+
+}  // namespace wavlon::platform
