@@ -14,6 +14,10 @@ void init_runtime();
 // The program's directory, without a trailing "/".
 const Text& run_directory_path();
 
+// Tests: makes run_directory_path() answer `directory` instead of the program's own folder.
+// The empty text goes back to the program's own folder.
+void set_run_directory_for_tests(Text directory);
+
 // Routines run by end_program, in registration order; a routine registered twice runs once.
 void register_end_routine(void (*routine)());
 

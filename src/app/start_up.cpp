@@ -1,0 +1,49 @@
+#include "app/start_up.h"
+
+#include "app/skins.h"
+#include "runtime/conversions.h"
+#include "runtime/system_commands.h"
+#include "runtime/units/main_window_units.h"
+
+namespace wavlon::app {
+
+using runtime::operator""_gb;
+using runtime::Text;
+using runtime::Value;
+namespace u = units;
+
+namespace {
+
+constexpr int kSkinNumber = 6;
+
+void disable_search_units() {
+    u::编辑框3.write(runtime::property::kDisabled, Value::logical(true));
+    u::超级列表框1.write(runtime::property::kDisabled, Value::logical(true));
+    u::按钮8.write(runtime::property::kDisabled, Value::logical(true));
+}
+
+}  // namespace
+
+void on_main_window_created() {
+    apply_skin(kSkinNumber);
+    bool online = runtime::network_available();
+    if (!online) {
+        runtime::message_box(Value::text("请检测网络通讯连接是否正常"_gb), 0);
+        disable_search_units();
+        // 透明标签11 keeps its stored text: the red "network unusable" line.
+    }
+    // FIXME: the volume slider and the music folder's track list are set up here, in that
+    // order, once the player layer provides init_volume_slider and scan_music_folder.
+    Text hint = u::列表框1->item_count() == 0 ? "请先点击浏览文件选项找到需播放的文件"_gb : Text{};
+    u::透明标签3.write(u::TransLabelUnit::kCaption, Value::text(hint));
+    if (online) {
+        u::透明标签11.write(u::TransLabelUnit::kCaption, Value::text({}));
+    }
+}
+
+void update_clock_label() {
+    u::透明标签2.write(u::TransLabelUnit::kCaption,
+                       Value::text(runtime::to_text(Value::date_time(runtime::now()))));
+}
+
+}  // namespace wavlon::app

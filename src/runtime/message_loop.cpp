@@ -1,0 +1,45 @@
+#include "runtime/message_loop.h"
+
+#include <QCoreApplication>
+#include <QGuiApplication>
+
+#include "runtime/window_table.h"
+
+namespace wavlon::runtime {
+namespace {
+bool g_running = false;
+}
+
+void run_message_loop() {
+    if (!any_window_exists() || !QCoreApplication::instance()) {
+        return;
+    }
+    // Windows come and go under the runtime's control, not Qt's.
+    if (qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
+        QGuiApplication::setQuitOnLastWindowClosed(false);
+    }
+    g_running = true;
+    QCoreApplication::exec();
+    g_running = false;
+}
+
+bool message_loop_running() {
+    return g_running;
+}
+
+bool post_to_message_loop(std::function<void()> task) {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (!app) {
+        return false;
+    }
+    QMetaObject::invokeMethod(app, std::move(task), Qt::QueuedConnection);
+    return true;
+}
+
+void notify_last_window_gone() {
+    if (g_running) {
+        QCoreApplication::quit();
+    }
+}
+
+}  // namespace wavlon::runtime

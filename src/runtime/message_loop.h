@@ -1,0 +1,24 @@
+// The user-interface message loop.
+#pragma once
+
+#include <functional>
+
+namespace wavlon::runtime {
+
+// Runs the message loop until the last window has gone. Returns at once when no window
+// exists. Needs the application object (QApplication) to exist; quitting when the last
+// top-level widget closes is switched off, so a message box shown before the main window
+// does not end the program.
+void run_message_loop();
+
+// True while run_message_loop runs.
+bool message_loop_running();
+
+// Runs `task` from the message loop once the current event has been handled. False (and
+// nothing queued) when there is no application object to run it.
+bool post_to_message_loop(std::function<void()> task);
+
+// Called by the loader when the last window has been destroyed: ends the running loop.
+void notify_last_window_gone();
+
+}  // namespace wavlon::runtime

@@ -1,0 +1,203 @@
+#include "runtime/units/list_box_unit.h"
+
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QMouseEvent>
+
+#include "runtime/conversions.h"
+#include "runtime/event_dispatch.h"
+#include "runtime/font_value.h"
+#include "runtime/units/unit_look.h"
+
+namespace wavlon::units {
+
+using runtime::PropertyType;
+using runtime::Value;
+
+// Tells user picks from program changes by watching the input events themselves.
+class ListBoxWidget final : public QListWidget {
+public:
+    ListBoxWidget(std::uint32_t window_id, std::uint32_t unit_id)
+        : m_window_id(window_id), m_unit_id(unit_id) {}
+
+    std::int32_t selected_row() const {
+        const QList<QListWidgetItem*> items = selectedItems();
+        return items.isEmpty() ? -1 : row(items.first());
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        bool on_item = itemAt(event->position().toPoint()) != nullptr;
+        std::int32_t before = selected_row();
+        QListWidget::mousePressEvent(event);
+        if ((on_item && event->button() == Qt::LeftButton) || selected_row() != before) {
+            picked();
+        }
+    }
+    void mouseMoveEvent(QMouseEvent* event) override {
+        std::int32_t before = selected_row();
+        QListWidget::mouseMoveEvent(event);
+        if (selected_row() != before) {
+            picked();  // dragging with the button down walks the selection
+        }
+    }
+    void keyPressEvent(QKeyEvent* event) override {
+        std::int32_t before = selected_row();
+        QListWidget::keyPressEvent(event);
+        if (selected_row() != before) {
+            picked();
+        }
+    }
+
+private:
+    void picked() { runtime::dispatch_event(m_window_id, m_unit_id, ListBoxUnit::kSelectionEvent); }
+
+    std::uint32_t m_window_id;
+    std::uint32_t m_unit_id;
+};
+
+namespace {
+
+constexpr int kPropertyCount = 22;
+
+std::unique_ptr<runtime::Unit> create_list_box(const runtime::UnitCreateParams& params) {
+    runtime::ListBoxBlock block;
+    if (!params.block.empty()) {
+        auto decoded = runtime::decode_list_box_block(params.block);
+        auto* stored = std::get_if<runtime::ListBoxBlock>(&decoded);
+        if (!stored) {
+            return nullptr;
+        }
+        block = std::move(*stored);
+    }
+    return std::make_unique<ListBoxUnit>(params, std::move(block));
+}
+
+}  // namespace
+
+const runtime::UnitTypeInfo& ListBoxUnit::type_info() {
+    static const runtime::UnitTypeInfo info = [] {
+        runtime::UnitTypeInfo t;
+        t.type_id = kTypeId;
+        t.name = "列表框"_gb;
+        t.english_name = "ListBox";
+        t.flags = runtime::kTypeRaisesEvents;
+        t.properties =
+            runtime::common_properties_and({PropertyType::kChoice, PropertyType::kColour,
+                                            PropertyType::kBackColour, PropertyType::kFont});
+        t.properties.resize(kPropertyCount, {PropertyType::kInteger, 0});
+        t.create = create_list_box;
+        return t;
+    }();
+    return info;
+}
+
+ListBoxUnit::ListBoxUnit(const runtime::UnitCreateParams& params, runtime::ListBoxBlock block)
+    : WidgetUnit(params, new ListBoxWidget(params.window_id, params.unit_id)),
+      m_list(static_cast<ListBoxWidget*>(widget())),
+      m_block(std::move(block)),
+      m_other(kPropertyCount, 0) {
+    m_list->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_list->setUniformItemSizes(true);
+    watch_common_events(m_list->viewport());
+    apply_look();
+}
+
+void ListBoxUnit::apply_look() {
+    m_list->setFont(m_block.font ? qfont(m_block.font) : QFont());
+    m_list->setPalette(QPalette());
+    set_palette_colour(*m_list, QPalette::Text, m_block.text_colour);
+    set_palette_colour(*m_list, QPalette::Base, m_block.background);
+}
+
+std::int32_t ListBoxUnit::item_count() const {
+    return m_list->count();
+}
+
+std::int32_t ListBoxUnit::add_item(const runtime::Text& text, std::int32_t value) {
+    auto* item = new QListWidgetItem(to_qstring(text));
+    item->setData(Qt::UserRole, value);
+    m_list->addItem(item);
+    return m_list->count() - 1;
+}
+
+void ListBoxUnit::clear_items() {
+    m_list->clear();
+}
+
+runtime::Text ListBoxUnit::item_text(std::int32_t index) const {
+    QListWidgetItem* item = m_list->item(index);
+    return item ? from_qstring(item->text()) : runtime::Text{};
+}
+
+std::int32_t ListBoxUnit::item_value(std::int32_t index) const {
+    QListWidgetItem* item = m_list->item(index);
+    return item ? item->data(Qt::UserRole).toInt() : -1;
+}
+
+bool ListBoxUnit::select_item(std::int32_t index) {
+    QListWidgetItem* item = m_list->item(index);
+    if (!item) {
+        m_list->clearSelection();
+        return false;
+    }
+    m_list->setCurrentItem(item);
+    item->setSelected(true);
+    m_list->scrollToItem(item);
+    return true;
+}
+
+std::int32_t ListBoxUnit::selection() const {
+    return m_list->selected_row();
+}
+
+bool ListBoxUnit::set_property(int index, const Value& value) {
+    auto number = [&] { return static_cast<std::uint32_t>(runtime::to_integer(value)); };
+    switch (index) {
+        case kTextColour:
+            m_block.text_colour = number();
+            apply_look();
+            break;
+        case kBackground:
+            m_block.background = number();
+            apply_look();
+            break;
+        case kFont:
+            m_block.font = runtime::font_from_value(value);
+            apply_look();
+            break;
+        case kSelection:
+            select_item(runtime::to_integer(value));
+            break;
+        default:
+            if (index >= 0 && index < kPropertyCount) {
+                m_other[static_cast<std::size_t>(index)] = runtime::to_integer(value);
+            }
+            break;
+    }
+    return false;
+}
+
+Value ListBoxUnit::get_property(int index) const {
+    switch (index) {
+        case kTextColour:
+            return Value::integer(static_cast<std::int32_t>(m_block.text_colour));
+        case kBackground:
+            return Value::integer(static_cast<std::int32_t>(m_block.background));
+        case kFont:
+            return runtime::font_value(m_block.font);
+        case kSelection:
+            return Value::integer(selection());
+        default:
+            if (index >= 0 && index < kPropertyCount) {
+                return Value::integer(m_other[static_cast<std::size_t>(index)]);
+            }
+            return {};
+    }
+}
+
+std::vector<std::uint8_t> ListBoxUnit::property_data() const {
+    return runtime::encode_block(m_block);
+}
+
+}  // namespace wavlon::units

@@ -1,0 +1,34 @@
+// The timer unit (type 0x00010020, non-visual): raises its tick event (0) every `interval`
+// milliseconds from the moment it is created; an interval of 0 (or below) does not tick.
+#pragma once
+
+#include <QTimer>
+
+#include "runtime/template_blocks.h"
+#include "runtime/units/non_visual_unit.h"
+
+namespace wavlon::units {
+
+class TimerUnit final : public NonVisualUnit {
+public:
+    static constexpr std::uint32_t kTypeId = runtime::unit_types::kTimer;
+    static constexpr std::int32_t kTickEvent = 0;
+    static constexpr int kInterval = 8;
+
+    TimerUnit(const runtime::UnitCreateParams& params, runtime::TimerBlock block);
+    static const runtime::UnitTypeInfo& type_info();
+
+    bool set_property(int index, const runtime::Value& value) override;
+    runtime::Value get_property(int index) const override;
+    std::vector<std::uint8_t> property_data() const override;
+
+    std::int32_t interval() const { return static_cast<std::int32_t>(m_block.interval_ms); }
+    void set_interval(std::int32_t milliseconds);
+    bool ticking() const { return m_timer.isActive(); }
+
+private:
+    QTimer m_timer;
+    runtime::TimerBlock m_block;
+};
+
+}  // namespace wavlon::units

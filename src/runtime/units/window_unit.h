@@ -1,0 +1,52 @@
+// The window unit (type 0x00010001): a top-level widget whose client area holds the units.
+//
+// The stored rectangle is the outer one (frame and title bar included); the client area is
+// what is left inside the frame, but never less than the area the window's units occupy, so
+// a frame thicker than the stored one cannot clip a unit. The border style decides the frame
+// (2: fixed size with title bar, minimise button, no maximise button); start position 1
+// centres the window on the screen when it is shown.
+#pragma once
+
+#include "runtime/template_blocks.h"
+#include "runtime/units/widget_unit.h"
+
+namespace wavlon::units {
+
+class WindowWidget;
+
+class WindowUnit final : public WidgetUnit {
+public:
+    static constexpr std::uint32_t kTypeId = runtime::unit_types::kWindow;
+    static constexpr int kCaption = 8;
+
+    WindowUnit(const runtime::UnitCreateParams& params, runtime::WindowFormBlock block);
+    ~WindowUnit() override;
+    static const runtime::UnitTypeInfo& type_info();
+
+    runtime::UnitRect rect() const override;
+    void set_rect(const runtime::UnitRect& rect) override;
+    void show_window() override;
+    void bring_to_front() override;
+    void adopt_children(runtime::Unit& old) override;
+    void on_units_created() override;
+    bool set_property(int index, const runtime::Value& value) override;
+    runtime::Value get_property(int index) const override;
+    std::vector<std::uint8_t> property_data() const override;
+
+    // The client area's size as the window's frame leaves it (see the header comment).
+    QSize client_size() const;
+    // Called by the widget when the platform reports (new) frame margins.
+    void frame_changed();
+
+private:
+    void apply_window_flags();
+    void apply_background();
+    bool fixed_size() const;
+
+    WindowWidget* m_window;
+    runtime::WindowFormBlock m_block;
+    runtime::UnitRect m_outer;  // stored outer rectangle
+    QSize m_units_extent;       // right and bottom edge of the farthest unit
+};
+
+}  // namespace wavlon::units
