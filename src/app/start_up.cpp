@@ -1,6 +1,8 @@
 #include "app/start_up.h"
 
 #include "app/skins.h"
+#include "player/music_folder.h"
+#include "player/volume.h"
 #include "runtime/conversions.h"
 #include "runtime/system_commands.h"
 #include "runtime/units/main_window_units.h"
@@ -32,10 +34,9 @@ void on_main_window_created() {
         disable_search_units();
         // 透明标签11 keeps its stored text: the red "network unusable" line.
     }
-    // FIXME: the volume slider and the music folder's track list are set up here, in that
-    // order, once the player layer provides init_volume_slider and scan_music_folder.
-    Text hint = u::列表框1->item_count() == 0 ? "请先点击浏览文件选项找到需播放的文件"_gb : Text{};
-    u::透明标签3.write(u::TransLabelUnit::kCaption, Value::text(hint));
+    player::init_volume_slider();
+    player::load_stored_music_folder();
+    player::show_folder_hint();
     if (online) {
         u::透明标签11.write(u::TransLabelUnit::kCaption, Value::text({}));
     }

@@ -41,7 +41,9 @@ const Text& run_directory_path() {
     return g_run_directory;
 }
 
-void set_run_directory_for_tests(Text directory) { g_run_directory = std::move(directory); }
+void set_run_directory_for_tests(Text directory) {
+    g_run_directory = std::move(directory);
+}
 
 void register_end_routine(void (*routine)()) {
     if (std::find(g_end_routines.begin(), g_end_routines.end(), routine) ==

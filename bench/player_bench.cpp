@@ -1,0 +1,222 @@
+// The player's costs through the real main window, each beside a floor measured in the same
+// run: listing a folder of 10,000 tracks against readdir + match + sort, idle CPU with the
+// window's timers against plain Qt timers of the same periods, and playing one file through the
+// window (bench/player_bench.sh runs that case under /usr/bin/time beside gst-launch-1.0).
+//
+// Run through bench/player_bench.sh, which prints the ratios. Needs QT_QPA_PLATFORM=offscreen
+// (or a display) and a sound server; the folder dialog and message box answer by themselves.
+#include <benchmark/benchmark.h>
+#include <dirent.h>
+#include <fnmatch.h>
+#include <strings.h>
+#include <sys/resource.h>
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QTimer>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "app/application.h"
+#include "platform/dialogs.h"
+#include "platform/network_check.h"
+#include "player/music_folder.h"
+#include "player/playback.h"
+#include "player/player_state.h"
+#include "runtime/config_file.h"
+#include "runtime/program.h"
+#include "runtime/units/main_window_units.h"
+#include "runtime/window_loader.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using wavlon::runtime::from_utf8;
+
+class AnswerOk final : public wavlon::platform::DialogBackend {
+public:
+    wavlon::platform::DialogButton message_box(
+        const wavlon::platform::MessageBoxRequest&) override {
+        return wavlon::platform::DialogButton::Ok;
+    }
+    std::string browse_for_folder(const wavlon::platform::FolderRequest&) override { return {}; }
+};
+
+QApplication& application() {
+    static int argc = 1;
+    static char name[] = "player_bench";
+    static char* argv[] = {name, nullptr};
+    // Never destroyed: the program's statics (windows, devices) outlive main.
+    static QApplication* app = new QApplication(argc, argv);
+    return *app;
+}
+
+const fs::path& work_folder() {
+    static const fs::path folder = [] {
+        fs::path path =
+            fs::temp_directory_path() / ("wavlon_player_bench_" + std::to_string(getpid()));
+        fs::create_directories(path / "program");
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(work_folder(), ignored);
+        });
+        return path;
+    }();
+    return folder;
+}
+
+// A folder of `count` empty .mp3 files, made once per name.
+fs::path folder_of_tracks(const std::string& name, int count) {
+    fs::path folder = work_folder() / name;
+    if (!fs::exists(folder)) {
+        fs::create_directories(folder);
+        for (int i = 0; i < count; ++i) {
+            std::ofstream(folder / ("track " + std::to_string(i) + ".mp3"));
+        }
+    }
+    return folder;
+}
+
+// The program's window, as start-up leaves it, with `folder` stored in config.ini.
+void load_window_with(const fs::path& folder) {
+    application();
+    static AnswerOk dialogs;
+    static const bool prepared = [] {
+        wavlon::platform::set_dialog_backend(&dialogs);
+        // A refused local port: the start-up takes the offline branch without waiting.
+        wavlon::platform::set_network_check_url("http://127.0.0.1:9/");
+        wavlon::runtime::set_run_directory_for_tests(
+            from_utf8((work_folder() / "program").string()));
+        wavlon::app::prepare_main_window();
+        return true;
+    }();
+    (void)prepared;
+    wavlon::runtime::write_config_item(from_utf8((work_folder() / "program/config.ini").string()),
+                                       "config", from_utf8("路径"), from_utf8(folder.string()));
+    wavlon::app::load_main_window();
+}
+
+void close_window() {
+    wavlon::runtime::close_window(wavlon::units::kMainWindowId);
+    wavlon::player::track_paths.clear();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+void BM_ScanTenThousandTracks(benchmark::State& state) {
+    const fs::path folder = folder_of_tracks("ten_thousand", 10000);
+    load_window_with(work_folder() / "none");
+    const auto text = from_utf8(folder.string());
+    for (auto _ : state) {
+        wavlon::units::列表框1->clear_items();
+        wavlon::player::track_paths.clear();
+        wavlon::player::scan_music_folder(text);
+    }
+    state.counters["items"] = wavlon::units::列表框1->item_count();
+    close_window();
+}
+BENCHMARK(BM_ScanTenThousandTracks)->Unit(benchmark::kMillisecond);
+
+// Floor: the same folder read, matched and sorted with nothing else.
+void BM_ReaddirMatchSortFloor(benchmark::State& state) {
+    const fs::path folder = folder_of_tracks("ten_thousand", 10000);
+    for (auto _ : state) {
+        std::vector<std::string> names;
+        DIR* dir = opendir(folder.c_str());
+        while (dirent* entry = readdir(dir)) {
+            if (fnmatch("*.mp3", entry->d_name, FNM_CASEFOLD) == 0) {
+                names.emplace_back(entry->d_name);
+            }
+        }
+        closedir(dir);
+        std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
+            return strcasecmp(a.c_str(), b.c_str()) < 0;
+        });
+        benchmark::DoNotOptimize(names.data());
+    }
+}
+BENCHMARK(BM_ReaddirMatchSortFloor)->Unit(benchmark::kMillisecond);
+
+double cpu_seconds() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+// Runs the event loop for 30 s; the CPU time it took.
+double idle_cpu_seconds() {
+    const double before = cpu_seconds();
+    QEventLoop loop;
+    QTimer::singleShot(30000, &loop, &QEventLoop::quit);
+    loop.exec();
+    return cpu_seconds() - before;
+}
+
+void BM_IdleWindowThirtySeconds(benchmark::State& state) {
+    load_window_with(folder_of_tracks("thousand", 1000));
+    for (auto _ : state) {
+        state.counters["cpu_s"] = idle_cpu_seconds();
+    }
+    close_window();
+}
+BENCHMARK(BM_IdleWindowThirtySeconds)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Floor: four Qt timers with the window's periods (the countdown's stopped) and empty slots.
+void BM_IdleQtTimersFloor(benchmark::State& state) {
+    application();
+    std::vector<std::unique_ptr<QTimer>> timers;
+    for (int period : {1000, 300, 500, 0}) {
+        auto& timer = timers.emplace_back(std::make_unique<QTimer>());
+        QObject::connect(timer.get(), &QTimer::timeout, [] {});
+        if (period > 0) {
+            timer->start(period);
+        }
+    }
+    for (auto _ : state) {
+        state.counters["cpu_s"] = idle_cpu_seconds();
+    }
+}
+BENCHMARK(BM_IdleQtTimersFloor)->Iterations(1)->Unit(benchmark::kSecond);
+
+// One pass of WAVLON_BENCH_FILE through the window, as a click on its track plays it.
+void BM_PlayThroughWindow(benchmark::State& state) {
+    const char* file = std::getenv("WAVLON_BENCH_FILE");
+    if (file == nullptr) {
+        state.SkipWithError("set WAVLON_BENCH_FILE to an MP3 file");
+        return;
+    }
+    const fs::path folder = work_folder() / "play";
+    fs::create_directories(folder);
+    fs::copy_file(file, folder / "track.mp3", fs::copy_options::overwrite_existing);
+    load_window_with(folder);
+    auto& device = wavlon::player::media_player();
+    for (auto _ : state) {
+        wavlon::units::列表框1->select_item(0);
+        wavlon::player::play_selected_track();
+        if (device.get_state() != 1) {
+            state.SkipWithError("the track did not start");
+            break;
+        }
+        const std::int32_t length = device.get_length();
+        // Ends at the end of the file, before the progress tick starts it over; the loop
+        // sleeps between polls, so the poll costs next to nothing.
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (device.get_state() != 1 || device.get_position() >= length - 50) {
+                loop.quit();
+            }
+        });
+        poll.start(50);
+        loop.exec();
+    }
+    close_window();
+}
+BENCHMARK(BM_PlayThroughWindow)->Iterations(1)->Unit(benchmark::kSecond);
+
+}  // namespace

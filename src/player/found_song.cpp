@@ -1,0 +1,73 @@
+#include "player/found_song.h"
+
+#include <cctype>
+
+#include "player/player_state.h"
+#include "player/progress.h"
+#include "runtime/units/main_window_units.h"
+
+namespace wavlon::player {
+
+using runtime::operator""_gb;
+using runtime::Text;
+namespace u = units;
+
+namespace {
+
+constexpr std::int32_t kFromCurrentPosition = -1;
+
+bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
+    if (text.size() < prefix.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < prefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(text[i])) != prefix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Cells are read at the moment each is needed, never kept from an earlier read.
+Text cell(std::int32_t row, std::int32_t column) {
+    return u::超级列表框1->get_item_text(row, column);
+}
+
+}  // namespace
+
+bool is_web_address(std::string_view address) {
+    return starts_with_ignoring_case(address, "http://") ||
+           starts_with_ignoring_case(address, "https://");
+}
+
+std::int32_t play_found_song() {
+    const std::int32_t row = integer_of(u::超级列表框1, u::ListViewUnit::kCurrentRow);
+    if (row < 0) {
+        return 0;
+    }
+    set_window_caption(cell(row, 1) + "-" + cell(row, 2));
+    set_text(u::按钮2, u::ButtonUnit::kCaption, "暂 停"_gb);
+    set_text(u::编辑框2, u::EditBoxUnit::kContent, cell(row, 3));
+    set_text(u::编辑框4, u::EditBoxUnit::kContent, cell(row, 3));
+
+    // The address comes from a remote answer: anything but a web address could name a local
+    // file or device, so it is not opened. The previous song is closed either way, so that a
+    // refused address reads like one that failed to open (length 0).
+    const Text address = text_of(u::编辑框4, u::EditBoxUnit::kContent);
+    if (is_web_address(address)) {
+        media_player().open(address);
+        media_player().play(kFromCurrentPosition);
+    } else {
+        media_player().close();
+    }
+    set_integer(u::滑块条1, u::SliderBarUnit::kMaximum, media_player().get_length() / 1000);
+    set_text(u::透明标签1, u::TransLabelUnit::kCaption, format_total_time());
+
+    track_paths.append(cell(row, 3));
+    const Text name = cell(row, 1) + " - " + cell(row, 2);
+    u::列表框1->add_item(name, u::列表框1->item_count() + 1);
+    set_text(u::编辑框1, u::EditBoxUnit::kContent, name);
+    return 0;
+}
+
+}  // namespace wavlon::player

@@ -1,0 +1,92 @@
+#include "player/music_folder.h"
+
+#include "player/player_state.h"
+#include "runtime/config_file.h"
+#include "runtime/file_commands.h"
+#include "runtime/system_commands.h"
+#include "runtime/text_commands.h"
+#include "runtime/units/main_window_units.h"
+
+namespace wavlon::player {
+
+using runtime::operator""_gb;
+using runtime::Text;
+namespace u = units;
+
+namespace {
+
+const Text& config_section() {
+    return "config"_gb;
+}
+const Text& folder_key() {
+    return "路径"_gb;
+}
+
+}  // namespace
+
+Text config_file_path() {
+    return runtime::run_directory() + "/config.ini";
+}
+
+Text read_stored_music_folder() {
+    return runtime::read_config_item(config_file_path(), config_section(), folder_key());
+}
+
+Text display_name(const Text& file_name) {
+    Text name = file_name;
+    const std::int32_t slash = runtime::find_text_reverse(name, "/");
+    if (slash != -1) {
+        name = runtime::text_right(name, runtime::text_byte_length(name) - slash);
+    }
+    const std::int32_t dot = runtime::find_text(name, ".");
+    return dot == -1 ? name : runtime::text_left(name, dot - 1);
+}
+
+void scan_music_folder(const Text& folder) {
+    if (folder.empty()) {
+        return;
+    }
+    // The search is this routine's own, so a search of a calling routine is left alone.
+    runtime::FileSearchScope search;
+    for (Text name = runtime::find_file(folder + "/*.mp3"); !name.empty();
+         name = runtime::find_file({})) {
+        track_paths.append(folder + "/" + name);
+        u::列表框1->add_item(display_name(name), track_paths.size());
+    }
+    runtime::close_find();
+}
+
+void load_stored_music_folder() {
+    scan_music_folder(read_stored_music_folder());
+}
+
+void show_folder_hint() {
+    const Text hint =
+        u::列表框1->item_count() == 0 ? "请先点击浏览文件选项找到需播放的文件"_gb : Text{};
+    set_text(u::透明标签3, u::TransLabelUnit::kCaption, hint);
+}
+
+void choose_music_folder() {
+    // The dialog comes first: a cancelled choice must not stop playback, empty the list or
+    // overwrite the stored folder.
+    const Text folder = runtime::browse_for_folder("请选择音乐文件存放目录"_gb);
+    if (folder.empty()) {
+        return;
+    }
+    media_player().close();
+    set_text(u::透明标签1, u::TransLabelUnit::kCaption, "00:00"_gb);
+    u::列表框1->clear_items();
+    track_paths.clear();
+    // A folder that cannot be stored (read-only directory) still serves this run.
+    runtime::write_config_item(config_file_path(), config_section(), folder_key(), folder);
+    scan_music_folder(folder);
+    // Writing 编辑框2 raises its change event, whose routine empties the hint.
+    set_text(u::编辑框2, u::EditBoxUnit::kContent, {});
+    set_text(u::编辑框1, u::EditBoxUnit::kContent, {});
+    set_text(u::按钮2, u::ButtonUnit::kCaption, "播 放"_gb);
+    if (system_volume().get_mute() == 1) {
+        system_volume().set_mute(false);
+    }
+}
+
+}  // namespace wavlon::player

@@ -1,0 +1,66 @@
+#include "player/progress.h"
+
+#include <algorithm>
+#include <string>
+
+#include "player/playback.h"
+#include "player/player_state.h"
+#include "runtime/units/main_window_units.h"
+
+namespace wavlon::player {
+
+using runtime::operator""_gb;
+using runtime::Text;
+namespace u = units;
+
+namespace {
+
+constexpr std::int32_t kPlaying = 1;
+
+// A field of a time text: two digits at least, every digit of a larger number.
+Text time_field(std::int64_t value) {
+    Text digits = std::to_string(value);
+    return value < 10 ? "0" + digits : digits;
+}
+
+std::int32_t slider_value(int index) {
+    return integer_of(u::滑块条1, index);
+}
+
+}  // namespace
+
+Text time_text(std::int64_t seconds) {
+    seconds = std::max<std::int64_t>(seconds, 0);
+    return time_field(seconds / 60) + ":" + time_field(seconds % 60);
+}
+
+Text format_total_time() {
+    return time_text(media_player().get_length_seconds());
+}
+
+void update_progress() {
+    // -1 (nothing open) becomes 0 by truncation.
+    set_integer(u::滑块条1, u::SliderBarUnit::kPosition, media_player().get_position() / 1000);
+    // Only a current track moves on by itself. After a folder was loaded nothing is current,
+    // and a maximum of 0 left by an unplayable track must not start the new list unasked.
+    const bool track_is_current = !text_of(u::编辑框2, u::EditBoxUnit::kContent).empty();
+    if (track_is_current &&
+        slider_value(u::SliderBarUnit::kPosition) == slider_value(u::SliderBarUnit::kMaximum)) {
+        play_next_track();
+    }
+    // The position written above: a track started just now does not change it.
+    const std::int32_t elapsed = slider_value(u::SliderBarUnit::kPosition);
+    set_text(u::透明标签7, u::TransLabelUnit::kCaption, time_text(elapsed));
+}
+
+void seek_to_slider() {
+    // The slider holds at most 32767 s, so the milliseconds fit.
+    const std::int32_t seconds = slider_value(u::SliderBarUnit::kPosition);
+    media_player().play(seconds * 1000);
+    if (media_player().get_state() == kPlaying) {
+        set_text(u::按钮2, u::ButtonUnit::kCaption, "暂 停"_gb);
+        set_window_caption("正在播放："_gb + selected_track_name());
+    }
+}
+
+}  // namespace wavlon::player

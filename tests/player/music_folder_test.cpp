@@ -1,0 +1,138 @@
+#include "player/music_folder.h"
+
+#include "player/player_state.h"
+#include "player_window.h"
+#include "runtime/units/main_window_units.h"
+#include "runtime/window_loader.h"
+#include "support/mp3_fixtures.h"
+
+namespace wavlon::testing {
+namespace {
+
+using runtime::from_utf8;
+using runtime::Text;
+namespace u = units;
+
+class MusicFolder : public PlayerWindowTest {
+protected:
+    std::vector<std::pair<std::string, std::int32_t>> items() {
+        std::vector<std::pair<std::string, std::int32_t>> out;
+        for (std::int32_t i = 0; i < u::列表框1->item_count(); ++i) {
+            out.emplace_back(runtime::to_utf8(u::列表框1->item_text(i)), u::列表框1->item_value(i));
+        }
+        return out;
+    }
+    std::vector<std::string> paths() {
+        std::vector<std::string> out;
+        for (const Text& path : player::track_paths) {
+            out.push_back(runtime::to_utf8(path));
+        }
+        return out;
+    }
+    std::string hint() {
+        return runtime::to_utf8(player::text_of(u::透明标签3, u::TransLabelUnit::kCaption));
+    }
+    std::string short_mp3() { return mp3_file(Mp3Kind::Short); }
+};
+
+using Items = std::vector<std::pair<std::string, std::int32_t>>;
+using Paths = std::vector<std::string>;
+constexpr const char* kHint = "请先点击浏览文件选项找到需播放的文件";
+
+TEST(DisplayName, KeepsTheFileNameUpToItsFirstDot) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"a.mp3", "a"},       {"01.Intro.mp3", "01"}, {".mp3", ""},         {"Song.MP3", "Song"},
+        {"sub/x.y.mp3", "x"}, {"no dot", "no dot"},   {"歌曲.mp3", "歌曲"},
+    };
+    for (auto [name, shown] : cases) {
+        EXPECT_EQ(runtime::to_utf8(player::display_name(from_utf8(name))), shown) << name;
+    }
+}
+
+TEST_F(MusicFolder, ChosenFolderListsItsMp3FilesAndSkipsSubFolders) {
+    start();
+    const std::string folder = make_folder(
+        "music", {"b.mp3", "a.MP3", "c.mp3/", "notes.txt", "01.Intro.mp3"}, short_mp3());
+    m_dialogs.folders.push_back(folder);
+    click("按钮1");
+    EXPECT_EQ(m_dialogs.folder_titles, std::vector<std::string>{"请选择音乐文件存放目录"});
+    EXPECT_EQ(items(), (Items{{"01", 1}, {"a", 2}, {"b", 3}}));
+    EXPECT_EQ(paths(), (Paths{folder + "/01.Intro.mp3", folder + "/a.MP3", folder + "/b.mp3"}));
+    EXPECT_EQ(runtime::to_utf8(player::read_stored_music_folder()), folder);
+}
+
+TEST_F(MusicFolder, ChoosingTheSameFolderAgainGivesTheSameListNotADoubledOne) {
+    start();
+    const std::string folder = make_folder("music", {"a.mp3", "b.mp3"}, short_mp3());
+    m_dialogs.folders = {folder, folder};
+    click("按钮1");
+    click("按钮1");
+    EXPECT_EQ(items(), (Items{{"a", 1}, {"b", 2}}));
+    EXPECT_EQ(paths(), (Paths{folder + "/a.mp3", folder + "/b.mp3"}));
+}
+
+TEST_F(MusicFolder, StoredFolderAndFileNamesKeepTheirChineseCharacters) {
+    const std::string folder = make_folder("音乐 文件夹", {"歌曲.mp3"}, short_mp3());
+    store_folder(folder);
+    start();
+    EXPECT_EQ(items(), (Items{{"歌曲", 1}}));
+    EXPECT_EQ(paths(), Paths{folder + "/歌曲.mp3"});
+    // The stored bytes are the program's code page, as a file written on Windows holds them.
+    EXPECT_NE(config_bytes().find(from_utf8(folder)), std::string::npos);
+}
+
+TEST_F(MusicFolder, CancelledDialogKeepsStoredFolderListAndPlayback) {
+    const std::string folder = make_folder("music", {"a.mp3", "b.mp3"}, short_mp3());
+    store_folder(folder);
+    start();
+    click_item(1);
+    ASSERT_EQ(player::media_player().get_state(), 1);
+    const std::string stored = config_bytes();
+    click("按钮1");  // the dialog is cancelled
+    EXPECT_EQ(m_dialogs.folder_titles.size(), 1u);
+    EXPECT_EQ(player::media_player().get_state(), 1);
+    EXPECT_EQ(items(), (Items{{"a", 1}, {"b", 2}}));
+    EXPECT_EQ(config_bytes(), stored);
+    EXPECT_EQ(runtime::to_utf8(player::text_of(u::编辑框1, u::EditBoxUnit::kContent)), "b");
+}
+
+TEST_F(MusicFolder, StartWithoutAStoredFolderListsNothingAndShowsTheHint) {
+    for (bool with_empty_key : {false, true}) {
+        SCOPED_TRACE(with_empty_key ? "empty stored folder" : "no config.ini");
+        if (with_empty_key) {
+            store_folder("");
+        }
+        start();
+        EXPECT_EQ(u::列表框1->item_count(), 0);
+        EXPECT_TRUE(player::track_paths.empty());
+        EXPECT_EQ(hint(), kHint);
+        runtime::close_window(u::kMainWindowId);
+    }
+}
+
+TEST_F(MusicFolder, LoadingAFolderForgetsTheCurrentTrackAndUnmutes) {
+    const std::string first = make_folder("first", {"a.mp3"}, short_mp3());
+    const std::string second = make_folder("second", {"x.mp3", "y.mp3"}, short_mp3());
+    store_folder(first);
+    start();
+    click_item(0);
+    ASSERT_TRUE(wait_until([&] { return enabled("按钮3"); }));
+    pactl("set-sink-mute @DEFAULT_SINK@ 1");
+    m_dialogs.folders.push_back(second);
+    click("按钮1");
+    EXPECT_EQ(player::media_player().get_state(), 0);  // closed
+    EXPECT_EQ(items(), (Items{{"x", 1}, {"y", 2}}));
+    EXPECT_EQ(runtime::to_utf8(player::read_stored_music_folder()), second);
+    EXPECT_EQ(player::text_of(u::编辑框1, u::EditBoxUnit::kContent), "");
+    EXPECT_EQ(player::text_of(u::编辑框2, u::EditBoxUnit::kContent), "");
+    EXPECT_EQ(runtime::to_utf8(player::text_of(u::按钮2, u::ButtonUnit::kCaption)), "播 放");
+    EXPECT_EQ(runtime::to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)),
+              "00:00");
+    EXPECT_EQ(hint(), "");
+    EXPECT_NE(pactl("get-sink-mute @DEFAULT_SINK@").find("no"), std::string::npos);
+    EXPECT_TRUE(wait_until([&] { return !enabled("按钮2") && !enabled("按钮5"); }));
+    EXPECT_TRUE(enabled("按钮6"));
+}
+
+}  // namespace
+}  // namespace wavlon::testing
