@@ -6,29 +6,13 @@
 #include "runtime/conversions.h"
 #include "runtime/event_dispatch.h"
 #include "runtime/font_value.h"
+#include "runtime/units/unit_block.h"
 #include "runtime/units/unit_look.h"
 
 namespace wavlon::units {
 
 using runtime::PropertyType;
 using runtime::Value;
-
-namespace {
-
-std::unique_ptr<runtime::Unit> create_button(const runtime::UnitCreateParams& params) {
-    runtime::ButtonBlock block;
-    if (!params.block.empty()) {
-        auto decoded = runtime::decode_button_block(params.block);
-        auto* stored = std::get_if<runtime::ButtonBlock>(&decoded);
-        if (!stored) {
-            return nullptr;
-        }
-        block = std::move(*stored);
-    }
-    return std::make_unique<ButtonUnit>(params, std::move(block));
-}
-
-}  // namespace
 
 const runtime::UnitTypeInfo& ButtonUnit::type_info() {
     static const runtime::UnitTypeInfo info = [] {
@@ -45,7 +29,7 @@ const runtime::UnitTypeInfo& ButtonUnit::type_info() {
             PropertyType::kChoice,
             PropertyType::kFont,
         });
-        t.create = create_button;
+        t.create = create_unit_with_block<ButtonUnit, runtime::decode_button_block>;
         return t;
     }();
     return info;

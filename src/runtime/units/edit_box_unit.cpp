@@ -5,6 +5,7 @@
 #include "runtime/conversions.h"
 #include "runtime/event_dispatch.h"
 #include "runtime/font_value.h"
+#include "runtime/units/unit_block.h"
 #include "runtime/units/unit_look.h"
 
 namespace wavlon::units {
@@ -15,19 +16,6 @@ using runtime::Value;
 namespace {
 
 constexpr int kPropertyCount = 29;
-
-std::unique_ptr<runtime::Unit> create_edit_box(const runtime::UnitCreateParams& params) {
-    runtime::EditBoxBlock block;
-    if (!params.block.empty()) {
-        auto decoded = runtime::decode_edit_box_block(params.block);
-        auto* stored = std::get_if<runtime::EditBoxBlock>(&decoded);
-        if (!stored) {
-            return nullptr;
-        }
-        block = std::move(*stored);
-    }
-    return std::make_unique<EditBoxUnit>(params, std::move(block));
-}
 
 }  // namespace
 
@@ -47,7 +35,7 @@ const runtime::UnitTypeInfo& EditBoxUnit::type_info() {
         });
         // The type's further settings (selection, limits, input modes) are plain integers here.
         t.properties.resize(kPropertyCount, {PropertyType::kInteger, 0});
-        t.create = create_edit_box;
+        t.create = create_unit_with_block<EditBoxUnit, runtime::decode_edit_box_block>;
         return t;
     }();
     return info;
@@ -57,7 +45,7 @@ EditBoxUnit::EditBoxUnit(const runtime::UnitCreateParams& params, runtime::EditB
     : WidgetUnit(params, new QLineEdit),
       m_edit(static_cast<QLineEdit*>(widget())),
       m_block(std::move(block)),
-      m_other(kPropertyCount, 0) {
+      m_other(kPropertyCount) {
     m_edit->setText(to_qstring(m_block.content));
     apply_look();
     QObject::connect(m_edit, &QLineEdit::textEdited, m_edit,
@@ -100,9 +88,7 @@ bool EditBoxUnit::set_property(int index, const Value& value) {
             apply_look();
             break;
         default:
-            if (index >= 0 && index < kPropertyCount) {
-                m_other[static_cast<std::size_t>(index)] = runtime::to_integer(value);
-            }
+            m_other.set(index, value);
             break;
     }
     return false;
@@ -119,10 +105,7 @@ Value EditBoxUnit::get_property(int index) const {
         case kFont:
             return runtime::font_value(m_block.font);
         default:
-            if (index >= 0 && index < kPropertyCount) {
-                return Value::integer(m_other[static_cast<std::size_t>(index)]);
-            }
-            return {};
+            return m_other.get(index);
     }
 }
 

@@ -5,6 +5,7 @@
 #pragma once
 
 #include "runtime/template_blocks.h"
+#include "runtime/units/unit_block.h"
 #include "runtime/units/widget_unit.h"
 
 class QLineEdit;
@@ -36,7 +37,7 @@ private:
 
     QLineEdit* m_edit;
     runtime::EditBoxBlock m_block;
-    std::vector<std::int32_t> m_other;  // properties without a Qt counterpart, kept as written
+    OtherProperties m_other;  // properties without a Qt counterpart, kept as written
 };
 
 }  // namespace wavlon::units

@@ -7,6 +7,7 @@
 #include "runtime/conversions.h"
 #include "runtime/event_dispatch.h"
 #include "runtime/font_value.h"
+#include "runtime/units/unit_block.h"
 #include "runtime/units/unit_look.h"
 
 namespace wavlon::units {
@@ -60,19 +61,6 @@ namespace {
 
 constexpr int kPropertyCount = 22;
 
-std::unique_ptr<runtime::Unit> create_list_box(const runtime::UnitCreateParams& params) {
-    runtime::ListBoxBlock block;
-    if (!params.block.empty()) {
-        auto decoded = runtime::decode_list_box_block(params.block);
-        auto* stored = std::get_if<runtime::ListBoxBlock>(&decoded);
-        if (!stored) {
-            return nullptr;
-        }
-        block = std::move(*stored);
-    }
-    return std::make_unique<ListBoxUnit>(params, std::move(block));
-}
-
 }  // namespace
 
 const runtime::UnitTypeInfo& ListBoxUnit::type_info() {
@@ -86,7 +74,7 @@ const runtime::UnitTypeInfo& ListBoxUnit::type_info() {
             runtime::common_properties_and({PropertyType::kChoice, PropertyType::kColour,
                                             PropertyType::kBackColour, PropertyType::kFont});
         t.properties.resize(kPropertyCount, {PropertyType::kInteger, 0});
-        t.create = create_list_box;
+        t.create = create_unit_with_block<ListBoxUnit, runtime::decode_list_box_block>;
         return t;
     }();
     return info;
@@ -96,7 +84,7 @@ ListBoxUnit::ListBoxUnit(const runtime::UnitCreateParams& params, runtime::ListB
     : WidgetUnit(params, new ListBoxWidget(params.window_id, params.unit_id)),
       m_list(static_cast<ListBoxWidget*>(widget())),
       m_block(std::move(block)),
-      m_other(kPropertyCount, 0) {
+      m_other(kPropertyCount) {
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setUniformItemSizes(true);
     watch_common_events(m_list->viewport());
@@ -170,9 +158,7 @@ bool ListBoxUnit::set_property(int index, const Value& value) {
             select_item(runtime::to_integer(value));
             break;
         default:
-            if (index >= 0 && index < kPropertyCount) {
-                m_other[static_cast<std::size_t>(index)] = runtime::to_integer(value);
-            }
+            m_other.set(index, value);
             break;
     }
     return false;
@@ -189,10 +175,7 @@ Value ListBoxUnit::get_property(int index) const {
         case kSelection:
             return Value::integer(selection());
         default:
-            if (index >= 0 && index < kPropertyCount) {
-                return Value::integer(m_other[static_cast<std::size_t>(index)]);
-            }
-            return {};
+            return m_other.get(index);
     }
 }
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "runtime/template_blocks.h"
+#include "runtime/units/unit_block.h"
 #include "runtime/units/widget_unit.h"
 
 namespace wavlon::units {
@@ -49,7 +50,7 @@ private:
 
     ListBoxWidget* m_list;
     runtime::ListBoxBlock m_block;
-    std::vector<std::int32_t> m_other;
+    OtherProperties m_other;
 };
 
 }  // namespace wavlon::units

@@ -7,6 +7,7 @@
 
 #include "runtime/conversions.h"
 #include "runtime/font_value.h"
+#include "runtime/units/unit_block.h"
 #include "runtime/units/unit_look.h"
 
 namespace wavlon::units {
@@ -21,19 +22,6 @@ constexpr int kDataRole = Qt::UserRole;
 constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kStateImageRole = Qt::UserRole + 2;
 constexpr int kIndentRole = Qt::UserRole + 3;
-
-std::unique_ptr<runtime::Unit> create_list_view(const runtime::UnitCreateParams& params) {
-    runtime::ListViewBlock block;
-    if (!params.block.empty()) {
-        auto decoded = runtime::decode_list_view_block(params.block);
-        auto* stored = std::get_if<runtime::ListViewBlock>(&decoded);
-        if (!stored) {
-            return nullptr;
-        }
-        block = std::move(*stored);
-    }
-    return std::make_unique<ListViewUnit>(params, std::move(block));
-}
 
 Qt::Alignment alignment_of(runtime::ColumnAlignment alignment) {
     switch (alignment) {
@@ -71,7 +59,7 @@ const runtime::UnitTypeInfo& ListViewUnit::type_info() {
             runtime::common_properties_and({PropertyType::kChoice, PropertyType::kColour,
                                             PropertyType::kBackColour, PropertyType::kFont});
         t.properties.resize(kPropertyCount, {PropertyType::kInteger, 0});
-        t.create = create_list_view;
+        t.create = create_unit_with_block<ListViewUnit, runtime::decode_list_view_block>;
         return t;
     }();
     return info;
@@ -81,7 +69,7 @@ ListViewUnit::ListViewUnit(const runtime::UnitCreateParams& params, runtime::Lis
     : WidgetUnit(params, new ListViewWidget),
       m_view(static_cast<ListViewWidget*>(widget())),
       m_block(std::move(block)),
-      m_other(kPropertyCount, 0) {
+      m_other(kPropertyCount) {
     m_view->setRootIsDecorated(false);
     m_view->setItemsExpandable(false);
     m_view->setUniformRowHeights(true);
@@ -210,9 +198,7 @@ bool ListViewUnit::set_property(int index, const Value& value) {
             break;
         }
         default:
-            if (index >= 0 && index < kPropertyCount) {
-                m_other[static_cast<std::size_t>(index)] = runtime::to_integer(value);
-            }
+            m_other.set(index, value);
             break;
     }
     return false;
@@ -231,10 +217,7 @@ Value ListViewUnit::get_property(int index) const {
         case kCurrentRow:
             return Value::integer(current_row());
         default:
-            if (index >= 0 && index < kPropertyCount) {
-                return Value::integer(m_other[static_cast<std::size_t>(index)]);
-            }
-            return {};
+            return m_other.get(index);
     }
 }
 

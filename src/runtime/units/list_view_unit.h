@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "runtime/template_blocks.h"
+#include "runtime/units/unit_block.h"
 #include "runtime/units/widget_unit.h"
 
 class QTreeWidget;
@@ -57,7 +58,7 @@ private:
 
     ListViewWidget* m_view;
     runtime::ListViewBlock m_block;
-    std::vector<std::int32_t> m_other;
+    OtherProperties m_other;
 };
 
 }  // namespace wavlon::units

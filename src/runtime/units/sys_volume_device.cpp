@@ -1,6 +1,7 @@
 #include "runtime/units/sys_volume_device.h"
 
 #include <array>
+#include <memory>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -52,6 +53,31 @@ std::optional<MixerLineInfo> find_line(Mixer& mixer, LineChoice choice) {
     return std::nullopt;
 }
 
+// A control found on an open mixer, with the line it is on.
+struct OpenControl {
+    std::unique_ptr<Mixer> mixer;
+    MixerLineInfo line;
+    platform::MixerControlInfo control;
+};
+
+// The control of `type` on the chosen line; std::nullopt when the mixer did not open (null)
+// or has no such line or control.
+std::optional<OpenControl> open_control(std::unique_ptr<Mixer> mixer, LineChoice choice,
+                                        MixerControlType type) {
+    if (!mixer) {
+        return std::nullopt;
+    }
+    auto line = find_line(*mixer, choice);
+    if (!line) {
+        return std::nullopt;
+    }
+    auto control = mixer->control_by_type(line->line_id, type);
+    if (!control) {
+        return std::nullopt;
+    }
+    return OpenControl{std::move(mixer), std::move(*line), std::move(*control)};
+}
+
 }  // namespace
 
 SysVolumeDevice::SysVolumeDevice() {
@@ -71,44 +97,28 @@ std::unique_ptr<Mixer> SysVolumeDevice::open_mixer() {
 
 bool SysVolumeDevice::open_volume(std::uint32_t destination, std::uint32_t source) {
     m_volume.mixer.reset();
-    auto mixer = open_mixer();
-    if (!mixer) {
+    auto found = open_control(open_mixer(), {destination, source}, MixerControlType::Volume);
+    if (!found) {
         return false;
     }
-    auto line = find_line(*mixer, {destination, source});
-    if (!line) {
-        return false;
-    }
-    auto control = mixer->control_by_type(line->line_id, MixerControlType::Volume);
-    if (!control) {
-        return false;
-    }
-    m_volume.name = runtime::from_utf8(control->name);
-    m_volume.channels = line->channels;
-    m_volume.control_id = control->control_id;
-    m_volume.minimum = control->minimum;
-    m_volume.maximum = control->maximum;
-    m_volume.mixer = std::move(mixer);
+    m_volume.name = runtime::from_utf8(found->control.name);
+    m_volume.channels = found->line.channels;
+    m_volume.control_id = found->control.control_id;
+    m_volume.minimum = found->control.minimum;
+    m_volume.maximum = found->control.maximum;
+    m_volume.mixer = std::move(found->mixer);
     return true;
 }
 
 bool SysVolumeDevice::open_mute(std::uint32_t destination, std::uint32_t source) {
     m_mute.mixer.reset();
-    auto mixer = open_mixer();
-    if (!mixer) {
+    auto found = open_control(open_mixer(), {destination, source}, MixerControlType::Mute);
+    if (!found) {
         return false;
     }
-    auto line = find_line(*mixer, {destination, source});
-    if (!line) {
-        return false;
-    }
-    auto control = mixer->control_by_type(line->line_id, MixerControlType::Mute);
-    if (!control) {
-        return false;
-    }
-    m_mute.control_id = control->control_id;
-    m_mute.name = runtime::from_utf8(control->name);
-    m_mute.mixer = std::move(mixer);
+    m_mute.control_id = found->control.control_id;
+    m_mute.name = runtime::from_utf8(found->control.name);
+    m_mute.mixer = std::move(found->mixer);
     return true;
 }
 

@@ -2,28 +2,12 @@
 
 #include "runtime/conversions.h"
 #include "runtime/event_dispatch.h"
+#include "runtime/units/unit_block.h"
 
 namespace wavlon::units {
 
 using runtime::PropertyType;
 using runtime::Value;
-
-namespace {
-
-std::unique_ptr<runtime::Unit> create_timer(const runtime::UnitCreateParams& params) {
-    runtime::TimerBlock block;
-    if (!params.block.empty()) {
-        auto decoded = runtime::decode_timer_block(params.block);
-        auto* stored = std::get_if<runtime::TimerBlock>(&decoded);
-        if (!stored) {
-            return nullptr;
-        }
-        block = *stored;
-    }
-    return std::make_unique<TimerUnit>(params, block);
-}
-
-}  // namespace
 
 const runtime::UnitTypeInfo& TimerUnit::type_info() {
     static const runtime::UnitTypeInfo info = [] {
@@ -33,7 +17,7 @@ const runtime::UnitTypeInfo& TimerUnit::type_info() {
         t.english_name = "Timer";
         t.flags = runtime::kTypeNonVisual | runtime::kTypeRaisesEvents;
         t.properties = runtime::common_properties_and({PropertyType::kInteger});
-        t.create = create_timer;
+        t.create = create_unit_with_block<TimerUnit, runtime::decode_timer_block>;
         return t;
     }();
     return info;

@@ -4,6 +4,7 @@
 
 #include "runtime/conversions.h"
 #include "runtime/font_value.h"
+#include "runtime/units/unit_block.h"
 #include "runtime/units/unit_look.h"
 
 namespace wavlon::units {
@@ -12,19 +13,6 @@ using runtime::PropertyType;
 using runtime::Value;
 
 namespace {
-
-std::unique_ptr<runtime::Unit> create_label(const runtime::UnitCreateParams& params) {
-    runtime::TransLabelBlock block;
-    if (!params.block.empty()) {
-        auto decoded = runtime::decode_trans_label_block(params.block);
-        auto* stored = std::get_if<runtime::TransLabelBlock>(&decoded);
-        if (!stored) {
-            return nullptr;
-        }
-        block = std::move(*stored);
-    }
-    return std::make_unique<TransLabelUnit>(params, std::move(block));
-}
 
 std::uint32_t as_number(const Value& value) {
     return static_cast<std::uint32_t>(runtime::to_integer(value));
@@ -48,7 +36,7 @@ const runtime::UnitTypeInfo& TransLabelUnit::type_info() {
             PropertyType::kLogical,
             PropertyType::kChoice,
         });
-        t.create = create_label;
+        t.create = create_unit_with_block<TransLabelUnit, runtime::decode_trans_label_block>;
         return t;
     }();
     return info;
