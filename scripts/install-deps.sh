@@ -18,7 +18,7 @@ packages=(
   libcurl4-openssl-dev ca-certificates duktape-dev libpcre2-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev lame mpg123 openssl python3 time
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps imagemagick xdotool
   # CJK fonts standing in for the Windows faces (Song/Ming, Kai, sans)
   fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
 )
