@@ -30,24 +30,8 @@ if ! pactl info >/dev/null 2>&1; then
   started_pulse=1
 fi
 
-# 60 s of a stereo chord, so the encoder and decoder have real work at 192 kbit/s.
-python3 - "$work/track.wav" <<'EOF'
-import math, struct, sys
-rate, seconds = 44100, 60
-with open(sys.argv[1], "wb") as f:
-    n = rate * seconds
-    f.write(b"RIFF" + struct.pack("<I", 36 + n * 4) + b"WAVEfmt " +
-            struct.pack("<IHHIIHH", 16, 1, 2, rate, rate * 4, 4, 16) + b"data" +
-            struct.pack("<I", n * 4))
-    frames = bytearray()
-    for i in range(n):
-        t = i / rate
-        left = int(6000 * (math.sin(2 * math.pi * 440 * t) + math.sin(2 * math.pi * 554 * t)))
-        right = int(6000 * (math.sin(2 * math.pi * 659 * t) + math.sin(2 * math.pi * 330 * t)))
-        frames += struct.pack("<hh", left, right)
-    f.write(frames)
-EOF
-lame --quiet -b 192 "$work/track.wav" "$work/track.mp3"
+# 60 s of a stereo chord at 192 kbit/s, so the decoder has real work.
+"$root/bench/make_bench_track.sh" "$work/track.mp3"
 track="$work/track.mp3"
 export WAVLON_BENCH_FILE="$track"
 

@@ -32,29 +32,15 @@
 #include "runtime/program.h"
 #include "runtime/units/main_window_units.h"
 #include "runtime/window_loader.h"
+#include "bench_window.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using wavlon::runtime::from_utf8;
 
-class AnswerOk final : public wavlon::platform::DialogBackend {
-public:
-    wavlon::platform::DialogButton message_box(
-        const wavlon::platform::MessageBoxRequest&) override {
-        return wavlon::platform::DialogButton::Ok;
-    }
-    std::string browse_for_folder(const wavlon::platform::FolderRequest&) override { return {}; }
-};
-
-QApplication& application() {
-    static int argc = 1;
-    static char name[] = "player_bench";
-    static char* argv[] = {name, nullptr};
-    // Never destroyed: the program's statics (windows, devices) outlive main.
-    static QApplication* app = new QApplication(argc, argv);
-    return *app;
-}
+using wavlon::bench::AnswerOk;
+using wavlon::bench::application;
 
 const fs::path& work_folder() {
     static const fs::path folder = [] {
