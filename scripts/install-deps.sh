@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   # toolchain
-  build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
+  build-essential cmake ninja-build pkg-config ccache clang libclang-rt-14-dev
   # user interface and D-Bus (power-off through logind)
   qt6-base-dev libgl-dev dbus
   # playback
