@@ -1,9 +1,12 @@
 # One static library per source folder: every .cpp of the folder belongs to it.
 # A folder without sources yet becomes an interface library with the same dependencies.
-# Usage: wavlon_layer(<target> <folder> [DEPENDS deps...])
+# Usage: wavlon_layer(<target> <folder> [EXCLUDE files...] [DEPENDS deps...])
 function(wavlon_layer name dir)
-  cmake_parse_arguments(arg "" "" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(arg "" "" "DEPENDS;EXCLUDE" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  foreach(excluded ${arg_EXCLUDE})
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${excluded})
+  endforeach()
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)

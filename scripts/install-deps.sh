@@ -16,6 +16,8 @@ packages=(
   libpulse-dev pulseaudio pulseaudio-utils
   # network, script, regular expressions
   libcurl4-openssl-dev ca-certificates duktape-dev libpcre2-dev
+  # the song-search service
+  libcpp-httplib-dev libsqlite3-dev libtag1-dev
   # tests and benchmarks
   libgtest-dev libgmock-dev libbenchmark-dev lame mpg123 openssl python3 time
   xvfb xauth x11-apps imagemagick xdotool
