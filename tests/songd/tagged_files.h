@@ -21,9 +21,10 @@ std::string id3v2_tag(FrameText kind, const std::string& title, const std::strin
 // A 128-byte ID3v1 tag with the bytes of title and artist (cut to 30 bytes each).
 std::string id3v1_tag(const std::string& title, const std::string& artist);
 
-// Writes `before` + the bytes of a short real MP3 + `after` to `path`, making its folders.
+// Writes `before` + the bytes of a real MP3 (3 s, or 10 s when `long_sound`) + `after` to
+// `path`, making its folders.
 void write_tagged_mp3(const std::filesystem::path& path, const std::string& before,
-                      const std::string& after = {});
+                      const std::string& after = {}, bool long_sound = false);
 
 // A fresh temporary folder, removed with everything below it when the object goes.
 class TemporaryFolder {
