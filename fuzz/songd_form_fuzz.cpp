@@ -19,12 +19,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::string_view body(reinterpret_cast<const char*>(data), size);
     for (const auto& [key, value] : parse_form(body)) {
         // Decoding never grows a text, and never leaves a separator in a key.
-        if (key.size() > body.size() || value.size() > body.size()) std::abort();
+        if (key.size() > body.size() || value.size() > body.size())
+            std::abort();
         std::string keyword = to_utf8_lenient(value);
-        if (!wavlon::platform::is_valid_utf8(keyword)) std::abort();
+        if (!wavlon::platform::is_valid_utf8(keyword))
+            std::abort();
         for (const std::string& term : search_terms(keyword)) {
-            if (term.empty() || term.find(' ') != std::string::npos) std::abort();
-            if (!wavlon::platform::is_valid_utf8(term)) std::abort();
+            if (term.empty() || term.find(' ') != std::string::npos)
+                std::abort();
+            if (!wavlon::platform::is_valid_utf8(term))
+                std::abort();
         }
         // Whatever the texts hold, the answer stays one JSON object with no raw "%" in it
         // (the player percent-decodes the whole answer before parsing it).
@@ -33,10 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::abort();
         }
         for (char c : json) {
-            if (static_cast<unsigned char>(c) < 0x20) std::abort();
+            if (static_cast<unsigned char>(c) < 0x20)
+                std::abort();
         }
         auto page = page_number(value);
-        if (page && *page < 1) std::abort();
+        if (page && *page < 1)
+            std::abort();
     }
     return 0;
 }

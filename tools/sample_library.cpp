@@ -42,7 +42,8 @@ constexpr int kRate = 44100;
 constexpr double kBeatSeconds = 0.5;
 
 void put_le(std::string& out, std::uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i) out += static_cast<char>((value >> (8 * i)) & 0xFF);
+    for (int i = 0; i < bytes; ++i)
+        out += static_cast<char>((value >> (8 * i)) & 0xFF);
 }
 
 std::string tune_wav(const std::vector<int>& notes) {

@@ -5,13 +5,14 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
+#include <set>
 
 #include "songd/search_text.h"
 
 namespace wavlon::songd {
 namespace {
 
-constexpr int kSchemaVersion = 1;
+constexpr int kSchemaVersion = 2;
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS tracks(
@@ -33,6 +34,14 @@ CREATE TRIGGER IF NOT EXISTS tracks_ad AFTER DELETE ON tracks BEGIN
     INSERT INTO tracks_fts(tracks_fts, rowid, norm_title, norm_author)
         VALUES ('delete', old.id, old.norm_title, old.norm_author);
 END;
+CREATE TABLE IF NOT EXISTS grams(
+    gram TEXT NOT NULL,
+    id INTEGER NOT NULL,
+    PRIMARY KEY (gram, id)) WITHOUT ROWID;
+CREATE INDEX IF NOT EXISTS grams_by_id ON grams(id);
+CREATE TRIGGER IF NOT EXISTS tracks_grams_ad AFTER DELETE ON tracks BEGIN
+    DELETE FROM grams WHERE id = old.id;
+END;
 CREATE TRIGGER IF NOT EXISTS tracks_au AFTER UPDATE ON tracks BEGIN
     INSERT INTO tracks_fts(tracks_fts, rowid, norm_title, norm_author)
         VALUES ('delete', old.id, old.norm_title, old.norm_author);
@@ -41,8 +50,33 @@ CREATE TRIGGER IF NOT EXISTS tracks_au AFTER UPDATE ON tracks BEGIN
 END;
 )sql";
 
-// Terms shorter than this cannot use the trigram index.
+// Terms shorter than this cannot use the trigram index; they are found through the table of
+// every character and character pair (grams) of the folded titles and artists.
 constexpr std::size_t kIndexedTermLength = 3;
+
+// The distinct characters and pairs of adjacent characters of a folded text, without white
+// space (a search term never holds any).
+void add_grams(const std::string& folded, std::set<std::string>& grams) {
+    std::vector<std::string> characters;
+    for (std::size_t i = 0; i < folded.size();) {
+        std::size_t length = 1;
+        while (i + length < folded.size() &&
+               (static_cast<unsigned char>(folded[i + length]) & 0xC0) == 0x80) {
+            ++length;
+        }
+        characters.push_back(folded.substr(i, length));
+        i += length;
+    }
+    auto blank = [](const std::string& c) { return c == " " || c == "\t"; };
+    for (std::size_t i = 0; i < characters.size(); ++i) {
+        if (blank(characters[i]))
+            continue;
+        grams.insert(characters[i]);
+        if (i + 1 < characters.size() && !blank(characters[i + 1])) {
+            grams.insert(characters[i] + characters[i + 1]);
+        }
+    }
+}
 
 }  // namespace
 
@@ -194,7 +228,9 @@ std::unique_ptr<Catalogue::Connection> Catalogue::borrow_reader() const {
         }
     }
     auto connection = std::make_unique<Connection>(m_path, false);
-    connection->exec("PRAGMA query_only=1;");
+    // Searches touch rows all over the table: map the file and keep a generous page cache
+    // rather than read pages through system calls again and again.
+    connection->exec("PRAGMA query_only=1; PRAGMA mmap_size=268435456; PRAGMA cache_size=-32768;");
     return connection;
 }
 
@@ -232,9 +268,30 @@ void Catalogue::put(const std::string& path, FileStamp stamp, const std::string&
     sqlite3_bind_int64(statement, 3, stamp.mtime_ns);
     bind_text(statement, 4, title);
     bind_text(statement, 5, author);
-    bind_text(statement, 6, fold_for_search(title));
-    bind_text(statement, 7, fold_for_search(author));
+    std::string norm_title = fold_for_search(title);
+    std::string norm_author = fold_for_search(author);
+    bind_text(statement, 6, norm_title);
+    bind_text(statement, 7, norm_author);
     m_writer->run(statement);
+
+    statement = m_writer->statement("SELECT id FROM tracks WHERE path = ?1");
+    bind_blob(statement, 1, path);
+    std::int64_t id =
+        sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : 0;
+    sqlite3_reset(statement);
+    statement = m_writer->statement("DELETE FROM grams WHERE id = ?1");
+    sqlite3_bind_int64(statement, 1, id);
+    m_writer->run(statement);
+    std::set<std::string> grams;
+    add_grams(norm_title, grams);
+    add_grams(norm_author, grams);
+    statement = m_writer->statement("INSERT OR IGNORE INTO grams(gram, id) VALUES (?1, ?2)");
+    for (const std::string& gram : grams) {
+        sqlite3_reset(statement);
+        bind_text(statement, 1, gram);
+        sqlite3_bind_int64(statement, 2, id);
+        m_writer->run(statement);
+    }
 }
 
 std::optional<FileStamp> Catalogue::stamp(const std::string& path) const {
@@ -324,6 +381,9 @@ std::vector<CatalogueTrack> Catalogue::search(const std::string& keyword, Search
                            "WHERE tracks_fts MATCH ?2";
     for (std::size_t i = 0; i < terms.size(); ++i) {
         std::string parameter = "?" + std::to_string(i + 5);
+        if (character_count(terms[i]) < kIndexedTermLength) {
+            sql += " AND t.id IN (SELECT id FROM grams WHERE gram = " + parameter + ")";
+        }
         sql += author_only ? " AND instr(t.norm_author, " + parameter + ") > 0"
                            : " AND (instr(t.norm_title, " + parameter +
                                  ") > 0 OR instr(t.norm_author, " + parameter + ") > 0)";
