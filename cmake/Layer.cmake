@@ -32,6 +32,8 @@ function(wavlon_test_suite name dir)
   target_link_libraries(${name} PRIVATE ${arg_DEPENDS} wavlon_test_support
                         GTest::gtest_main GTest::gmock)
   wavlon_warnings(${name})
+  # Where the tests' helper scripts live (not __FILE__: ccache makes source paths relative).
+  target_compile_definitions(${name} PRIVATE WAVLON_TESTS_DIR="${CMAKE_SOURCE_DIR}/tests")
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
   set_tests_properties(${name} PROPERTIES
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;WAVLON_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;PULSE_SERVER=unix:${WAVLON_PULSE_DIR}/native"
