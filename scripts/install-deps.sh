@@ -17,7 +17,7 @@ packages=(
   # network, script, regular expressions
   libcurl4-openssl-dev ca-certificates duktape-dev libpcre2-dev
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev lame mpg123 openssl python3 time
+  libgtest-dev libgmock-dev libbenchmark-dev lame mpg123 openssl python3 time locales
   xvfb xauth x11-apps imagemagick xdotool
   # CJK fonts standing in for the Windows faces (Song/Ming, Kai, sans)
   fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
