@@ -76,7 +76,8 @@ Text finish_cookies(Text received, std::string_view sent, bool merge);
 Text meta_charset(std::string_view body);
 
 // The body decoded to a text from the header's charset, else from the page's meta charset;
-// as received when neither names one, when it is gbk or gb2312, or when it is unknown.
+// as received when neither names one, when it is gbk or gb2312 (in any case), or when it is
+// unknown.
 Text decode_body(std::string_view body, std::string_view header_charset);
 
 // The failures the routine reports in `status_out`, each with its own text.

@@ -409,6 +409,10 @@ TEST(HttpRequest, AnswersAreDecodedFromTheirDeclaredCharset) {
     const std::string json = "{\"data\":[{\"title\":\"" + chinese_utf8 + "\"}]}";
     const std::string late_meta =
         std::string(1100, ' ') + "<meta charset=\"utf-8\">" + chinese_utf8;
+    // Characters that GBK has and GB2312 lacks: a strict GB2312 decoder turns them into "?".
+    const auto gbk_only_page = [](const std::string& head) {
+        return "<html><head>" + head + "</head><body>" + gb("丟喆镕堃") + "</body></html>";
+    };
     const std::vector<Case> cases = {
         {"meta utf-8", "text/html", utf8_page,
          "<html><head><META http-equiv=\"Content-Type\" content=\"text/html; CHARSET=UTF-8\">"
@@ -422,6 +426,14 @@ TEST(HttpRequest, AnswersAreDecodedFromTheirDeclaredCharset) {
         {"unknown charset", "text/plain; charset=no-such-set", chinese_utf8, chinese_utf8},
         {"no charset", "text/plain", chinese_utf8, chinese_utf8},
         {"meta past 1024 bytes", "text/html", late_meta, late_meta},
+        {"meta GB2312", "text/html", gbk_only_page("<meta charset=\"GB2312\">"),
+         gbk_only_page("<meta charset=\"GB2312\">")},
+        {"meta Gb2312 in content", "text/html",
+         gbk_only_page("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Gb2312\">"),
+         gbk_only_page("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Gb2312\">")},
+        {"meta GBK", "text/html", gbk_only_page("<meta charset=GBK>"),
+         gbk_only_page("<meta charset=GBK>")},
+        {"header GB2312", "text/html; charset=GB2312", gbk_only_page(""), gbk_only_page("")},
     };
     for (const auto& c : cases) {
         LocalHttpServer server(
