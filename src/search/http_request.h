@@ -38,8 +38,8 @@ struct HttpRequestOptions {
     Text proxy;       // HTTP proxy as host:port; empty: none
     Text proxy_user;  // Basic credentials for the proxy, used when both are set
     Text proxy_password;
-    // The connection must stand within it, and no wait for data may last longer; below 1
-    // means 30 seconds.
+    // Bounds the whole exchange, from connecting to the body's last byte; below 1 means 30
+    // seconds. What arrived by then is kept, as for a read that failed ("713 读取数据失败!").
     std::int32_t timeout_seconds = 0;
     Text* location_out = nullptr;  // the value of a "Location: " header of the answer
     // The status code and reason phrase ("200 OK"), or the numbered error text.
