@@ -15,7 +15,9 @@ namespace u = units;
 
 namespace {
 
+constexpr std::int32_t kNothingOpen = 0;
 constexpr std::int32_t kPlaying = 1;
+constexpr std::int32_t kStopped = 2;
 
 // A field of a time text: two digits at least, every digit of a larger number.
 Text time_field(std::int64_t value) {
@@ -25,6 +27,19 @@ Text time_field(std::int64_t value) {
 
 std::int32_t slider_value(int index) {
     return integer_of(u::滑块条1, index);
+}
+
+// Whether the open track has played to its end: the slider's position has reached its maximum
+// (the track's length), during the last partial second or after the device stopped there.
+// A track that could not be opened leaves nothing open and never ends, so it starts no other
+// track; neither does a length of 0 (unknown yet, or under a second) while the track plays on.
+bool has_reached_its_end() {
+    const std::int32_t maximum = slider_value(u::SliderBarUnit::kMaximum);
+    if (slider_value(u::SliderBarUnit::kPosition) != maximum) {
+        return false;
+    }
+    const std::int32_t state = media_player().get_state();
+    return state == kStopped || (state != kNothingOpen && maximum > 0);
 }
 
 }  // namespace
@@ -44,8 +59,7 @@ void update_progress() {
     // Only a current track moves on by itself. After a folder was loaded nothing is current,
     // and a maximum of 0 left by an unplayable track must not start the new list unasked.
     const bool track_is_current = !text_of(u::编辑框2, u::EditBoxUnit::kContent).empty();
-    if (track_is_current &&
-        slider_value(u::SliderBarUnit::kPosition) == slider_value(u::SliderBarUnit::kMaximum)) {
+    if (track_is_current && has_reached_its_end()) {
         play_next_track();
     }
     // The position written above: a track started just now does not change it.

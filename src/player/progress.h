@@ -19,7 +19,8 @@ runtime::Text time_text(std::int64_t seconds);
 runtime::Text format_total_time();
 
 // Every tick of 时钟3: the slider follows the device's position and 透明标签7 shows it. When
-// the position reaches the slider's maximum while a track is current, the next one starts.
+// the position reaches the slider's maximum while a track is current and open (playing, paused,
+// or stopped at its end), the next one starts; a track that could not be opened never ends.
 void update_progress();
 
 // The user moved 滑块条1: the track plays on from the slider's position, also when it was
