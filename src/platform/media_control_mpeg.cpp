@@ -191,7 +191,15 @@ void FrameChain::feed(std::string_view bytes) {
             m_skip = static_cast<std::uint64_t>(h->frame_bytes) - 4;
             m_header.clear();
         } else {
-            m_header.erase(0, 1);  // out of step: look for the next header one byte further
+            // Out of step: the next header can only start at a later 0xFF byte.
+            std::size_t sync = m_header.find('\xFF', 1);
+            if (sync != std::string::npos) {
+                m_header.erase(0, sync);
+            } else {
+                m_header.clear();
+                std::size_t next = bytes.find('\xFF');
+                bytes.remove_prefix(next == std::string_view::npos ? bytes.size() : next);
+            }
         }
     }
 }

@@ -59,7 +59,7 @@ std::optional<FrameHeader> find_frame(std::string_view bytes, const FrameHeader&
 // rate stream that carries no Xing/VBRI frame count. Feed the stream's bytes from
 // `info.audio_offset` on, in order, in any pieces. A summary frame is skipped, not counted.
 // Where no header of the stream stands where one is due (junk, a tag at the end), the walk
-// moves on one byte at a time until it finds one again.
+// looks for the next one from the following byte on.
 class FrameChain {
 public:
     explicit FrameChain(const StreamInfo& info);
