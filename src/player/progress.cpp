@@ -43,14 +43,18 @@ void follow_length() {
 // Whether the open track has played to its end: the slider's position has reached its maximum
 // (the track's length), during the last partial second or after the device stopped there.
 // A track that could not be opened leaves nothing open and never ends, so it starts no other
-// track; neither does a length of 0 (unknown yet, or under a second) while the track plays on.
+// track. A maximum of 0 is a length under a second, or one not known yet (a stream): only a
+// device stopped with a known length has ended such a track.
 bool has_reached_its_end() {
     const std::int32_t maximum = slider_value(u::SliderBarUnit::kMaximum);
     if (slider_value(u::SliderBarUnit::kPosition) != maximum) {
         return false;
     }
     const std::int32_t state = media_player().get_state();
-    return state == kStopped || (state != kNothingOpen && maximum > 0);
+    if (state == kNothingOpen) {
+        return false;
+    }
+    return maximum > 0 || (state == kStopped && media_player().get_length() > 0);
 }
 
 }  // namespace
