@@ -31,8 +31,9 @@ Text gb(std::string_view utf8) {
     return runtime::from_utf8(utf8);
 }
 
-const std::filesystem::path kSupportDir =
-    std::filesystem::path(__FILE__).parent_path().parent_path() / "support";
+// Given by the build: __FILE__ may be relative to the compiler's folder (ccache's base_dir
+// rewrites paths), which is not where the tests run.
+const std::filesystem::path kSupportDir = WAVLON_TEST_SUPPORT_DIR;
 
 // A helper script run with python3. Its first line of output is the port it listens on; it
 // stops when its stdin closes.
