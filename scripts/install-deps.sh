@@ -19,7 +19,7 @@ packages=(
   # the song-search service
   libcpp-httplib-dev libsqlite3-dev libtag1-dev
   # tests and benchmarks
-  libgtest-dev libgmock-dev libbenchmark-dev lame mpg123 openssl python3 time
+  libgtest-dev libgmock-dev libbenchmark-dev lame mpg123 openssl python3 time locales
   xvfb xauth x11-apps imagemagick xdotool
   # CJK fonts standing in for the Windows faces (Song/Ming, Kai, sans)
   fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
