@@ -88,21 +88,26 @@ bool MusicLibrary::is_servable(const std::string& path) const {
            S_ISREG(info.st_mode);
 }
 
+ScanReport MusicLibrary::remove_unseen(Walk& walk) {
+    // A cancelled walk did not see everything: it removes nothing.
+    if (!(m_cancelled && *m_cancelled)) {
+        for (const auto& [path, stamp] : walk.expected) {
+            if (!walk.batch)
+                walk.batch = std::make_unique<Catalogue::Batch>(m_catalogue);
+            m_catalogue.remove(path);
+            ++walk.report.removed;
+        }
+    }
+    walk.batch.reset();
+    return walk.report;
+}
+
 ScanReport MusicLibrary::scan_all() {
     Walk walk;
     walk.expected = m_catalogue.stamps();
     for (const auto& root : m_roots)
         walk_folder(root.empty() ? "/" : root, walk);
-    if (m_cancelled && *m_cancelled)
-        return walk.report;
-    for (const auto& [path, stamp] : walk.expected) {
-        if (!walk.batch)
-            walk.batch = std::make_unique<Catalogue::Batch>(m_catalogue);
-        m_catalogue.remove(path);
-        ++walk.report.removed;
-    }
-    walk.batch.reset();
-    return walk.report;
+    return remove_unseen(walk);
 }
 
 ScanReport MusicLibrary::refresh(const std::string& path) {
@@ -118,16 +123,7 @@ ScanReport MusicLibrary::refresh(const std::string& path) {
     if (S_ISDIR(info.st_mode) || S_ISLNK(info.st_mode)) {
         walk.expected = m_catalogue.stamps(path);
         walk_folder(path, walk);
-        if (m_cancelled && *m_cancelled)
-            return walk.report;
-        for (const auto& [gone, stamp] : walk.expected) {
-            if (!walk.batch)
-                walk.batch = std::make_unique<Catalogue::Batch>(m_catalogue);
-            m_catalogue.remove(gone);
-            ++walk.report.removed;
-        }
-        walk.batch.reset();
-        return walk.report;
+        return remove_unseen(walk);
     }
     if (auto known = m_catalogue.stamp(path))
         walk.expected.emplace(path, *known);

@@ -53,6 +53,8 @@ public:
 private:
     struct Walk;
     void walk_folder(const std::string& folder, Walk& walk);
+    // Drops what the walk expected but did not find; ends the walk's transaction.
+    ScanReport remove_unseen(Walk& walk);
     void visit_file(const std::string& path, const struct ::stat& info, Walk& walk);
     bool inside_roots(const std::string& real_path) const;
 

@@ -38,18 +38,6 @@ protected:
         u::超级列表框1->set_item_text(row, 2, runtime::from_utf8(singer));
         u::超级列表框1->set_item_text(row, 3, runtime::from_utf8(url));
     }
-    void double_click_result(int row) {
-        QTreeWidget* tree = u::超级列表框1->tree();
-        QWidget* viewport = tree->viewport();
-        const QPoint at = tree->visualItemRect(tree->topLevelItem(row)).center();
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
-            const bool down = type != QEvent::MouseButtonRelease;
-            QMouseEvent event(type, QPointF(at), QPointF(viewport->mapToGlobal(at)), Qt::LeftButton,
-                              down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(viewport, &event);
-        }
-    }
     static std::string text(const u::UnitRef<u::EditBoxUnit>& box) {
         return to_utf8(player::text_of(box, u::EditBoxUnit::kContent));
     }

@@ -34,18 +34,6 @@ protected:
         event.setCommitString(QString::fromUtf8(utf8));
         QApplication::sendEvent(edit, &event);
     }
-    void double_click_result(int row) {
-        QTreeWidget* tree = u::超级列表框1->tree();
-        QWidget* viewport = tree->viewport();
-        const QPoint at = tree->visualItemRect(tree->topLevelItem(row)).center();
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
-            const bool down = type != QEvent::MouseButtonRelease;
-            QMouseEvent event(type, QPointF(at), QPointF(viewport->mapToGlobal(at)), Qt::LeftButton,
-                              down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(viewport, &event);
-        }
-    }
     static std::string cell(int row, int column) {
         return runtime::to_utf8(u::超级列表框1->get_item_text(row, column));
     }
