@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <limits>
@@ -12,7 +13,7 @@
 namespace wavlon::songd {
 namespace {
 
-constexpr int kSchemaVersion = 2;
+constexpr int kSchemaVersion = 3;
 
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS tracks(
@@ -25,7 +26,7 @@ CREATE TABLE IF NOT EXISTS tracks(
     norm_title TEXT NOT NULL,
     norm_author TEXT NOT NULL);
 CREATE VIRTUAL TABLE IF NOT EXISTS tracks_fts USING fts5(
-    norm_title, norm_author, content='tracks', content_rowid='id', tokenize='trigram');
+    norm_title, norm_author, content='tracks', content_rowid='id', tokenize='trigram', columnsize=0);
 CREATE TRIGGER IF NOT EXISTS tracks_ai AFTER INSERT ON tracks BEGIN
     INSERT INTO tracks_fts(rowid, norm_title, norm_author)
         VALUES (new.id, new.norm_title, new.norm_author);
@@ -256,13 +257,13 @@ std::unordered_map<std::string, FileStamp> Catalogue::stamps(const std::string& 
 }
 
 void Catalogue::put(const std::string& path, FileStamp stamp, const std::string& title,
-                    const std::string& author) {
+                    const std::string& author, bool replacing) {
     sqlite3_stmt* statement = m_writer->statement(
         "INSERT INTO tracks(path, size, mtime_ns, title, author, norm_title, norm_author) "
         "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT(path) DO UPDATE SET "
         "size = excluded.size, mtime_ns = excluded.mtime_ns, title = excluded.title, "
         "author = excluded.author, norm_title = excluded.norm_title, "
-        "norm_author = excluded.norm_author");
+        "norm_author = excluded.norm_author RETURNING id");
     bind_blob(statement, 1, path);
     sqlite3_bind_int64(statement, 2, stamp.size);
     sqlite3_bind_int64(statement, 3, stamp.mtime_ns);
@@ -272,26 +273,40 @@ void Catalogue::put(const std::string& path, FileStamp stamp, const std::string&
     std::string norm_author = fold_for_search(author);
     bind_text(statement, 6, norm_title);
     bind_text(statement, 7, norm_author);
-    m_writer->run(statement);
-
-    statement = m_writer->statement("SELECT id FROM tracks WHERE path = ?1");
-    bind_blob(statement, 1, path);
-    std::int64_t id =
-        sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : 0;
+    if (sqlite3_step(statement) != SQLITE_ROW) {
+        std::string message = sqlite3_errmsg(m_writer->db());
+        sqlite3_reset(statement);
+        throw CatalogueError("catalogue: " + message);
+    }
+    std::int64_t id = sqlite3_column_int64(statement, 0);
     sqlite3_reset(statement);
-    statement = m_writer->statement("DELETE FROM grams WHERE id = ?1");
-    sqlite3_bind_int64(statement, 1, id);
-    m_writer->run(statement);
+
+    if (replacing) {
+        statement = m_writer->statement("DELETE FROM grams WHERE id = ?1");
+        sqlite3_bind_int64(statement, 1, id);
+        m_writer->run(statement);
+    }
     std::set<std::string> grams;
     add_grams(norm_title, grams);
     add_grams(norm_author, grams);
-    statement = m_writer->statement("INSERT OR IGNORE INTO grams(gram, id) VALUES (?1, ?2)");
-    for (const std::string& gram : grams) {
+    for (const std::string& gram : grams)
+        m_pending_grams.emplace_back(gram, id);
+    if (m_batch_depth == 0)
+        flush_grams();
+}
+
+void Catalogue::flush_grams() {
+    // Inserted in key order, the rows of a batch land next to each other in the index.
+    std::sort(m_pending_grams.begin(), m_pending_grams.end());
+    sqlite3_stmt* statement =
+        m_writer->statement("INSERT OR IGNORE INTO grams(gram, id) VALUES (?1, ?2)");
+    for (const auto& [gram, id] : m_pending_grams) {
         sqlite3_reset(statement);
         bind_text(statement, 1, gram);
         sqlite3_bind_int64(statement, 2, id);
         m_writer->run(statement);
     }
+    m_pending_grams.clear();
 }
 
 std::optional<FileStamp> Catalogue::stamp(const std::string& path) const {
@@ -345,7 +360,15 @@ void Catalogue::Batch::commit() {
     if (!m_open)
         return;
     m_open = false;
-    m_catalogue->m_writer->exec("COMMIT");
+    try {
+        m_catalogue->flush_grams();
+        m_catalogue->m_writer->exec("COMMIT");
+    } catch (const CatalogueError&) {
+        // A full disk, say: give the batch up whole so that the next one can begin.
+        m_catalogue->m_pending_grams.clear();
+        sqlite3_exec(m_catalogue->m_writer->db(), "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
 }
 
 std::vector<CatalogueTrack> Catalogue::search(const std::string& keyword, SearchField field,
@@ -380,7 +403,8 @@ std::vector<CatalogueTrack> Catalogue::search(const std::string& keyword, Search
                          : "tracks_fts JOIN tracks t ON t.id = tracks_fts.rowid "
                            "WHERE tracks_fts MATCH ?2";
     for (std::size_t i = 0; i < terms.size(); ++i) {
-        std::string parameter = "?" + std::to_string(i + 5);
+        std::string parameter = "?";
+        parameter += std::to_string(i + 5);  // (not "?" + …: GCC 12 warns wrongly at -O2)
         if (character_count(terms[i]) < kIndexedTermLength) {
             sql += " AND t.id IN (SELECT id FROM grams WHERE gram = " + parameter + ")";
         }

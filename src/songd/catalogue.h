@@ -17,6 +17,7 @@
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 struct sqlite3;
@@ -57,9 +58,10 @@ public:
     // Size and modification time of every catalogued file, by path; with a folder, of the
     // files below it only.
     std::unordered_map<std::string, FileStamp> stamps(const std::string& folder = {}) const;
-    // Adds the file or updates its entry (the id of a known path stays).
+    // Adds the file or updates its entry (the id of a known path stays). `replacing` false
+    // tells that the path is new, which spares looking for its old index entries.
     void put(const std::string& path, FileStamp stamp, const std::string& title,
-             const std::string& author);
+             const std::string& author, bool replacing = true);
     std::optional<FileStamp> stamp(const std::string& path) const;
     // Removes the file's entry; false when there was none.
     bool remove(const std::string& path);
@@ -95,7 +97,11 @@ private:
     std::unique_ptr<Connection> m_writer;
     mutable std::mutex m_readers_mutex;
     mutable std::vector<std::unique_ptr<Connection>> m_idle_readers;
+    // Written at the end of the batch, in key order.
+    void flush_grams();
+
     int m_batch_depth = 0;
+    std::vector<std::pair<std::string, std::int64_t>> m_pending_grams;
 };
 
 }  // namespace wavlon::songd

@@ -226,7 +226,7 @@ void MusicLibrary::visit_file(const std::string& path, const struct ::stat& info
             m_catalogue.remove(path);
         return;
     }
-    m_catalogue.put(path, stamp, tags->title, tags->author);
+    m_catalogue.put(path, stamp, tags->title, tags->author, was_known);
     ++walk.report.files;
     ++walk.report.indexed;
     if (++walk.pending >= kFilesPerTransaction) {
