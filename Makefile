@@ -3,12 +3,15 @@
 PRESET ?= dev
 WERROR ?= $(if $(CI),ON,OFF)
 JOBS ?= $(shell nproc)
+# Which packages `deps` installs: what building and running need, or also the test tools.
+DEPS_SET ?= run
 
 .PHONY: run test build deps configure bench format clean
 
 run: build
 	scripts/run.sh build/$(PRESET)/src/wavlon
 
+test: DEPS_SET = test
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
 
@@ -19,9 +22,10 @@ configure: deps
 	cmake --preset $(PRESET) -DWAVLON_WERROR=$(WERROR) >/dev/null
 
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh $(DEPS_SET)
 
 bench: PRESET = release
+bench: DEPS_SET = test
 bench: build
 	scripts/bench.sh build/release
 
