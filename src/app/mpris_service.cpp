@@ -209,7 +209,9 @@ QVariantMap MprisService::metadata() const {
                                                    QString::number(m_track_number))));
     map.insert(QStringLiteral("xesam:title"), m_state.title);
     map.insert(QStringLiteral("xesam:url"), m_state.url);
-    map.insert(QStringLiteral("mpris:length"), m_state.length_us);
+    if (m_state.length_us > 0) {  // a track that could not be opened has no known length
+        map.insert(QStringLiteral("mpris:length"), m_state.length_us);
+    }
     return map;
 }
 

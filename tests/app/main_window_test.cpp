@@ -226,6 +226,19 @@ TEST_F(MainWindow, StoredFacesAreDrawnWithTheInstalledStandIns) {
     }
 }
 
+TEST(Application, NamesItselfForTheDesktopAndCarriesEveryIconSize) {
+    testing::qt_application();
+    const QString name = QCoreApplication::applicationName();
+    set_up_application();
+    EXPECT_EQ(QCoreApplication::applicationName().toStdString(), "Wavlon");
+    EXPECT_EQ(QGuiApplication::desktopFileName().toStdString(), WAVLON_APP_ID);
+    QList<QSize> sizes = QApplication::windowIcon().availableSizes();
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+    }
+    QCoreApplication::setApplicationName(name);
+}
+
 TEST_F(MainWindow, StandInsAreInstalledFamiliesInPreferenceOrder) {
     prepare_main_window();
     for (const FontStandIn& entry : kFontStandIns) {
