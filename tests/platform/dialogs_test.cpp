@@ -5,7 +5,6 @@
 #include <QLabel>
 #include <QLocale>
 #include <QMessageBox>
-#include <QPushButton>
 
 #include <gtest/gtest.h>
 
@@ -63,46 +62,6 @@ TEST_F(QtTranslations, QtsOwnFolderDialogIsChineseUnderAChineseLocale) {
     EXPECT_TRUE(std::any_of(text.begin(), text.end(), [](QChar c) {
         return c.unicode() >= 0x4E00 && c.unicode() <= 0x9FFF;
     })) << text.toStdString();
-}
-
-TEST(MessageBox, ButtonsDefaultAndEscapeFollowTheStyleBits) {
-    testing::qt_application();
-    struct Case {
-        std::uint32_t flags;
-        std::vector<QMessageBox::StandardButton> buttons;
-        QMessageBox::StandardButton default_button;
-        QMessageBox::StandardButton escape_button;
-    };
-    using B = QMessageBox;
-    const Case cases[] = {
-        {kMessageBoxOk, {B::Ok}, B::Ok, B::Ok},
-        {kMessageBoxOkCancel | 0x100, {B::Ok, B::Cancel}, B::Cancel, B::Cancel},
-        {kMessageBoxYesNoCancel | 0x100, {B::Yes, B::No, B::Cancel}, B::No, B::Cancel},
-        {kMessageBoxAbortRetryIgnore | 0x200,
-         {B::Abort, B::Retry, B::Ignore},
-         B::Ignore,
-         B::Ignore},
-        {kMessageBoxYesNo | 0x300, {B::Yes, B::No}, B::NoButton, B::No},  // no fourth button
-        {kMessageBoxRetryCancel, {B::Retry, B::Cancel}, B::Retry, B::Cancel},
-        {0xE, {B::Ok}, B::Ok, B::Ok},  // unknown set: OK alone
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.flags);
-        auto box = build_message_box({"text", "caption", c.flags});
-        std::vector<QMessageBox::StandardButton> buttons;
-        for (QAbstractButton* button : box->buttons()) {
-            buttons.push_back(box->standardButton(button));
-        }
-        // The box lays its buttons out by role, so only which buttons it has is compared.
-        std::vector<QMessageBox::StandardButton> expected = c.buttons;
-        std::sort(buttons.begin(), buttons.end());
-        std::sort(expected.begin(), expected.end());
-        EXPECT_EQ(buttons, expected);
-        if (c.default_button != B::NoButton) {
-            EXPECT_EQ(box->standardButton(box->defaultButton()), c.default_button);
-        }
-        EXPECT_EQ(box->standardButton(box->escapeButton()), c.escape_button);
-    }
 }
 
 }  // namespace
