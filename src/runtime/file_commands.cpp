@@ -243,12 +243,13 @@ bool can_write_file(const Text& name) {
             std::free(resolved);
         }
     }
-    std::size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "." : path.substr(0, slash);
-    if (folder.empty()) {
-        folder = "/";
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        path = ".";
+    } else {
+        path.resize(slash == 0 ? 1 : slash);  // the folder; "/" for a file in the root
     }
-    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    return ::faccessat(AT_FDCWD, path.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 bool write_file_parts(const Text& name, std::span<const std::string_view> parts) {
