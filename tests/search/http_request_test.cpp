@@ -30,8 +30,7 @@ Text gb(std::string_view utf8) {
     return runtime::from_utf8(utf8);
 }
 
-const std::filesystem::path kSupportDir =
-    std::filesystem::path(__FILE__).parent_path().parent_path() / "support";
+const std::filesystem::path kSupportDir = WAVLON_TEST_SUPPORT_DIR;
 
 // A helper script run with python3. Its first line of output is the port it listens on; it
 // stops when its stdin closes.
