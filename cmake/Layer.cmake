@@ -1,9 +1,12 @@
 # One static library per source folder: every .cpp of the folder belongs to it.
 # A folder without sources yet becomes an interface library with the same dependencies.
-# Usage: wavlon_layer(<target> <folder> [DEPENDS deps...])
+# Usage: wavlon_layer(<target> <folder> [EXCLUDE files...] [DEPENDS deps...])
 function(wavlon_layer name dir)
-  cmake_parse_arguments(arg "" "" "DEPENDS" ${ARGN})
+  cmake_parse_arguments(arg "" "" "DEPENDS;EXCLUDE" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  foreach(excluded ${arg_EXCLUDE})
+    list(REMOVE_ITEM sources ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/${excluded})
+  endforeach()
   if(sources)
     add_library(${name} STATIC ${sources})
     target_include_directories(${name} PUBLIC ${CMAKE_SOURCE_DIR}/src)
@@ -30,6 +33,8 @@ function(wavlon_test_suite name dir)
   target_link_libraries(${name} PRIVATE ${arg_DEPENDS} wavlon_test_support
                         GTest::gtest_main GTest::gmock)
   wavlon_warnings(${name})
+  # Where the tests' helper scripts live (not __FILE__: ccache makes source paths relative).
+  target_compile_definitions(${name} PRIVATE WAVLON_TESTS_DIR="${CMAKE_SOURCE_DIR}/tests")
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
   set_tests_properties(${name} PROPERTIES
       ENVIRONMENT "QT_QPA_PLATFORM=offscreen;WAVLON_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;PULSE_SERVER=unix:${WAVLON_PULSE_DIR}/native"

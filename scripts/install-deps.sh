@@ -18,14 +18,16 @@ run_packages=(
   libpulse-dev pulseaudio-utils
   # network, script, regular expressions
   libcurl4-openssl-dev ca-certificates duktape-dev libpcre2-dev
+  # the song-search service; lame makes the sample library that `make run` serves
+  libcpp-httplib-dev libsqlite3-dev libtag1-dev lame
   # the test and benchmark libraries the dev build compiles against
   libgtest-dev libgmock-dev libbenchmark-dev
   # CJK fonts standing in for the Windows faces (Song/Ming, Kai, sans)
   fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
 )
 test_packages=(
-  # fuzz targets, MP3 files made at test time, local servers, timing
-  clang libclang-rt-14-dev lame mpg123 openssl python3 time gstreamer1.0-tools
+  # fuzz targets, MP3 decoding, local servers, timing, a generated German locale
+  clang libclang-rt-14-dev mpg123 openssl python3 time gstreamer1.0-tools locales
   # a sound server with a null sink, private session buses, a virtual display
   pulseaudio dbus xvfb xauth x11-apps x11-utils imagemagick xdotool
   # the package and its validators

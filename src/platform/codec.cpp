@@ -1,6 +1,7 @@
 #include "platform/codec.h"
 
 #include <iconv.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <cctype>
@@ -173,6 +174,49 @@ bool is_valid_utf8(std::string_view s) {
         i += n + 1;
     }
     return true;
+}
+
+std::string file_name_to_gb(std::string_view name) {
+    return is_valid_utf8(name) ? utf8_to_gb(name) : std::string(name);
+}
+
+std::string gb_to_file_name(std::string_view gb) {
+    auto is_ascii = [](std::string_view s) {
+        return std::all_of(s.begin(), s.end(),
+                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    };
+    auto exists = [](const std::string& path) {
+        struct stat st {};
+        return ::lstat(path.c_str(), &st) == 0;
+    };
+    if (is_ascii(gb)) {
+        return std::string(gb);
+    }
+    std::string utf8 = gb_to_utf8(gb);
+    if (exists(utf8)) {
+        return utf8;
+    }
+    // "/" is never part of a multibyte character, so the parts split cleanly.
+    std::string name;
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t end = gb.find('/', start);
+        std::string_view part = gb.substr(start, end == std::string_view::npos ? end : end - start);
+        if (is_ascii(part)) {
+            name += part;
+        } else if (std::string converted = gb_to_utf8(part); exists(name + converted)) {
+            name += converted;
+        } else if (exists(name + std::string(part))) {
+            name += part;
+        } else {
+            name += converted;
+        }
+        if (end == std::string_view::npos) {
+            return name;
+        }
+        name += '/';
+        start = end + 1;
+    }
 }
 
 std::optional<std::string> charset_to_gb(std::string_view charset, std::string_view bytes) {

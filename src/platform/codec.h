@@ -23,6 +23,20 @@ std::string utf16_to_utf8(std::u16string_view utf16);
 // True when `bytes` is well-formed UTF-8.
 bool is_valid_utf8(std::string_view bytes);
 
+// File names. The file system holds bytes: names this program makes are UTF-8, but names made
+// elsewhere (unpacked from a Windows archive, say) may carry GBK bytes, which already are a
+// text of the program's code page.
+
+// The text for a name as the file system holds it: valid UTF-8 is converted, any other bytes
+// are the text as they stand.
+std::string file_name_to_gb(std::string_view name);
+
+// The file-system name of a text. Its UTF-8 form when an entry of that name exists; otherwise
+// each "/"-separated part of the path in its UTF-8 form where such an entry exists, else in
+// its own bytes where an entry with exactly those bytes exists, else (a name yet to be made)
+// in UTF-8. A text of ASCII only is its own name.
+std::string gb_to_file_name(std::string_view gb);
+
 // Converts `bytes` from the named charset (any name iconv knows, compared case-insensitively)
 // to GB18030. An unknown charset name gives std::nullopt; undecodable bytes are replaced.
 std::optional<std::string> charset_to_gb(std::string_view charset, std::string_view bytes);

@@ -1,16 +1,12 @@
 #include "platform/http_client.h"
 
 #include <curl/curl.h>
-#include <netinet/in.h>
-#include <netinet/tcp.h>
-#include <sys/socket.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <memory>
 #include <mutex>
-#include <optional>
 #include <string_view>
 
 namespace wavlon::platform {
@@ -110,18 +106,11 @@ bool has_header(const std::vector<std::string>& lines, std::string_view name) {
 }
 
 struct Transfer {
-    explicit Transfer(std::chrono::milliseconds t) : timeout(t) {}
-    std::chrono::milliseconds timeout;
     bool connected = false;  // a connection stands and the current request is being sent
-    std::chrono::steady_clock::time_point last_activity = std::chrono::steady_clock::now();
-    curl_off_t last_up = 0;
-    curl_off_t last_down = 0;
     std::string block;
     bool block_complete = false;
     std::string body;
-    std::vector<curl_socket_t> sockets;  // the sockets of this transfer that are open
 
-    void touch() { last_activity = std::chrono::steady_clock::now(); }
     bool final_headers() const {
         // An interim (1xx) block is followed by the real one; only a complete non-1xx counts.
         if (!block_complete) {
@@ -139,7 +128,6 @@ int on_prereq(void* data, char*, char*, int, int) {
     t->block.clear();
     t->block_complete = false;
     t->body.clear();
-    t->touch();
     return CURL_PREREQFUNC_OK;
 }
 
@@ -147,7 +135,6 @@ std::size_t on_header(char* data, std::size_t size, std::size_t count, void* use
     auto* t = static_cast<Transfer*>(user);
     std::size_t n = size * count;
     std::string_view line(data, n);
-    t->touch();
     if (starts_with_icase(line, "HTTP/")) {
         t->block.clear();
         t->block_complete = false;
@@ -170,69 +157,11 @@ std::size_t on_header(char* data, std::size_t size, std::size_t count, void* use
 std::size_t on_body(char* data, std::size_t size, std::size_t count, void* user) {
     auto* t = static_cast<Transfer*>(user);
     std::size_t n = size * count;
-    t->touch();
     if (t->body.size() + n > kHttpMaxBodyBytes) {
         return 0;
     }
     t->body.append(data, n);
     return n;
-}
-
-curl_socket_t on_open_socket(void* user, curlsocktype, curl_sockaddr* address) {
-    auto* t = static_cast<Transfer*>(user);
-    curl_socket_t fd =
-        ::socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
-    if (fd != CURL_SOCKET_BAD) {
-        t->sockets.push_back(fd);
-    }
-    return fd;
-}
-
-int on_close_socket(void* user, curl_socket_t fd) {
-    auto* t = static_cast<Transfer*>(user);
-    std::erase(t->sockets, fd);
-    return ::close(fd);
-}
-
-// Milliseconds since bytes last moved on any socket of the transfer, as the kernel saw them.
-// Unlike libcurl's counters this sees every byte, also those of a header line or a TLS record
-// that is still incomplete. nullopt when no socket tells.
-std::optional<std::chrono::milliseconds> socket_idle_time(const Transfer& t) {
-    std::optional<std::chrono::milliseconds> idle;
-    for (curl_socket_t fd : t.sockets) {
-        tcp_info info{};
-        socklen_t size = sizeof info;
-        if (::getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &size) != 0) {
-            continue;
-        }
-        std::chrono::milliseconds quiet(
-            std::min(info.tcpi_last_data_recv, info.tcpi_last_data_sent));
-        idle = idle ? std::min(*idle, quiet) : quiet;
-    }
-    return idle;
-}
-
-int on_progress(void* user, curl_off_t, curl_off_t down, curl_off_t, curl_off_t up) {
-    auto* t = static_cast<Transfer*>(user);
-    if (down != t->last_down || up != t->last_up) {
-        t->last_down = down;
-        t->last_up = up;
-        t->touch();
-    }
-    // Before the connection stands, CURLOPT_CONNECTTIMEOUT_MS bounds the wait.
-    if (!t->connected) {
-        t->touch();
-        return 0;
-    }
-    auto idle = std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now() - t->last_activity);
-    if (auto quiet = socket_idle_time(*t)) {
-        idle = std::min(idle, *quiet);
-    }
-    if (idle > t->timeout) {
-        return 1;
-    }
-    return 0;
 }
 
 HttpOutcome outcome_of(CURLcode code, const Transfer& t) {
@@ -315,7 +244,10 @@ bool configure(CURL* h, const HttpClientRequest& request, const std::string& url
     set(CURLOPT_HTTPHEADER, header_list);
     set(CURLOPT_FOLLOWLOCATION, request.follow_redirects ? 1L : 0L);
     set(CURLOPT_MAXREDIRS, kMaxRedirects);
+    // The time-out bounds the connection and, as well, the whole exchange: an answer that
+    // trickles in a byte at a time must not hold the caller for longer.
     set(CURLOPT_CONNECTTIMEOUT_MS, timeout_ms);
+    set(CURLOPT_TIMEOUT_MS, timeout_ms);
     // An empty proxy (and no exceptions) also keeps proxy variables of the environment out.
     set(CURLOPT_PROXY, proxy.c_str());
     set(CURLOPT_NOPROXY, "");
@@ -359,13 +291,6 @@ bool configure(CURL* h, const HttpClientRequest& request, const std::string& url
     set(CURLOPT_HEADERDATA, data);
     set(CURLOPT_WRITEFUNCTION, &on_body);
     set(CURLOPT_WRITEDATA, data);
-    set(CURLOPT_XFERINFOFUNCTION, &on_progress);
-    set(CURLOPT_XFERINFODATA, data);
-    set(CURLOPT_NOPROGRESS, 0L);
-    set(CURLOPT_OPENSOCKETFUNCTION, &on_open_socket);
-    set(CURLOPT_OPENSOCKETDATA, data);
-    set(CURLOPT_CLOSESOCKETFUNCTION, &on_close_socket);
-    set(CURLOPT_CLOSESOCKETDATA, data);
     return ok;
 }
 
@@ -384,8 +309,7 @@ HttpClientResult http_perform(const HttpClientRequest& request) {
         result.outcome = HttpOutcome::kBadUrl;
         return result;
     }
-    // Declared before the handle: the handle's cleanup closes sockets through the transfer.
-    Transfer transfer(request.timeout);
+    Transfer transfer;
     std::unique_ptr<curl_slist, SlistDeleter> header_list(build_header_list(request.header_lines));
     std::unique_ptr<CURL, CurlDeleter> handle(curl_easy_init());
     if (!handle || !header_list ||

@@ -2,9 +2,9 @@
 //
 // Every call makes its own handle and frees it before returning; nothing is shared between
 // calls, so calls on different threads do not interfere. The call blocks its thread for the
-// whole exchange: the connection (resolve, connect, TLS, proxy tunnel) must be made within the
-// time-out, and afterwards no wait for the next byte may be longer than it, while a slow but
-// steady transfer goes on for as long as bytes keep coming.
+// whole exchange, and never longer than the time-out: the connection (resolve, connect, TLS,
+// proxy tunnel) and everything after it, redirects included, must be done within it. An
+// exchange that runs out of time ends as if the connection had broken at that moment.
 //
 // What the client does not do by itself: it keeps no cookies, sends no "Expect:", no
 // "Accept:" and no form Content-Type of its own, asks for no compression and decodes none,
@@ -31,7 +31,7 @@ struct HttpClientRequest {
     std::string user;  // Basic credentials for the server, used when the user is set
     std::string password;
     bool follow_redirects = true;
-    std::chrono::milliseconds timeout{30000};
+    std::chrono::milliseconds timeout{30000};  // bounds the whole exchange
 };
 
 enum class HttpOutcome {
@@ -39,8 +39,10 @@ enum class HttpOutcome {
     kSetupFailed,    // libcurl could not be prepared for the request
     kBadUrl,         // the URL does not parse, has no host, or its scheme is not http(s)
     kConnectFailed,  // resolve, connect, TLS (including an untrusted certificate) or proxy tunnel
-    kNoResponse,     // connected, but the connection ended or stalled before a final response
+    kNoResponse,     // connected, but no whole final response header came before the end or
+                     // the time-out
     kReadFailed,     // the final response's headers arrived, its body did not arrive whole
+                     // (cut off, or not done within the time-out)
 };
 
 struct HttpClientResult {

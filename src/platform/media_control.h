@@ -19,7 +19,12 @@
 // main loop runs. "play" without a position at the end of a stream starts it again from the
 // start, as a player's play button does. "stop" keeps the position; "seek … to start" returns.
 // "status … length" fails while a length is unknown (a stream that tells neither its duration
-// nor its size); reaching the end makes it known. A window handle is only kept and answered.
+// nor its size); reaching the end makes it known. A file's length is exact: the frames of a
+// variable bit rate without a frame count are counted at open (for at most 2 s; the rest of a
+// larger file is estimated). A stream's length is an estimate until its end unless the stream
+// carries a frame count: the position is not held to it, the length answered stays ahead of
+// the position while the stream plays, and the end makes it exact. A window handle is only
+// kept and answered.
 //
 // Thread: call from one thread only (the user-interface thread); every call is synchronous.
 // open blocks until the source is prerolled and its length known, or has failed: at most 15 s

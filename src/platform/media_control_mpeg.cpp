@@ -25,6 +25,11 @@ std::uint32_t be32(std::string_view s, std::size_t i) {
            (std::uint32_t{byte_at(s, i + 2)} << 8) | std::uint32_t{byte_at(s, i + 3)};
 }
 
+// Frames of one stream share version, layer and sample rate; the bit rate may vary.
+bool same_stream(const FrameHeader& a, const FrameHeader& b) {
+    return a.version == b.version && a.layer == b.layer && a.sample_rate == b.sample_rate;
+}
+
 // Total size of an ID3v2 tag starting at `s`, or 0 when `s` does not start with a valid one.
 std::uint64_t id3v2_size(std::string_view s) {
     if (s.size() < 10 || s.substr(0, 3) != "ID3" || byte_at(s, 3) == 0xFF ||
@@ -140,6 +145,70 @@ std::optional<FrameHeader> parse_frame_header(std::string_view bytes) {
     return h;
 }
 
+std::optional<FrameHeader> find_frame(std::string_view bytes, const FrameHeader& like) {
+    for (std::size_t pos = 0; pos + 4 <= bytes.size(); ++pos) {
+        if (byte_at(bytes, pos) != 0xFF) {
+            continue;
+        }
+        std::optional<FrameHeader> h = parse_frame_header(bytes.substr(pos));
+        if (!h || !same_stream(*h, like)) {
+            continue;
+        }
+        std::size_t next = pos + static_cast<std::size_t>(h->frame_bytes);
+        if (next + 4 <= bytes.size()) {
+            std::optional<FrameHeader> n = parse_frame_header(bytes.substr(next));
+            if (!n || !same_stream(*n, like)) {
+                continue;
+            }
+        }
+        return h;
+    }
+    return std::nullopt;
+}
+
+FrameChain::FrameChain(const StreamInfo& info)
+    : m_first(info.first), m_skip(info.summary_frame_bytes) {}
+
+void FrameChain::feed(std::string_view bytes) {
+    m_fed += bytes.size();
+    while (!bytes.empty()) {
+        if (m_skip > 0) {
+            auto n = static_cast<std::size_t>(std::min<std::uint64_t>(m_skip, bytes.size()));
+            bytes.remove_prefix(n);
+            m_skip -= n;
+            continue;
+        }
+        std::size_t take = std::min<std::size_t>(4 - m_header.size(), bytes.size());
+        m_header.append(bytes.substr(0, take));
+        bytes.remove_prefix(take);
+        if (m_header.size() < 4) {
+            return;
+        }
+        std::optional<FrameHeader> h = parse_frame_header(m_header);
+        if (h && same_stream(*h, m_first)) {
+            ++m_frames;
+            m_samples += static_cast<std::uint64_t>(h->samples_per_frame);
+            m_skip = static_cast<std::uint64_t>(h->frame_bytes) - 4;
+            m_header.clear();
+        } else {
+            // Out of step: the next header can only start at a later 0xFF byte.
+            std::size_t sync = m_header.find('\xFF', 1);
+            if (sync != std::string::npos) {
+                m_header.erase(0, sync);
+            } else {
+                m_header.clear();
+                std::size_t next = bytes.find('\xFF');
+                bytes.remove_prefix(next == std::string_view::npos ? bytes.size() : next);
+            }
+        }
+    }
+}
+
+std::int64_t FrameChain::length_ms() const {
+    return static_cast<std::int64_t>(m_samples * 1000 /
+                                     static_cast<std::uint64_t>(m_first.sample_rate));
+}
+
 std::optional<StreamInfo> probe_stream(std::string_view head, std::uint64_t head_offset) {
     std::size_t pos = 0;
     while (std::uint64_t tag = id3v2_size(head.substr(pos))) {
@@ -159,8 +228,7 @@ std::optional<StreamInfo> probe_stream(std::string_view head, std::uint64_t head
         std::size_t next = pos + static_cast<std::size_t>(h->frame_bytes);
         if (next + 4 <= head.size()) {
             std::optional<FrameHeader> n = parse_frame_header(head.substr(next));
-            if (!n || n->version != h->version || n->layer != h->layer ||
-                n->sample_rate != h->sample_rate) {
+            if (!n || !same_stream(*n, *h)) {
                 continue;
             }
         }

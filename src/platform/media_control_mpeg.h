@@ -49,6 +49,36 @@ std::optional<StreamInfo> probe_stream(std::string_view head, std::uint64_t head
 std::int64_t estimate_length_ms(const StreamInfo& info, std::uint64_t total_bytes,
                                 std::uint64_t trailing_tag = 0);
 
+// The first frame of the same stream as `like` (same version, layer and sample rate) that
+// starts at or after the beginning of `bytes`, found as probe_stream() finds one: the next
+// header, when `bytes` reaches it, must agree. For sampling the bit rate inside a file.
+std::optional<FrameHeader> find_frame(std::string_view bytes, const FrameHeader& like);
+
+// Counts the frames of a stream by walking the chain of frame headers, each header giving the
+// size of its frame, so that only headers are decoded. This is the length of a variable bit
+// rate stream that carries no Xing/VBRI frame count. Feed the stream's bytes from
+// `info.audio_offset` on, in order, in any pieces. A summary frame is skipped, not counted.
+// Where no header of the stream stands where one is due (junk, a tag at the end), the walk
+// looks for the next one from the following byte on.
+class FrameChain {
+public:
+    explicit FrameChain(const StreamInfo& info);
+
+    void feed(std::string_view bytes);
+    // The length of the frames counted so far.
+    std::int64_t length_ms() const;
+    std::uint64_t bytes_fed() const { return m_fed; }
+    std::uint64_t frames() const { return m_frames; }
+
+private:
+    FrameHeader m_first;
+    std::uint64_t m_skip = 0;  // bytes of the current frame (or summary frame) still to pass
+    std::string m_header;      // the bytes of a header split between two pieces
+    std::uint64_t m_frames = 0;
+    std::uint64_t m_samples = 0;
+    std::uint64_t m_fed = 0;
+};
+
 // Collects the first bytes of a stream for probe_stream(), skipping leading ID3v2 tags without
 // storing them (cover pictures can be large). Feed the stream in order, in any pieces.
 class StreamHead {

@@ -87,6 +87,60 @@ std::uint64_t trailing_tag_size(const std::string& path, std::uint64_t size) {
     return in && std::string_view(tag, 3) == "TAG" ? 128 : 0;
 }
 
+// How long opening a file may spend counting its frames; a file that takes longer (several
+// hundred megabytes) has the rest of its length estimated from the part counted.
+constexpr std::chrono::milliseconds kFrameWalkTime{2000};
+
+// Whether the bit rate of frames spread over the file is that of its first frame: the mark of
+// a constant bit rate, whose length the byte count gives. A place without a frame of the
+// stream counts as a different rate.
+bool has_constant_bit_rate(const std::string& path, const mpeg::StreamInfo& info,
+                           std::uint64_t audio_end) {
+    constexpr int kPlaces = 8;
+    constexpr std::uint64_t kWindow = 8 * 1024;
+    std::ifstream in(path, std::ios::binary);
+    std::string window;
+    const std::uint64_t audio = audio_end - info.audio_offset;
+    for (int k = 1; k <= kPlaces; ++k) {
+        const std::uint64_t at = info.audio_offset + audio * static_cast<std::uint64_t>(k) /
+                                                         static_cast<std::uint64_t>(kPlaces + 1);
+        window.resize(static_cast<std::size_t>(std::min(kWindow, audio_end - at)));
+        in.seekg(static_cast<std::streamoff>(at));
+        in.read(window.data(), static_cast<std::streamsize>(window.size()));
+        window.resize(static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0)));
+        in.clear();
+        std::optional<mpeg::FrameHeader> frame = mpeg::find_frame(window, info.first);
+        if (!frame || frame->bitrate != info.first.bitrate) {
+            return false;
+        }
+    }
+    return true;
+}
+
+struct FrameWalk {
+    mpeg::FrameChain chain;
+    bool complete = false;  // every audio byte was walked before the time ran out
+};
+
+// Counts the frames between the first audio frame and `audio_end`, until `until`.
+FrameWalk walk_frames(const std::string& path, const mpeg::StreamInfo& info,
+                      std::uint64_t audio_end, Clock::time_point until) {
+    FrameWalk walk{mpeg::FrameChain(info)};
+    std::ifstream in(path, std::ios::binary);
+    in.seekg(static_cast<std::streamoff>(info.audio_offset));
+    std::uint64_t left = audio_end - info.audio_offset;
+    std::string chunk(256 * 1024, '\0');
+    while (left > 0 && in && Clock::now() < until) {
+        auto want = static_cast<std::streamsize>(std::min<std::uint64_t>(chunk.size(), left));
+        in.read(chunk.data(), want);
+        const auto got = static_cast<std::size_t>(std::max<std::streamsize>(in.gcount(), 0));
+        walk.chain.feed(std::string_view(chunk).substr(0, got));
+        left -= got;
+    }
+    walk.complete = left == 0;
+    return walk;
+}
+
 GstPadProbeReturn count_bytes(GstPad*, GstPadProbeInfo* info, gpointer data) {
     auto* total = static_cast<std::atomic<std::uint64_t>*>(data);
     total->fetch_add(gst_buffer_get_size(GST_PAD_PROBE_INFO_BUFFER(info)));
@@ -212,26 +266,73 @@ bool MediaSession::preroll(Clock::time_point deadline) {
 }
 
 void MediaSession::find_length(Clock::time_point deadline) {
-    gint64 duration = -1;
-    if (gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) && duration > 0) {
-        m_length = duration / GST_MSECOND;
+    if (m_source.remote) {
+        mpeg::StreamHead head;
+        {
+            std::lock_guard lock(m_capture->mutex);
+            head = m_capture->head;
+        }
+        std::optional<mpeg::StreamInfo> info = mpeg::probe_stream(head.data(), head.data_offset());
+        m_length = pipeline_duration();
+        if (!m_length) {
+            m_length = estimate_length(head, deadline);
+        }
+        // Before a stream's end only a frame count makes its length exact.
+        m_length_estimated = m_length && !(info && info->summary_length_ms);
     } else {
-        m_length = estimate_length(deadline);
+        m_length = file_length(deadline);
     }
     std::lock_guard lock(m_capture->mutex);
     m_capture->closed = true;
 }
 
+std::optional<std::int64_t> MediaSession::pipeline_duration() {
+    gint64 duration = -1;
+    if (gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) && duration > 0) {
+        return duration / GST_MSECOND;
+    }
+    return std::nullopt;
+}
+
+// A file's length. The pipeline's duration is right for a file with a Xing/Info/VBRI frame
+// count and for a constant bit rate; for a variable bit rate without a count it is only the
+// first frames' bit rate applied to the whole file (a file that starts loud and ends quiet
+// comes out far too short), so the frames are counted instead.
+std::optional<std::int64_t> MediaSession::file_length(Clock::time_point deadline) {
+    mpeg::StreamHead head = read_file_head(m_source.path);
+    std::optional<mpeg::StreamInfo> info = mpeg::probe_stream(head.data(), head.data_offset());
+    auto known_length = [&]() -> std::optional<std::int64_t> {
+        std::optional<std::int64_t> duration = pipeline_duration();
+        return duration ? duration : estimate_length(head, deadline);
+    };
+    std::error_code error;
+    const std::uint64_t size = std::filesystem::file_size(m_source.path, error);
+    if (!info || info->summary_length_ms || error) {
+        return known_length();
+    }
+    const std::uint64_t audio_end = size - trailing_tag_size(m_source.path, size);
+    if (audio_end <= info->audio_offset || has_constant_bit_rate(m_source.path, *info, audio_end)) {
+        return known_length();
+    }
+    FrameWalk walk = walk_frames(m_source.path, *info, audio_end,
+                                 std::min(deadline, Clock::now() + kFrameWalkTime));
+    if (walk.chain.frames() == 0) {
+        return known_length();
+    }
+    if (walk.complete) {
+        return walk.chain.length_ms();
+    }
+    // Out of time in a huge file: the rest at the bit rate of the part walked.
+    m_length_estimated = true;
+    const double walked = static_cast<double>(walk.chain.bytes_fed());
+    const double audio = static_cast<double>(audio_end - info->audio_offset);
+    return static_cast<std::int64_t>(static_cast<double>(walk.chain.length_ms()) * audio / walked);
+}
+
 // Without a duration from the pipeline (an MPEG stream with no frame index): the frame count
 // of a Xing/Info/VBRI frame, else the byte length at the first frame's bit rate.
-std::optional<std::int64_t> MediaSession::estimate_length(Clock::time_point deadline) {
-    mpeg::StreamHead head;
-    if (m_source.remote) {
-        std::lock_guard lock(m_capture->mutex);
-        head = m_capture->head;
-    } else {
-        head = read_file_head(m_source.path);
-    }
+std::optional<std::int64_t> MediaSession::estimate_length(const mpeg::StreamHead& head,
+                                                          Clock::time_point deadline) {
     std::optional<mpeg::StreamInfo> info = mpeg::probe_stream(head.data(), head.data_offset());
     if (!info) {
         return std::nullopt;
@@ -301,7 +402,7 @@ bool MediaSession::seek_to(std::int64_t ms) {
 
 bool MediaSession::play(std::optional<std::int64_t> from_ms) {
     poll_bus();
-    if (from_ms && (*from_ms < 0 || (m_length && *from_ms > *m_length))) {
+    if (from_ms && (*from_ms < 0 || (m_length && *from_ms > *length_ms()))) {
         return false;
     }
     if (m_broken && !restart()) {
@@ -382,7 +483,7 @@ std::int64_t MediaSession::position_ms() {
             m_last_position = position / GST_MSECOND;
         }
     }
-    if (m_length) {
+    if (m_length && !m_length_estimated) {
         m_last_position = std::min(m_last_position, *m_length);
     }
     return m_last_position;
@@ -390,7 +491,20 @@ std::int64_t MediaSession::position_ms() {
 
 std::optional<std::int64_t> MediaSession::length_ms() {
     poll_bus();
-    return m_length;
+    if (!m_length_estimated || !m_length) {
+        return m_length;
+    }
+    // A stream's pipeline refines its estimate as it parses further.
+    if (m_source.remote) {
+        if (std::optional<std::int64_t> duration = pipeline_duration()) {
+            m_length = duration;
+        }
+    }
+    // Still playing past the estimate: the end lies beyond the position, by how much is not
+    // known until it comes. One second further keeps the end of the estimate from passing
+    // for the end of the stream.
+    const std::int64_t position = position_ms();
+    return position < *m_length ? *m_length : position + 1000;
 }
 
 void MediaSession::poll_bus() {
@@ -424,8 +538,10 @@ void MediaSession::on_end_of_stream() {
     if (gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &position) && position >= 0) {
         m_last_position = position / GST_MSECOND;
     }
-    if (!m_length) {
+    // The end gives the true length of a stream whose length was not known or estimated.
+    if (!m_length || m_length_estimated) {
         m_length = m_last_position;
+        m_length_estimated = false;
     }
     m_last_position = *m_length;
     m_at_end = true;

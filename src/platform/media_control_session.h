@@ -13,6 +13,8 @@
 #include <optional>
 #include <string>
 
+#include "platform/media_control_mpeg.h"
+
 namespace wavlon::platform {
 
 enum class MediaMode { Stopped, Playing, Paused };
@@ -63,7 +65,10 @@ private:
     bool build();
     bool preroll(std::chrono::steady_clock::time_point deadline);
     void find_length(std::chrono::steady_clock::time_point deadline);
-    std::optional<std::int64_t> estimate_length(std::chrono::steady_clock::time_point deadline);
+    std::optional<std::int64_t> pipeline_duration();
+    std::optional<std::int64_t> file_length(std::chrono::steady_clock::time_point deadline);
+    std::optional<std::int64_t> estimate_length(const mpeg::StreamHead& head,
+                                                std::chrono::steady_clock::time_point deadline);
     bool restart();
     bool seek_to(std::int64_t ms);
     void poll_bus();
@@ -81,6 +86,9 @@ private:
     bool m_seek_pending = false;  // a seek is under way; the position is its target
     std::int64_t m_last_position = 0;
     std::optional<std::int64_t> m_length;
+    // The length is an estimate (a stream without a frame count, or a file too large to walk
+    // in time): it does not hold the position back, and the end makes it exact.
+    bool m_length_estimated = false;
     std::int64_t m_window = 0;
 };
 

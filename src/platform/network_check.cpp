@@ -63,13 +63,16 @@ bool network_available_at(const std::string& url, std::chrono::milliseconds conn
                                                                             curl_slist_free_all);
     HeaderState state;
     CURL* handle = curl.get();
+    // No proxy option is set: libcurl then takes the proxy that the user's environment names
+    // (http_proxy, https_proxy, all_proxy, no_proxy), as the system's own connection settings
+    // would give it. Behind a proxy, that is the only way out.
     bool configured =
         curl_easy_setopt(handle, CURLOPT_URL, url.c_str()) == CURLE_OK &&
         curl_easy_setopt(handle, CURLOPT_PROTOCOLS_STR, "http,https") == CURLE_OK &&
         curl_easy_setopt(handle, CURLOPT_USERAGENT, "test") == CURLE_OK &&
         curl_easy_setopt(handle, CURLOPT_HTTPHEADER, headers) == CURLE_OK &&
-        // The empty proxy overrides http_proxy and friends from the environment.
-        curl_easy_setopt(handle, CURLOPT_PROXY, "") == CURLE_OK &&
+        // A proxy's answer to opening a tunnel is not the page's answer.
+        curl_easy_setopt(handle, CURLOPT_SUPPRESS_CONNECT_HEADERS, 1L) == CURLE_OK &&
         curl_easy_setopt(handle, CURLOPT_HTTP_VERSION, CURL_HTTP_VERSION_1_1) == CURLE_OK &&
         curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK &&
         curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS,

@@ -2,7 +2,9 @@
 //
 // Blocks the calling thread until the answer's headers arrive or a time-out passes. Any HTTP
 // answer, whatever its status, means reachable; the body is never downloaded. The request goes
-// out directly: proxy settings from the environment are ignored.
+// through the proxy that the environment names, as libcurl reads it (http_proxy for http,
+// https_proxy for https, all_proxy for both, no_proxy for the hosts reached directly), and
+// directly when none is named.
 #pragma once
 
 #include <chrono>

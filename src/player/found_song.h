@@ -17,7 +17,8 @@ bool is_web_address(std::string_view address);
 // Plays the current row of 超级列表框1: the window caption reads "title-singer", 按钮2 "暂 停";
 // the address goes into 编辑框2 and 编辑框4, is appended to track_paths and listed in 列表框1
 // as "title - singer" (value: its 1-based position), and the slider's range and the total time
-// follow the opened song. Does nothing without a current row. Returns 0 for the dispatcher.
+// follow the opened song. A song that cannot be opened (or is refused) plays nothing and
+// starts no other track. Does nothing without a current row. Returns 0 for the dispatcher.
 std::int32_t play_found_song();
 
 }  // namespace wavlon::player

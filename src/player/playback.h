@@ -4,7 +4,8 @@
 // and location (编辑框2), the total time (透明标签1) and the progress slider's range.
 //
 // Event routines, user-interface thread only. A track that cannot be opened is not reported:
-// its length reads 0, and the progress tick then moves on to the next track.
+// its length reads 0, nothing plays, and no other track starts in its place; the next track
+// starts by itself only when one that played reaches its end (see update_progress).
 #pragma once
 
 #include "runtime/text.h"

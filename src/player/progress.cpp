@@ -15,7 +15,10 @@ namespace u = units;
 
 namespace {
 
+constexpr std::int32_t kNothingOpen = 0;
 constexpr std::int32_t kPlaying = 1;
+constexpr std::int32_t kStopped = 2;
+constexpr std::int32_t kSliderLimit = 32767;  // the slider holds no larger value
 
 // A field of a time text: two digits at least, every digit of a larger number.
 Text time_field(std::int64_t value) {
@@ -25,6 +28,33 @@ Text time_field(std::int64_t value) {
 
 std::int32_t slider_value(int index) {
     return integer_of(u::滑块条1, index);
+}
+
+// A stream's length can change while it plays: an estimate at first (its size at its first
+// frames' bit rate), exact once it has ended. The slider's range and the total time follow it.
+void follow_length() {
+    const std::int32_t length = std::min(media_player().get_length() / 1000, kSliderLimit);
+    if (length > 0 && length != slider_value(u::SliderBarUnit::kMaximum)) {
+        set_integer(u::滑块条1, u::SliderBarUnit::kMaximum, length);
+        set_text(u::透明标签1, u::TransLabelUnit::kCaption, format_total_time());
+    }
+}
+
+// Whether the open track has played to its end: the slider's position has reached its maximum
+// (the track's length), during the last partial second or after the device stopped there.
+// A track that could not be opened leaves nothing open and never ends, so it starts no other
+// track. A maximum of 0 is a length under a second, or one not known yet (a stream): only a
+// device stopped with a known length has ended such a track.
+bool has_reached_its_end() {
+    const std::int32_t maximum = slider_value(u::SliderBarUnit::kMaximum);
+    if (slider_value(u::SliderBarUnit::kPosition) != maximum) {
+        return false;
+    }
+    const std::int32_t state = media_player().get_state();
+    if (state == kNothingOpen) {
+        return false;
+    }
+    return maximum > 0 || (state == kStopped && media_player().get_length() > 0);
 }
 
 }  // namespace
@@ -44,8 +74,10 @@ void update_progress() {
     // Only a current track moves on by itself. After a folder was loaded nothing is current,
     // and a maximum of 0 left by an unplayable track must not start the new list unasked.
     const bool track_is_current = !text_of(u::编辑框2, u::EditBoxUnit::kContent).empty();
-    if (track_is_current &&
-        slider_value(u::SliderBarUnit::kPosition) == slider_value(u::SliderBarUnit::kMaximum)) {
+    if (track_is_current) {
+        follow_length();
+    }
+    if (track_is_current && has_reached_its_end()) {
         play_next_track();
     }
     // The position written above: a track started just now does not change it.

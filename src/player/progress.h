@@ -18,8 +18,10 @@ runtime::Text time_text(std::int64_t seconds);
 // The open track's length as time_text; "00:00" when nothing is open.
 runtime::Text format_total_time();
 
-// Every tick of 时钟3: the slider follows the device's position and 透明标签7 shows it. When
-// the position reaches the slider's maximum while a track is current, the next one starts.
+// Every tick of 时钟3: the slider follows the device's position and 透明标签7 shows it; while
+// a track is current, the slider's maximum and 透明标签1 follow a length the device corrects.
+// When the position reaches the maximum of a track that is open and playing, paused or
+// stopped at its end, the next one starts; a track that could not be opened never ends.
 void update_progress();
 
 // The user moved 滑块条1: the track plays on from the slider's position, also when it was

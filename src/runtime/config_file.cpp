@@ -209,7 +209,7 @@ std::string stored_value(std::string_view value) {
 enum class ReadResult { Ok, Missing, Failed };
 
 ReadResult read_whole(const Text& file, std::string& content) {
-    int fd = ::open(to_utf8(file).c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(to_file_name(file).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
     }

@@ -1,6 +1,7 @@
 #include "runtime/conversions.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -58,10 +59,14 @@ std::int32_t saturate(std::int64_t v) {
     return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
 }
 
-Text format_number(const char* format, double v) {
+// printf's "%.<precision>g" as the C locale writes it. std::to_chars never looks at the
+// locale, so a decimal comma of the user's locale (which the window toolkit switches on at
+// start) cannot reach a text.
+Text format_number(double v, int precision) {
     char buffer[64];
-    int n = std::snprintf(buffer, sizeof buffer, format, v);
-    return Text(buffer, static_cast<std::size_t>(std::clamp(n, 0, 63)));
+    std::to_chars_result written =
+        std::to_chars(buffer, buffer + sizeof buffer, v, std::chars_format::general, precision);
+    return Text(buffer, written.ec == std::errc() ? written.ptr : buffer);
 }
 
 Text date_time_text(DateTime value) {
@@ -140,9 +145,9 @@ Text to_text(const Value& value) {
         case ValueType::kLong:
             return std::to_string(*value.get<std::int64_t>());
         case ValueType::kFloat:
-            return format_number("%.6g", static_cast<double>(*value.get<float>()));
+            return format_number(static_cast<double>(*value.get<float>()), 6);
         case ValueType::kDouble:
-            return format_number("%.13g", *value.get<double>());
+            return format_number(*value.get<double>(), 13);
         case ValueType::kLogical:
             return *value.get<bool>() ? "真"_gb : "假"_gb;
         case ValueType::kDateTime:

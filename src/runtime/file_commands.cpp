@@ -84,7 +84,7 @@ std::vector<Listed> list_matches(const Text& pattern) {
     std::size_t slash = pattern.rfind('/');  // "/" is never part of a multibyte character
     std::string folder = slash == Text::npos ? "."
                          : slash == 0        ? "/"
-                                             : to_utf8(pattern.substr(0, slash));
+                                             : to_file_name(pattern.substr(0, slash));
     std::string file_part = to_utf8(slash == Text::npos ? pattern : pattern.substr(slash + 1));
     std::vector<Listed> out;
     if (file_part.empty()) {
@@ -99,10 +99,13 @@ std::vector<Listed> list_matches(const Text& pattern) {
     }
     while (const dirent* entry = ::readdir(dir)) {
         std::string_view name = entry->d_name;
-        if (name == "." || name == ".." || !platform::is_valid_utf8(name)) {
+        if (name == "." || name == "..") {
             continue;
         }
-        std::u32string key = folded(name);
+        // A name that is not UTF-8 (GBK bytes from a Windows archive) is listed as the text
+        // its bytes are, and matched and sorted as the characters that text reads as.
+        Text text = from_file_name(name);
+        std::u32string key = folded(platform::is_valid_utf8(name) ? name : to_utf8(text));
         if (!match_all && !wildcard_match(wanted, key)) {
             continue;
         }
@@ -111,7 +114,7 @@ std::vector<Listed> list_matches(const Text& pattern) {
             ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
             continue;  // vanished since it was listed
         }
-        out.push_back({std::move(key), from_utf8(name), attributes_of(st)});
+        out.push_back({std::move(key), std::move(text), attributes_of(st)});
     }
     ::closedir(dir);
     std::sort(out.begin(), out.end(), [](const Listed& a, const Listed& b) {
@@ -216,12 +219,12 @@ bool file_exists(const Text& name) {
         return !list_matches(name).empty();
     }
     struct stat st {};
-    return ::stat(to_utf8(name).c_str(), &st) == 0;
+    return ::stat(to_file_name(name).c_str(), &st) == 0;
 }
 
 std::optional<std::uint32_t> file_attributes(const Text& name) {
     struct stat st {};
-    if (name.empty() || ::stat(to_utf8(name).c_str(), &st) != 0) {
+    if (name.empty() || ::stat(to_file_name(name).c_str(), &st) != 0) {
         return std::nullopt;
     }
     return attributes_of(st);
@@ -256,7 +259,7 @@ bool write_file_parts(const Text& name, std::span<const std::string_view> parts)
     if (name.empty()) {
         return false;
     }
-    std::string path = to_utf8(name);
+    std::string path = to_file_name(name);
     struct stat existing {};
     bool exists = ::stat(path.c_str(), &existing) == 0;
     if (exists && (S_ISDIR(existing.st_mode) || (existing.st_mode & kWriteBits) == 0)) {
@@ -295,7 +298,7 @@ bool write_file_parts(const Text& name, std::span<const std::string_view> parts)
 
 bool set_file_attributes(const Text& name, std::int32_t attributes) {
     struct stat st {};
-    if (name.empty() || ::stat(to_utf8(name).c_str(), &st) != 0) {
+    if (name.empty() || ::stat(to_file_name(name).c_str(), &st) != 0) {
         return false;
     }
     if (S_ISDIR(st.st_mode)) {
@@ -307,7 +310,7 @@ bool set_file_attributes(const Text& name, std::int32_t attributes) {
     mode_t wanted = read_only                  ? mode & ~kWriteBits
                     : (mode & kWriteBits) != 0 ? mode
                                                : mode | S_IWUSR;
-    return wanted == mode || ::chmod(to_utf8(name).c_str(), wanted) == 0;
+    return wanted == mode || ::chmod(to_file_name(name).c_str(), wanted) == 0;
 }
 
 }  // namespace wavlon::runtime

@@ -1,8 +1,10 @@
 // File commands: the run directory, file search, existence, whole-file writes and attributes.
 //
 // Names are GB18030 texts with "/" as the separator; they are converted to UTF-8 for the file
-// system. A relative name is relative to the current directory (the run directory once the
-// runtime is initialised). Every command reports failure through its result only.
+// system, except for the parts of a path that exist only under their own bytes (GBK names made
+// elsewhere), which are used as they stand. A relative name is relative to the current directory
+// (the run directory once the runtime is initialised). Every command reports failure through its
+// result only.
 //
 // Attributes follow the runtime's bit values. On Linux an entry has:
 //   0x10 directory       for a directory (a symbolic link counts as what it points to),
@@ -42,13 +44,14 @@ Text run_directory();
 // "?" (one character), matched case-insensitively; "*.*" matches every name. A pattern without
 // "/" searches the current directory, one starting with "/" and nothing before it the root.
 //
-// The folder is read once when the search starts: entries "." and ".." and names that are not
-// valid UTF-8 are left out, and the rest are returned sorted by name, case-insensitively, so
-// the order is stable. Each call applies its own mask: left out, every entry that is not a
-// directory matches; given, it is reduced to the bits 0x37 and an entry matches when its
-// attributes share a bit with it (a mask of 0 matches entries without any of those bits, which
-// on Linux is none). When nothing further matches, the search is closed and the result is the
-// empty text; a folder that cannot be read gives no entries.
+// The folder is read once when the search starts: entries "." and ".." are left out, and the
+// rest are returned sorted by name, case-insensitively, so the order is stable. A name that is
+// not valid UTF-8 is returned as the text its bytes are (see to_file_name in runtime/text.h). Each
+// call applies its own mask: left out, every entry that is not a directory matches; given, it is
+// reduced to the bits 0x37 and an entry matches when its attributes share a bit with it (a mask of
+// 0 matches entries without any of those bits, which on Linux is none). When nothing further
+// matches, the search is closed and the result is the empty text; a folder that cannot be read
+// gives no entries.
 class FileSearch {
 public:
     Text find(const Text& pattern, std::optional<std::int32_t> mask = std::nullopt);

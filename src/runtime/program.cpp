@@ -16,20 +16,22 @@ namespace {
 Text g_run_directory;
 std::vector<void (*)()> g_end_routines;
 
+// The folder's name as a text, also when it is not UTF-8 (a folder unpacked from a Windows
+// archive with GBK bytes in its name).
 Text find_run_directory() {
     std::error_code error;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) {
-        return from_utf8(std::filesystem::current_path(error).string());
+        return from_file_name(std::filesystem::current_path(error).native());
     }
-    return from_utf8(exe.parent_path().string());
+    return from_file_name(exe.parent_path().native());
 }
 
 }  // namespace
 
 void init_runtime() {
     g_run_directory = find_run_directory();
-    if (chdir(to_utf8(g_run_directory).c_str()) != 0) {
+    if (chdir(to_file_name(g_run_directory).c_str()) != 0) {
         std::perror("wavlon: cannot enter the program's directory");
     }
 }
@@ -46,8 +48,7 @@ void set_run_directory_for_tests(Text directory) {
 }
 
 void register_end_routine(void (*routine)()) {
-    if (std::find(g_end_routines.begin(), g_end_routines.end(), routine) ==
-        g_end_routines.end()) {
+    if (std::find(g_end_routines.begin(), g_end_routines.end(), routine) == g_end_routines.end()) {
         g_end_routines.push_back(routine);
     }
 }

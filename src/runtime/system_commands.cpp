@@ -43,7 +43,7 @@ Text browse_for_folder(const Text& title, bool include_files) {
     platform::FolderRequest request;
     request.title = to_utf8(title);
     request.include_files = include_files;
-    return from_utf8(platform::dialogs().browse_for_folder(request));
+    return from_file_name(platform::dialogs().browse_for_folder(request));
 }
 
 bool shut_down_system(std::int32_t mode, bool force) {

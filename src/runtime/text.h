@@ -35,8 +35,20 @@ inline std::size_t char_size(std::string_view s, std::size_t i) {
     return 2;
 }
 
-inline Text from_utf8(std::string_view utf8) { return platform::utf8_to_gb(utf8); }
-inline std::string to_utf8(std::string_view text) { return platform::gb_to_utf8(text); }
+inline Text from_utf8(std::string_view utf8) {
+    return platform::utf8_to_gb(utf8);
+}
+inline std::string to_utf8(std::string_view text) {
+    return platform::gb_to_utf8(text);
+}
+
+// Texts and file-system names, also names that are not UTF-8 (see platform/codec.h).
+inline Text from_file_name(std::string_view name) {
+    return platform::file_name_to_gb(name);
+}
+inline std::string to_file_name(std::string_view text) {
+    return platform::gb_to_file_name(text);
+}
 
 namespace detail {
 template <std::size_t N>

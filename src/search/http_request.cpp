@@ -204,17 +204,12 @@ Text meta_charset(std::string_view body) {
 }
 
 Text decode_body(std::string_view body, std::string_view header_charset) {
-    Text name;
-    if (!header_charset.empty()) {
-        if (iequals(header_charset, "gbk") || iequals(header_charset, "gb2312")) {
-            return Text(body);
-        }
-        name = Text(header_charset);
-    } else {
-        name = meta_charset(body);
-        if (name.empty() || name == "gbk" || name == "gb2312") {
-            return Text(body);
-        }
+    const Text name = header_charset.empty() ? meta_charset(body) : Text(header_charset);
+    // GBK and GB2312 pages already are texts of the program's code page. Handing "GB2312" to
+    // the converter would decode it strictly and turn the characters that only GBK has into
+    // "?", so both names, in any case, keep the bytes as they came.
+    if (name.empty() || iequals(name, "gbk") || iequals(name, "gb2312")) {
+        return Text(body);
     }
     auto decoded = platform::charset_to_gb(name, body);
     return decoded ? std::move(*decoded) : Text(body);

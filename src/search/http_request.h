@@ -38,8 +38,8 @@ struct HttpRequestOptions {
     Text proxy;       // HTTP proxy as host:port; empty: none
     Text proxy_user;  // Basic credentials for the proxy, used when both are set
     Text proxy_password;
-    // The connection must stand within it, and no wait for data may last longer; below 1
-    // means 30 seconds.
+    // Bounds the whole exchange, from connecting to the body's last byte; below 1 means 30
+    // seconds. What arrived by then is kept, as for a read that failed ("713 读取数据失败!").
     std::int32_t timeout_seconds = 0;
     Text* location_out = nullptr;  // the value of a "Location: " header of the answer
     // The status code and reason phrase ("200 OK"), or the numbered error text.
@@ -76,7 +76,8 @@ Text finish_cookies(Text received, std::string_view sent, bool merge);
 Text meta_charset(std::string_view body);
 
 // The body decoded to a text from the header's charset, else from the page's meta charset;
-// as received when neither names one, when it is gbk or gb2312, or when it is unknown.
+// as received when neither names one, when it is gbk or gb2312 (in any case), or when it is
+// unknown.
 Text decode_body(std::string_view body, std::string_view header_charset);
 
 // The failures the routine reports in `status_out`, each with its own text.

@@ -165,7 +165,8 @@ protected:
             bool replaced = false;
             for (const char* name :
                  {"DISPLAY=", "WAYLAND_DISPLAY=", "QT_QPA_PLATFORM=", "DBUS_SESSION_BUS_ADDRESS=",
-                  "XDG_RUNTIME_DIR=", "XDG_CONFIG_HOME=", "HOME="}) {
+                  "XDG_RUNTIME_DIR=", "XDG_CONFIG_HOME=", "HOME=", "http_proxy=", "https_proxy=",
+                  "all_proxy=", "HTTP_PROXY=", "HTTPS_PROXY=", "ALL_PROXY="}) {
                 replaced = replaced || e.starts_with(name);
             }
             if (!replaced) {

@@ -1,6 +1,12 @@
 #include "platform/codec.h"
 
 #include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <utility>
 
 namespace wavlon::platform {
 namespace {
@@ -26,7 +32,10 @@ TEST(Codec, EveryUnicodeCharacterSurvivesTheRoundTrip) {
 
 TEST(Codec, InvalidInputIsReplacedNotTruncated) {
     // A lone lead byte in the middle and at the end of a GB18030 text.
-    EXPECT_EQ(gb_to_utf8("a\xFF" "b"), "a\xEF\xBF\xBD" "b");
+    EXPECT_EQ(gb_to_utf8("a\xFF"
+                         "b"),
+              "a\xEF\xBF\xBD"
+              "b");
     EXPECT_EQ(gb_to_utf8("ab\xD6"), "ab\xEF\xBF\xBD");
     // Invalid UTF-8 in the middle of a text.
     EXPECT_EQ(utf8_to_gb("x\xC3(y"), "x?(y");
@@ -46,9 +55,9 @@ TEST(Codec, EmptyTextsStayEmpty) {
 
 TEST(Codec, Utf8Validity) {
     EXPECT_TRUE(is_valid_utf8(kUtf8Chinese + kUtf8Emoji + "plain"));
-    EXPECT_FALSE(is_valid_utf8("\xC0\xAF"));          // overlong "/"
-    EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));      // surrogate
-    EXPECT_FALSE(is_valid_utf8("abc\xE4\xB8"));       // cut short
+    EXPECT_FALSE(is_valid_utf8("\xC0\xAF"));      // overlong "/"
+    EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));  // surrogate
+    EXPECT_FALSE(is_valid_utf8("abc\xE4\xB8"));   // cut short
     EXPECT_FALSE(is_valid_utf8(kGbChinese));
 }
 
@@ -58,6 +67,47 @@ TEST(Codec, NamedCharsetsDecodeToGb) {
     EXPECT_EQ(charset_to_gb("big5", "\xA4\xA4"), kGbChinese.substr(0, 2));
     EXPECT_EQ(charset_to_gb("no-such-charset", "abc"), std::nullopt);
     EXPECT_EQ(charset_to_gb("", "abc"), std::nullopt);
+}
+
+TEST(Codec, FileNamesThatAreNotUtf8AreTextsAsTheyStand) {
+    EXPECT_EQ(file_name_to_gb("a.mp3"), "a.mp3");
+    EXPECT_EQ(file_name_to_gb(kUtf8Chinese + ".mp3"), kGbChinese + ".mp3");
+    EXPECT_EQ(file_name_to_gb(kGbChinese + ".mp3"), kGbChinese + ".mp3");
+    EXPECT_EQ(file_name_to_gb("\xFF\xFE.mp3"), "\xFF\xFE.mp3");
+}
+
+// Names made elsewhere next to names made here: a folder whose name is GBK bytes holding a
+// file with a UTF-8 name, and the other way round.
+TEST(Codec, TextsNameTheFilesTheyReadAs) {
+    std::string root = (std::filesystem::temp_directory_path() / "wavlon-names-XXXXXX").string();
+    ASSERT_NE(::mkdtemp(root.data()), nullptr);
+    const std::string gbk_music = "\xD2\xF4\xC0\xD6";  // 音乐
+    const std::string gbk_tune = "\xC7\xFA.mp3";       // 曲.mp3
+    std::filesystem::create_directories(root + "/" + gbk_music);
+    std::ofstream(root + "/" + gbk_music + "/" + kUtf8Chinese + ".mp3") << "x";
+    std::filesystem::create_directories(root + "/" + kUtf8Chinese);
+    std::ofstream(root + "/" + kUtf8Chinese + "/" + gbk_tune) << "x";
+    std::filesystem::create_directories(root + "/both/" + gbk_music);
+    std::filesystem::create_directories(root + "/both/" + gb_to_utf8(gbk_music));
+
+    const std::pair<std::string, std::string> cases[] = {
+        {root + "/" + gbk_music + "/" + kGbChinese + ".mp3",
+         root + "/" + gbk_music + "/" + kUtf8Chinese + ".mp3"},
+        {root + "/" + kGbChinese + "/" + gbk_tune, root + "/" + kUtf8Chinese + "/" + gbk_tune},
+        {root + "/" + gbk_music, root + "/" + gbk_music},
+        // A name yet to be made, also inside a folder named in GBK bytes, is made in UTF-8.
+        {root + "/" + gbk_music + "/" + kGbChinese + ".txt",
+         root + "/" + gbk_music + "/" + kUtf8Chinese + ".txt"},
+        {root + "/" + kGbChinese + ".txt", root + "/" + kUtf8Chinese + ".txt"},
+        // Where both exist, the UTF-8 one is meant.
+        {root + "/both/" + gbk_music, root + "/both/" + gb_to_utf8(gbk_music)},
+        {"relative/a.mp3", "relative/a.mp3"},
+        {"", ""},
+    };
+    for (const auto& [text, name] : cases) {
+        EXPECT_EQ(gb_to_file_name(text), name) << text;
+    }
+    std::filesystem::remove_all(root);
 }
 
 }  // namespace

@@ -117,6 +117,70 @@ TEST(MpegLengthEstimate, DividesAudioBytesByTheBitRate) {
               std::numeric_limits<std::int64_t>::max());
 }
 
+const std::string k320 = bytes({0xFF, 0xFB, 0xE0, 0x64});  // 320 kbit/s, 44.1 kHz: 1044 bytes
+const std::string k32 = bytes({0xFF, 0xFB, 0x10, 0x64});   // 32 kbit/s, 44.1 kHz: 104 bytes
+
+// The chain's length for the frames of `stream` from its first one on, fed in `piece`s.
+std::pair<std::uint64_t, std::int64_t> walk(const std::string& stream, std::size_t piece,
+                                            std::uint32_t summary_bytes = 0) {
+    StreamInfo info = *probe_stream(stream);
+    info.summary_frame_bytes = summary_bytes;
+    FrameChain chain(info);
+    for (std::size_t at = info.audio_offset; at < stream.size(); at += piece) {
+        chain.feed(std::string_view(stream).substr(at, piece));
+    }
+    EXPECT_EQ(chain.bytes_fed(), stream.size() - info.audio_offset);
+    return {chain.frames(), chain.length_ms()};
+}
+
+// A loud start at a high bit rate and a quiet end at a low one: the first frame's rate would
+// make 200 frames (5.2 s) last 1.4 s.
+TEST(MpegFrameChain, CountsEveryFrameWhateverItsBitRateAndHoweverItIsCut) {
+    const std::string stream = id3_tag(700) + frames(k320, 10) + frames(k32, 190);
+    for (std::size_t piece : {std::size_t(1), std::size_t(3), std::size_t(1000), stream.size()}) {
+        SCOPED_TRACE(piece);
+        auto [count, length] = walk(stream, piece);
+        EXPECT_EQ(count, 200u);
+        EXPECT_EQ(length, 200 * 1152 * 1000 / 44100);
+    }
+}
+
+TEST(MpegFrameChain, SkipsJunkTagsAndTheSummaryFrame) {
+    struct Case {
+        const char* name;
+        std::string stream;
+        std::uint32_t summary_bytes;
+        std::uint64_t frames;
+    };
+    const Case cases[] = {
+        {"junk between frames", frames(kMpeg1Layer3, 5) + std::string(37, 'j') + frames(k32, 5), 0,
+         10},
+        {"ID3v1 tag at the end", frames(k32, 8) + "TAG" + std::string(125, 'x'), 0, 8},
+        {"frame of another stream",
+         frames(k32, 3) + frames(bytes({0xFF, 0xF3, 0x40, 0xC4}), 1) + frames(k32, 3), 0, 6},
+        {"summary frame", frames(kMpeg1Layer3, 1) + frames(k32, 4), 417, 4},
+        {"cut in a header", frames(k32, 4) + k32.substr(0, 3), 0, 4},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(walk(c.stream, 5, c.summary_bytes).first, c.frames) << c.name;
+    }
+}
+
+TEST(MpegFindFrame, FindsTheNextFrameOfTheStreamFromAnywhere) {
+    const FrameHeader like = *parse_frame_header(k320);
+    // From inside a frame: its body holds no header, and the next frame is found.
+    std::optional<FrameHeader> found = find_frame(std::string(50, '\0') + frames(k32, 2), like);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->bitrate, 32000);
+    // A header whose next one does not agree is a stray sync, not a frame.
+    found = find_frame(k320 + std::string(1100, 'x') + frames(k32, 2), like);
+    ASSERT_TRUE(found.has_value());
+    EXPECT_EQ(found->bitrate, 32000);
+    // Frames of another stream, and no frame at all, give nothing.
+    EXPECT_FALSE(find_frame(frames(bytes({0xFF, 0xF3, 0x40, 0xC4}), 3), like).has_value());
+    EXPECT_FALSE(find_frame(std::string(4096, 'a'), like).has_value());
+}
+
 TEST(MpegStreamHead, KeepsTheSameBytesHoweverTheStreamIsCut) {
     std::string audio = frames(kMpeg1Layer3, 60);
     std::string stream = id3_tag(5000) + id3_tag(300) + audio;

@@ -4,7 +4,10 @@
 
 #include <cstdlib>
 #include <future>
+#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "support/local_http_server.h"
 
@@ -15,6 +18,39 @@ using namespace std::chrono_literals;
 using testing::HttpReply;
 using testing::HttpRequest;
 using testing::LocalHttpServer;
+
+// Sets exactly these proxy variables for its lifetime (every other one libcurl reads is
+// removed) and restores the environment afterwards.
+class ProxyEnvironment {
+public:
+    explicit ProxyEnvironment(const std::vector<std::pair<const char*, std::string>>& variables) {
+        for (const char* name : kNames) {
+            const char* value = std::getenv(name);
+            m_saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+            ::unsetenv(name);
+        }
+        for (const auto& [name, value] : variables) {
+            ::setenv(name, value.c_str(), 1);
+        }
+    }
+    ~ProxyEnvironment() {
+        for (const auto& [name, value] : m_saved) {
+            if (value) {
+                ::setenv(name, value->c_str(), 1);
+            } else {
+                ::unsetenv(name);
+            }
+        }
+    }
+    ProxyEnvironment(const ProxyEnvironment&) = delete;
+    ProxyEnvironment& operator=(const ProxyEnvironment&) = delete;
+
+private:
+    static constexpr const char* kNames[] = {"http_proxy",  "HTTP_PROXY", "https_proxy",
+                                             "HTTPS_PROXY", "all_proxy",  "ALL_PROXY",
+                                             "no_proxy",    "NO_PROXY"};
+    std::vector<std::pair<const char*, std::optional<std::string>>> m_saved;
+};
 
 // Runs the check on another thread, so that a check that hangs fails the test instead of
 // stalling it.
@@ -38,17 +74,11 @@ TEST(NetworkCheck, AnyHttpAnswerMeansReachable) {
     }
 }
 
-TEST(NetworkCheck, SendsUncachedGetWithAgentTestAndNoProxy) {
-    LocalHttpServer proxy([](const HttpRequest&) { return HttpReply::ok("from proxy"); });
-    ::setenv("http_proxy", proxy.url().c_str(), 1);
-    ::setenv("HTTP_PROXY", proxy.url().c_str(), 1);
+TEST(NetworkCheck, SendsUncachedGetWithAgentTest) {
+    ProxyEnvironment direct({});
     LocalHttpServer server([](const HttpRequest&) { return HttpReply::ok("page"); });
-    bool reachable = network_available_at(server.url("/page?x=1"));
-    ::unsetenv("http_proxy");
-    ::unsetenv("HTTP_PROXY");
+    EXPECT_TRUE(network_available_at(server.url("/page?x=1")));
 
-    EXPECT_TRUE(reachable);
-    EXPECT_TRUE(proxy.requests().empty());
     ASSERT_EQ(server.requests().size(), 1u);
     const HttpRequest request = server.requests().front();
     EXPECT_EQ(request.method, "GET");
@@ -56,6 +86,59 @@ TEST(NetworkCheck, SendsUncachedGetWithAgentTestAndNoProxy) {
     EXPECT_EQ(request.header("User-Agent"), "test");
     EXPECT_EQ(request.header("Cache-Control"), "no-cache");
     EXPECT_EQ(request.header("Pragma"), "no-cache");
+}
+
+// Behind a proxy the check page is reachable only through it: a host name that does not
+// resolve here stands for the outside world, and the proxy records what it was asked.
+TEST(NetworkCheck, ProxyOfTheEnvironmentIsUsed) {
+    LocalHttpServer proxy([](const HttpRequest& request) {
+        return request.method == "CONNECT" ? HttpReply::status(403, "Forbidden")
+                                           : HttpReply::ok("from proxy");
+    });
+    LocalHttpServer direct([](const HttpRequest&) { return HttpReply::ok("page"); });
+    const std::string dead = "http://127.0.0.1:" + std::to_string(LocalHttpServer::refused_port());
+    const std::string outside = "http://wavlon-check.invalid/page";
+    struct Case {
+        const char* name;
+        std::vector<std::pair<const char*, std::string>> variables;
+        std::string url;
+        bool reachable;
+        std::string proxied;  // the request line's target the proxy saw; "" for none
+    };
+    const Case cases[] = {
+        {"http_proxy", {{"http_proxy", proxy.url()}}, outside, true, outside},
+        {"ALL_PROXY", {{"ALL_PROXY", proxy.url()}}, outside, true, outside},
+        {"https_proxy tunnels",
+         {{"https_proxy", proxy.url()}},
+         "https://wavlon-check.invalid/",
+         false,
+         "wavlon-check.invalid:443"},
+        {"proxy that is down", {{"http_proxy", dead}}, direct.url(), false, ""},
+        {"no_proxy goes direct",
+         {{"http_proxy", dead}, {"no_proxy", "127.0.0.1"}},
+         direct.url(),
+         true,
+         ""},
+    };
+    std::size_t seen = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ProxyEnvironment environment(c.variables);
+        EXPECT_EQ(check_within_bound(c.url, 5s, 10s), c.reachable);
+        const std::vector<HttpRequest> requests = proxy.requests();
+        if (c.proxied.empty()) {
+            EXPECT_EQ(requests.size(), seen);
+            continue;
+        }
+        ASSERT_EQ(requests.size(), seen + 1);
+        EXPECT_EQ(requests.back().target, c.proxied);
+        if (requests.back().method != "CONNECT") {
+            EXPECT_EQ(requests.back().method, "GET");
+            EXPECT_EQ(requests.back().header("User-Agent"), "test");
+        }
+        seen = requests.size();
+    }
+    EXPECT_EQ(direct.requests().size(), 1u);  // only the no_proxy case reached it
 }
 
 TEST(NetworkCheck, HeadersSufficeWithoutTheBody) {

@@ -38,18 +38,6 @@ protected:
         u::超级列表框1->set_item_text(row, 2, runtime::from_utf8(singer));
         u::超级列表框1->set_item_text(row, 3, runtime::from_utf8(url));
     }
-    void double_click_result(int row) {
-        QTreeWidget* tree = u::超级列表框1->tree();
-        QWidget* viewport = tree->viewport();
-        const QPoint at = tree->visualItemRect(tree->topLevelItem(row)).center();
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
-            const bool down = type != QEvent::MouseButtonRelease;
-            QMouseEvent event(type, QPointF(at), QPointF(viewport->mapToGlobal(at)), Qt::LeftButton,
-                              down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-            QApplication::sendEvent(viewport, &event);
-        }
-    }
     static std::string text(const u::UnitRef<u::EditBoxUnit>& box) {
         return to_utf8(player::text_of(box, u::EditBoxUnit::kContent));
     }
@@ -114,6 +102,42 @@ TEST_F(FoundSong, AddressesThatAreNotWebAddressesAreNeverOpened) {
         EXPECT_EQ(text(u::编辑框2), address);
         EXPECT_EQ(to_utf8(player::track_paths.at(player::track_paths.size())), address);
         EXPECT_EQ(u::列表框1->item_value(u::列表框1->item_count() - 1), row + 3);
+    }
+}
+
+// However long the window then runs, nothing else starts in place of a song that cannot be
+// played: neither the first local track nor the one that played before.
+TEST_F(FoundSong, SongThatCannotBePlayedStartsNoOtherTrack) {
+    LocalHttpServer gone([](const HttpRequest&) { return HttpReply::status(404, "Not Found"); });
+    start_with_two_tracks();
+    struct Case {
+        const char* name;
+        std::string address;
+        int local_item;  // the local track playing before; -1 for none
+    };
+    const Case cases[] = {
+        {"404", gone.url("/gone.mp3"), -1},
+        {"file address", "file://" + mp3_file(Mp3Kind::Short), -1},
+        {"404 after a local track", gone.url("/gone.mp3"), 1},
+    };
+    int row = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.local_item >= 0) {
+            click_item(c.local_item);
+            ASSERT_EQ(player::media_player().get_state(), kPlaying);
+        }
+        const std::string title = std::string("D") + std::to_string(row);
+        add_result(title, "S", c.address);
+        double_click_result(row++);
+        wait_ms(3000);
+        EXPECT_NE(player::media_player().get_state(), kPlaying);
+        EXPECT_EQ(pactl("list short sink-inputs"), "");
+        EXPECT_EQ(u::列表框1->selection(), c.local_item);
+        EXPECT_EQ(window_caption(), title + "-S");
+        EXPECT_EQ(text(u::编辑框1), title + " - S");
+        EXPECT_EQ(text(u::编辑框4), c.address);
+        EXPECT_EQ(to_utf8(u::列表框1->item_text(u::列表框1->item_count() - 1)), title + " - S");
     }
 }
 

@@ -1,7 +1,12 @@
 #include "player/music_folder.h"
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
 #include "player/player_state.h"
 #include "player_window.h"
+#include "runtime/program.h"
 #include "runtime/units/main_window_units.h"
 #include "runtime/window_loader.h"
 #include "support/mp3_fixtures.h"
@@ -79,6 +84,43 @@ TEST_F(MusicFolder, StoredFolderAndFileNamesKeepTheirChineseCharacters) {
     EXPECT_EQ(paths(), Paths{folder + "/歌曲.mp3"});
     // The stored bytes are the program's code page, as a file written on Windows holds them.
     EXPECT_NE(config_bytes().find(from_utf8(folder)), std::string::npos);
+}
+
+// Files unpacked from a Windows archive carry GBK bytes in their names, and so may the music
+// folder and the program's own folder: such tracks are listed, play, and are found again
+// through config.ini at the next start.
+TEST_F(MusicFolder, TracksNamedInGbkBytesListPlayAndSurviveTheSettings) {
+    namespace fs = std::filesystem;
+    const fs::path program = m_root / "\xB3\xCC\xD0\xF2";  // 程序
+    const fs::path music = m_root / "\xD2\xF4\xC0\xD6";    // 音乐
+    const std::string song = "\xB8\xE8\xC7\xFA.mp3";       // 歌曲.mp3
+    fs::create_directories(program);
+    fs::create_directories(music);
+    fs::copy_file(short_mp3(), music / song);
+    fs::copy_file(short_mp3(), music / "b.mp3");
+    runtime::set_run_directory_for_tests(program.native());  // its bytes are its text
+    m_dialogs.folders.push_back(music.native());
+    start();
+    click("按钮1");
+    EXPECT_EQ(items(), (Items{{"b", 1}, {"歌曲", 2}}));
+
+    // Stored as the folder's own bytes, which are its text, beside the program.
+    std::ifstream in(program / "config.ini", std::ios::binary);
+    const std::string stored{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    EXPECT_NE(stored.find(from_utf8("路径") + "=" + music.native()), std::string::npos) << stored;
+
+    runtime::close_window(u::kMainWindowId);
+    player::track_paths.clear();
+    start();
+    ASSERT_EQ(items(), (Items{{"b", 1}, {"歌曲", 2}}));
+    click_item(1);
+    EXPECT_EQ(player::media_player().get_state(), 1);
+    EXPECT_EQ(player::media_player().record().file_name, music.native() + "/" + song);
+    EXPECT_EQ(runtime::to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption)),
+              "正在播放：歌曲");
+    EXPECT_EQ(runtime::to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)),
+              "00:03");
+    EXPECT_TRUE(wait_until([] { return player::media_player().get_position() > 0; }));
 }
 
 TEST_F(MusicFolder, CancelledDialogKeepsStoredFolderListAndPlayback) {

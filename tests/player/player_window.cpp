@@ -5,6 +5,7 @@
 #include <QListWidget>
 #include <QMouseEvent>
 #include <QSlider>
+#include <QTreeWidget>
 
 #include <cstdlib>
 #include <fstream>
@@ -161,6 +162,19 @@ void PlayerWindowTest::click_item(int row) {
     QMouseEvent release(QEvent::MouseButtonRelease, at, viewport->mapToGlobal(at), Qt::LeftButton,
                         Qt::NoButton, Qt::NoModifier);
     QApplication::sendEvent(viewport, &release);
+}
+
+void PlayerWindowTest::double_click_result(int row) {
+    QTreeWidget* tree = units::超级列表框1->tree();
+    QWidget* viewport = tree->viewport();
+    const QPoint at = tree->visualItemRect(tree->topLevelItem(row)).center();
+    for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
+                              QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
+        const bool down = type != QEvent::MouseButtonRelease;
+        QMouseEvent event(type, QPointF(at), QPointF(viewport->mapToGlobal(at)), Qt::LeftButton,
+                          down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(viewport, &event);
+    }
 }
 
 void PlayerWindowTest::drag_slider(const char* name, int value) {

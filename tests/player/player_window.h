@@ -69,6 +69,8 @@ protected:
     QWidget* widget(const char* name) const;
     void click(const char* name);
     void click_item(int row);
+    // A double click on a row of the search results.
+    void double_click_result(int row);
     // What a drag of the slider's thumb to `value` does.
     void drag_slider(const char* name, int value);
     // Processes events (timers run) until `done` or `ms` passed.

@@ -1,5 +1,7 @@
 #include "player/progress.h"
 
+#include <algorithm>
+
 #include "player/player_state.h"
 #include "player_window.h"
 #include "runtime/units/main_window_units.h"
@@ -55,6 +57,30 @@ TEST_F(Progress, MovingTheSliderWhilePausedPlaysOnFromThere) {
     EXPECT_GE(player::media_player().get_position(), 5000);
     EXPECT_EQ(to_utf8(player::text_of(u::按钮2, u::ButtonUnit::kCaption)), "暂 停");
     EXPECT_EQ(to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption)), "正在播放：a");
+}
+
+// A variable bit rate file without a frame count starts loud and ends quiet: its first frame's
+// bit rate would make 6 s look like 1 s, show "00:01" and move on after a second.
+TEST_F(Progress, VariableBitRateTrackShowsItsWholeLengthAndPlaysToItsEnd) {
+    const std::string folder =
+        make_folder("music", {"a.mp3", "b.mp3"}, mp3_file(Mp3Kind::FallingVbrNoTag));
+    store_folder(folder);
+    start();
+    click_item(0);
+    EXPECT_EQ(to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)), "00:06");
+    EXPECT_EQ(slider(u::SliderBarUnit::kMaximum), 6);
+    std::int32_t reached = 0;  // the furthest position of the first track
+    ASSERT_TRUE(wait_until(
+        [&] {
+            if (u::列表框1->selection() == 0) {
+                reached = std::max(reached, player::media_player().get_position());
+            }
+            return u::列表框1->selection() == 1;
+        },
+        20000));
+    EXPECT_GE(reached, 5500);
+    EXPECT_EQ(to_utf8(player::media_player().record().file_name), folder + "/b.mp3");
+    EXPECT_EQ(player::media_player().get_state(), 1);
 }
 
 TEST_F(Progress, NothingOpenShowsZero) {

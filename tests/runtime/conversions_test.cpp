@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <vector>
 
 #include "support/fatal_capture.h"
+#include "support/german_locale.h"
 
 namespace wavlon::runtime {
 namespace {
@@ -40,6 +42,30 @@ TEST(Conversions, ToTextFormatsEachKind) {
     };
     for (const auto& c : cases) {
         EXPECT_EQ(to_utf8(to_text(c.value)), c.expected_utf8);
+    }
+}
+
+// The window toolkit switches the C library to the user's locale at start; a decimal comma
+// there must not reach the program's texts.
+TEST(Conversions, ToTextWritesNumbersTheSameUnderADecimalCommaLocale) {
+    testing::GermanLocale german;
+    ASSERT_TRUE(german.active()) << german.error();
+    char probe[16];
+    std::snprintf(probe, sizeof probe, "%.1f", 1.5);
+    ASSERT_STREQ(probe, "1,5") << "the locale does not use a decimal comma";
+    const std::vector<TextCase> cases = {
+        {Value::real(1.5), "1.5"},
+        {Value::real(-0.25), "-0.25"},
+        {Value::real(1.0 / 3.0), "0.3333333333333"},
+        {Value::real(1234567.125), "1234567.125"},
+        {Value::real(2.5e-7), "2.5e-07"},
+        {Value::single(1.5f), "1.5"},
+        {Value::single(0.1f), "0.1"},
+        {Value::integer(1234567), "1234567"},
+        {Value::long_integer(-1234567890123), "-1234567890123"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(to_utf8(to_text(c.value)), c.expected_utf8) << c.expected_utf8;
     }
 }
 

@@ -76,6 +76,7 @@ protected:
         }
         fs::create_directory(m_folder.path() / "c.mp3");
         put(m_folder.path() / "\xff\xfe.mp3", "not UTF-8");
+        put(m_folder.path() / "\xD2\xF4\xC0\xD6.mp3", "GBK bytes");  // 音乐.mp3
     }
     void TearDown() override { close_find(); }
 
@@ -84,15 +85,21 @@ protected:
 };
 
 TEST_F(FileSearchTest, ListsMatchingFilesInStableCaseInsensitiveOrder) {
-    // Dot files count, folders are skipped, the name that is not UTF-8 is left out.
-    EXPECT_THAT(all_matches(pattern("*.mp3")),
-                ElementsAre(".hidden.mp3", "a.mp3", "B.MP3", "歌曲.mp3"_gb));
-    EXPECT_THAT(all_matches(pattern("*.MP3")),
-                ElementsAre(".hidden.mp3", "a.mp3", "B.MP3", "歌曲.mp3"_gb));
+    // Dot files count, folders are skipped; names that are not UTF-8 are the texts their bytes
+    // are, matched and sorted as the characters they read as (bytes that read as no character
+    // sort last).
+    EXPECT_THAT(
+        all_matches(pattern("*.mp3")),
+        ElementsAre(".hidden.mp3", "a.mp3", "B.MP3", "歌曲.mp3"_gb, "音乐.mp3"_gb, "\xff\xfe.mp3"));
+    EXPECT_THAT(
+        all_matches(pattern("*.MP3")),
+        ElementsAre(".hidden.mp3", "a.mp3", "B.MP3", "歌曲.mp3"_gb, "音乐.mp3"_gb, "\xff\xfe.mp3"));
     EXPECT_THAT(all_matches(pattern("?.mp3")), ElementsAre("a.mp3", "B.MP3"));
     EXPECT_THAT(all_matches(pattern("歌*"_gb)), ElementsAre("歌曲.mp3"_gb));
+    EXPECT_THAT(all_matches(pattern("音?.MP3"_gb)), ElementsAre("音乐.mp3"_gb));
     EXPECT_THAT(all_matches(pattern("*.*")),
-                ElementsAre(".hidden.mp3", "a.mp3", "B.MP3", "readme.txt", "歌曲.mp3"_gb));
+                ElementsAre(".hidden.mp3", "a.mp3", "B.MP3", "readme.txt", "歌曲.mp3"_gb,
+                            "音乐.mp3"_gb, "\xff\xfe.mp3"));
     EXPECT_THAT(all_matches(pattern("*.wav")), IsEmpty());
     EXPECT_THAT(all_matches(m_folder.text() + "/missing/*.mp3"), IsEmpty());
     EXPECT_THAT(all_matches(pattern("")), IsEmpty());
@@ -106,8 +113,10 @@ TEST_F(FileSearchTest, MaskSelectsByAttributes) {
     } cases[] = {
         {kAttributeDirectory, {"c.mp3"}},
         {kAttributeReadOnly, {"a.mp3"}},
-        {kAttributeArchive, {".hidden.mp3", "a.mp3", "B.MP3", "歌曲.mp3"_gb}},
-        {0x37, {".hidden.mp3", "a.mp3", "B.MP3", "c.mp3", "歌曲.mp3"_gb}},
+        {kAttributeArchive,
+         {".hidden.mp3", "a.mp3", "B.MP3", "歌曲.mp3"_gb, "音乐.mp3"_gb, "\xff\xfe.mp3"}},
+        {0x37,
+         {".hidden.mp3", "a.mp3", "B.MP3", "c.mp3", "歌曲.mp3"_gb, "音乐.mp3"_gb, "\xff\xfe.mp3"}},
         {kAttributeHidden | kAttributeSystem, {}},
         {0, {}},
         {0x100, {}},  // reduced to 0
@@ -157,6 +166,28 @@ TEST_F(FileSearchTest, FileExistsMatchesFilesFoldersAndWildcards) {
     EXPECT_FALSE(file_exists(pattern("*.wav")));
     EXPECT_FALSE(file_exists(pattern("missing.mp3")));
     EXPECT_FALSE(file_exists(""));
+}
+
+// A folder unpacked from a Windows archive keeps GBK bytes in its name: the text that lists
+// it names it in every command.
+TEST(FileNames, FolderNamedInGbkBytesIsSearchedReadAndWritten) {
+    TempFolder root;
+    const fs::path raw = root.path() / "\xD2\xF4\xC0\xD6";  // 音乐
+    fs::create_directory(raw);
+    put(raw / "a.mp3", "a");
+    put(raw / "\xC7\xFA.mp3", "tune");  // 曲.mp3
+    ASSERT_THAT(all_matches(root.text() + "/*.*", kAttributeDirectory), ElementsAre("音乐"_gb));
+    const Text folder = root.text() + "/" + "音乐"_gb;
+
+    EXPECT_THAT(all_matches(folder + "/*.mp3"), ElementsAre("a.mp3", "曲.mp3"_gb));
+    EXPECT_TRUE(file_exists(folder + "/" + "曲.mp3"_gb));
+    EXPECT_TRUE(file_exists(folder + "/*.mp3"));
+    EXPECT_EQ(file_attributes(folder), kAttributeDirectory);
+    ASSERT_TRUE(set_file_attributes(folder + "/" + "曲.mp3"_gb, kAttributeReadOnly));
+    EXPECT_EQ(fs::status(raw / "\xC7\xFA.mp3").permissions() & fs::perms::owner_write,
+              fs::perms::none);
+    ASSERT_TRUE(write_file(folder + "/new.txt", ByteSet::from_string("new")));
+    EXPECT_EQ(read_bytes(raw / "new.txt"), "new");
 }
 
 TEST(WriteFile, WritesPartsInOrderAndReplacesContent) {

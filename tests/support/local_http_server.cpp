@@ -415,24 +415,24 @@ void LocalHttpServer::serve_connection(int fd) {
             break;
         }
         bool sent = true;
-        if (reply.drip_delay.count() > 0) {
-            for (std::size_t i = 0; i < reply.raw.size() && sent; ++i) {
-                sent = ::send(fd, reply.raw.data() + i, 1, MSG_NOSIGNAL) == 1;
-                if (sent && i + 1 < reply.raw.size() && wait_for_stop(reply.drip_delay)) {
-                    sent = false;
-                }
+        const std::size_t at_once = reply.drip_delay.count() > 0
+                                        ? std::min(reply.drip_from, reply.raw.size())
+                                        : reply.raw.size();
+        std::size_t done = 0;
+        while (sent && done < at_once) {
+            ssize_t n = ::send(fd, reply.raw.data() + done, at_once - done, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) {
+                continue;
             }
-        } else {
-            std::size_t done = 0;
-            while (sent && done < reply.raw.size()) {
-                ssize_t n =
-                    ::send(fd, reply.raw.data() + done, reply.raw.size() - done, MSG_NOSIGNAL);
-                if (n < 0 && errno == EINTR) {
-                    continue;
-                }
-                sent = n > 0;
-                done += sent ? static_cast<std::size_t>(n) : 0;
+            sent = n > 0;
+            done += sent ? static_cast<std::size_t>(n) : 0;
+        }
+        for (std::size_t i = at_once; i < reply.raw.size() && sent; ++i) {
+            if (i > 0 && wait_for_stop(reply.drip_delay)) {
+                sent = false;
+                break;
             }
+            sent = ::send(fd, reply.raw.data() + i, 1, MSG_NOSIGNAL) == 1;
         }
         if (!sent || !keep_alive || !reply_allows_keep_alive(reply.raw)) {
             break;

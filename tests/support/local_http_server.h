@@ -33,8 +33,10 @@ struct HttpRequest {
 struct HttpReply {
     std::string raw;  // bytes written as they stand (status line, headers, body)
     enum class Mode { Send, Close, NeverAnswer } mode = Mode::Send;
-    // With a non-zero delay, `raw` is written one byte at a time with this pause between.
+    // With a non-zero delay, `raw` is written one byte at a time with this pause between,
+    // from byte `drip_from` on; the bytes before it go out at once.
     std::chrono::milliseconds drip_delay{0};
+    std::size_t drip_from = 0;
 
     // A complete response with Content-Length (or without, closing the connection, when
     // `content_length` is false).

@@ -16,27 +16,35 @@ namespace {
 
 namespace fs = std::filesystem;
 
+enum class Sound {
+    Sine,            // a 440 Hz tone
+    Silence,         //
+    LoudThenSilent,  // half a second of loud noise, then silence
+};
+
 struct Recipe {
     const char* name;
     int seconds;
     int rate;
     int channels;
-    bool silence;
+    Sound sound;
     const char* lame_options;
 };
 
 Recipe recipe(Mp3Kind kind) {
     switch (kind) {
         case Mp3Kind::CbrNoTag:
-            return {"cbr", 10, 44100, 2, false, "-t -b 128"};
+            return {"cbr", 10, 44100, 2, Sound::Sine, "-t -b 128"};
         case Mp3Kind::Vbr:
-            return {"vbr", 10, 44100, 2, false, "-V 2"};
+            return {"vbr", 10, 44100, 2, Sound::Sine, "-V 2"};
         case Mp3Kind::Mono:
-            return {"mono", 6, 44100, 1, false, "-V 4"};
+            return {"mono", 6, 44100, 1, Sound::Sine, "-V 4"};
         case Mp3Kind::Short:
-            return {"short", 3, 44100, 2, false, "-b 128"};
+            return {"short", 3, 44100, 2, Sound::Sine, "-b 128"};
         case Mp3Kind::Long:
-            return {"long", 20 * 60, 22050, 1, true, "-t -b 32"};
+            return {"long", 20 * 60, 22050, 1, Sound::Silence, "-t -b 32"};
+        case Mp3Kind::FallingVbrNoTag:
+            return {"falling", 6, 44100, 2, Sound::LoudThenSilent, "-t -V 0"};
     }
     throw std::logic_error("unknown MP3 kind");
 }
@@ -74,7 +82,7 @@ void put_le(std::string& out, std::uint32_t value, int bytes) {
     }
 }
 
-// A WAV file (16-bit PCM) of a 440 Hz sine, or of silence, alike in all channels.
+// A WAV file (16-bit PCM) of the recipe's sound, alike in all channels.
 std::string wav(const Recipe& r) {
     auto frames = static_cast<std::uint32_t>(r.seconds) * static_cast<std::uint32_t>(r.rate);
     auto block = static_cast<std::uint32_t>(r.channels) * 2;
@@ -90,14 +98,20 @@ std::string wav(const Recipe& r) {
     put_le(out, 16, 2);
     out += "data";
     put_le(out, frames * block, 4);
-    if (r.silence) {
+    if (r.sound == Sound::Silence) {
         out.append(static_cast<std::size_t>(frames) * block, '\0');
         return out;
     }
     out.reserve(out.size() + static_cast<std::size_t>(frames) * block);
+    std::mt19937 noise(20240607);
     for (std::uint32_t i = 0; i < frames; ++i) {
-        double t = static_cast<double>(i) / r.rate;
-        auto sample = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * t));
+        std::int16_t sample = 0;
+        if (r.sound == Sound::Sine) {
+            double t = static_cast<double>(i) / r.rate;
+            sample = static_cast<std::int16_t>(8000 * std::sin(2 * M_PI * 440 * t));
+        } else if (i < static_cast<std::uint32_t>(r.rate) / 2) {
+            sample = static_cast<std::int16_t>(static_cast<int>(noise() % 40001) - 20000);
+        }
         for (int c = 0; c < r.channels; ++c) {
             put_le(out, static_cast<std::uint16_t>(sample), 2);
         }

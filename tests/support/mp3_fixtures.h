@@ -18,6 +18,9 @@ enum class Mp3Kind {
     Mono,      // 6 s mono 44.1 kHz sine, VBR with its Xing tag
     Short,     // 3 s stereo 44.1 kHz sine, 128 kbit/s with an Info tag
     Long,      // 20 min mono 22.05 kHz silence (MPEG-2), 32 kbit/s, no tag
+    // 6 s stereo 44.1 kHz, 0.5 s of loud noise then silence, VBR (lame -V 0) without its Xing
+    // frame: its first frame's bit rate (320 kbit/s) makes the file look about 1 s long.
+    FallingVbrNoTag,
 };
 
 // Path of the file of this kind.

@@ -104,7 +104,8 @@ bool MediaPlayDevice::open(const runtime::Text& file) {
     m_record.file_name = file;
     m_record.extension = extension_of(file);
     std::string_view type = device_type_for(m_record.extension);
-    bool opened = platform::open_media(std::string(type), runtime::to_utf8(file), m_record.alias);
+    bool opened =
+        platform::open_media(std::string(type), runtime::to_file_name(file), m_record.alias);
     const runtime::Text& e = m_record.extension;
     m_record.video_flag = e == "mp3" || e == "wav" || e == "cda" || e == "mid" ? 0 : 1;
     if (m_record.video_flag == 1 && m_record.video_window != 0) {

@@ -1,0 +1,238 @@
+#include "songd/music_library.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <climits>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <set>
+#include <unordered_map>
+#include <utility>
+
+#include "songd/log.h"
+#include "songd/track_tags.h"
+
+namespace wavlon::songd {
+namespace {
+
+// Tags are stored in transactions of this many files, so searches see a growing catalogue
+// during a long first scan without paying for one transaction per file.
+constexpr int kFilesPerTransaction = 200;
+
+struct CloseDir {
+    void operator()(DIR* dir) const { closedir(dir); }
+};
+
+std::optional<std::string> real_path(const std::string& path) {
+    std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr),
+                                                         &std::free);
+    if (!resolved)
+        return std::nullopt;
+    return std::string(resolved.get());
+}
+
+FileStamp stamp_of(const struct ::stat& info) {
+    return {static_cast<std::int64_t>(info.st_size),
+            static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 +
+                static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
+}
+
+}  // namespace
+
+struct MusicLibrary::Walk {
+    std::unordered_map<std::string, FileStamp> expected;  // catalogued, not yet seen
+    std::set<std::pair<dev_t, ino_t>> visited;            // folders walked
+    ScanReport report;
+    std::unique_ptr<Catalogue::Batch> batch;
+    int pending = 0;
+};
+
+MusicLibrary::MusicLibrary(Catalogue& catalogue, const std::vector<std::string>& folders)
+    : m_catalogue(catalogue) {
+    for (const auto& folder : folders) {
+        auto resolved = real_path(folder);
+        struct ::stat info {};
+        if (!resolved || stat(resolved->c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
+            log_line("music folder " + printable(folder) + " not found; left out");
+            continue;
+        }
+        if (*resolved == "/")
+            resolved->clear();  // the root: paths below start with "/"
+        m_roots.push_back(*resolved);
+    }
+}
+
+void MusicLibrary::set_folder_listener(std::function<void(const std::string&)> on_folder) {
+    m_on_folder = std::move(on_folder);
+}
+
+bool MusicLibrary::inside_roots(const std::string& real) const {
+    for (const auto& root : m_roots) {
+        if (real.size() > root.size() && real.compare(0, root.size(), root) == 0 &&
+            real[root.size()] == '/') {
+            return true;
+        }
+        if (real == root)
+            return true;
+    }
+    return false;
+}
+
+bool MusicLibrary::is_servable(const std::string& path) const {
+    auto resolved = real_path(path);
+    struct ::stat info {};
+    return resolved && inside_roots(*resolved) && stat(resolved->c_str(), &info) == 0 &&
+           S_ISREG(info.st_mode);
+}
+
+ScanReport MusicLibrary::remove_unseen(Walk& walk) {
+    // A cancelled walk did not see everything: it removes nothing.
+    if (!(m_cancelled && *m_cancelled)) {
+        for (const auto& [path, stamp] : walk.expected) {
+            if (!walk.batch)
+                walk.batch = std::make_unique<Catalogue::Batch>(m_catalogue);
+            m_catalogue.remove(path);
+            ++walk.report.removed;
+        }
+    }
+    walk.batch.reset();
+    return walk.report;
+}
+
+ScanReport MusicLibrary::scan_all() {
+    Walk walk;
+    walk.expected = m_catalogue.stamps();
+    for (const auto& root : m_roots)
+        walk_folder(root.empty() ? "/" : root, walk);
+    return remove_unseen(walk);
+}
+
+ScanReport MusicLibrary::refresh(const std::string& path) {
+    Walk walk;
+    struct ::stat info {};
+    if (lstat(path.c_str(), &info) != 0) {
+        // Gone: the file itself, or a folder with everything below it.
+        Catalogue::Batch batch(m_catalogue);
+        walk.report.removed += m_catalogue.remove(path) ? 1 : 0;
+        walk.report.removed += m_catalogue.remove_under(path);
+        return walk.report;
+    }
+    if (S_ISDIR(info.st_mode) || S_ISLNK(info.st_mode)) {
+        walk.expected = m_catalogue.stamps(path);
+        walk_folder(path, walk);
+        return remove_unseen(walk);
+    }
+    if (auto known = m_catalogue.stamp(path))
+        walk.expected.emplace(path, *known);
+    if (S_ISREG(info.st_mode) && !playable_extension(path).empty())
+        visit_file(path, info, walk);
+    if (!walk.expected.empty()) {
+        // Catalogued but no longer a playable file.
+        walk.report.removed += m_catalogue.remove(path) ? 1 : 0;
+    }
+    walk.batch.reset();
+    return walk.report;
+}
+
+void MusicLibrary::walk_folder(const std::string& folder, Walk& walk) {
+    if (m_cancelled && *m_cancelled)
+        return;
+    struct ::stat info {};
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+        return;
+    auto resolved = real_path(folder);
+    if (!resolved || !(inside_roots(*resolved) || *resolved == "/")) {
+        log_line("skipped " + printable(folder) + ": it leads outside the music folders");
+        ++walk.report.skipped;
+        return;
+    }
+    if (!walk.visited.insert({info.st_dev, info.st_ino}).second) {
+        log_line("skipped " + printable(folder) +
+                 ": already walked (a link loop or a second link)");
+        return;
+    }
+    std::unique_ptr<DIR, CloseDir> dir(opendir(folder.c_str()));
+    if (!dir) {
+        log_line("skipped folder " + printable(folder) + ": cannot be read");
+        ++walk.report.skipped;
+        return;
+    }
+    if (m_on_folder)
+        m_on_folder(folder);
+    std::string prefix = folder == "/" ? "" : folder;
+    std::vector<std::string> folders;
+    while (dirent* entry = readdir(dir.get())) {
+        if (m_cancelled && *m_cancelled)
+            return;
+        std::string name = entry->d_name;
+        if (name == "." || name == "..")
+            continue;
+        std::string path = prefix + "/" + name;
+        unsigned char type = entry->d_type;
+        if (type == DT_DIR) {
+            folders.push_back(std::move(path));
+            continue;
+        }
+        if (type == DT_REG && playable_extension(name).empty())
+            continue;
+        struct ::stat entry_info {};
+        if (type == DT_LNK) {
+            // A link is followed only when it stays inside the music folders.
+            auto target = real_path(path);
+            if (!target || !inside_roots(*target)) {
+                log_line("skipped " + printable(path) + ": link leads outside the music folders");
+                ++walk.report.skipped;
+                continue;
+            }
+        }
+        if (stat(path.c_str(), &entry_info) != 0) {
+            log_line("skipped " + printable(path) + ": vanished or unreadable");
+            ++walk.report.skipped;
+            continue;
+        }
+        if (S_ISDIR(entry_info.st_mode)) {
+            folders.push_back(std::move(path));
+        } else if (S_ISREG(entry_info.st_mode) && !playable_extension(name).empty()) {
+            visit_file(path, entry_info, walk);
+        }
+    }
+    dir.reset();
+    for (const auto& sub : folders)
+        walk_folder(sub, walk);
+}
+
+void MusicLibrary::visit_file(const std::string& path, const struct ::stat& info, Walk& walk) {
+    FileStamp stamp = stamp_of(info);
+    auto known = walk.expected.find(path);
+    bool was_known = known != walk.expected.end();
+    bool unchanged = was_known && known->second == stamp;
+    if (was_known)
+        walk.expected.erase(known);
+    if (unchanged) {
+        ++walk.report.files;
+        return;
+    }
+    auto tags = read_track_tags(path);
+    if (!walk.batch)
+        walk.batch = std::make_unique<Catalogue::Batch>(m_catalogue);
+    if (!tags) {
+        log_line("skipped " + printable(path) + ": damaged or not a music file TagLib reads");
+        ++walk.report.skipped;
+        // A catalogued file that changed into something unreadable is served no more.
+        if (was_known)
+            m_catalogue.remove(path);
+        return;
+    }
+    m_catalogue.put(path, stamp, tags->title, tags->author);
+    ++walk.report.files;
+    ++walk.report.indexed;
+    if (++walk.pending >= kFilesPerTransaction) {
+        walk.batch.reset();
+        walk.pending = 0;
+    }
+}
+
+}  // namespace wavlon::songd

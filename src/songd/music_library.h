@@ -1,0 +1,67 @@
+// The music folders and the catalogue kept in step with them.
+//
+// A scan walks the folders recursively and brings the catalogue up to date incrementally:
+// files whose size and modification time are unchanged are not read again, new and changed
+// files have their tags read, and files that are gone are removed. Symbolic links are followed
+// only when they lead to a place inside one of the music folders, and no folder is walked twice
+// (which also ends symlink loops). A damaged file, an unreadable folder or a file that vanishes
+// during the scan is logged and skipped; the scan goes on.
+//
+// Threads: one thread scans and refreshes (the indexer); is_servable may be called from any.
+#pragma once
+
+#include <sys/stat.h>
+#include <atomic>
+#include <cstdint>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "songd/catalogue.h"
+
+namespace wavlon::songd {
+
+struct ScanReport {
+    std::int64_t files = 0;    // playable files found
+    std::int64_t indexed = 0;  // of which new or changed: tags read and stored
+    std::int64_t removed = 0;  // catalogue entries dropped
+    std::int64_t skipped = 0;  // damaged or vanished files, unreadable folders
+};
+
+class MusicLibrary {
+public:
+    // `folders` are resolved to their real paths; folders that do not exist are logged and
+    // left out. `on_folder` is told of every folder walked (the watcher adds a watch).
+    MusicLibrary(Catalogue& catalogue, const std::vector<std::string>& folders);
+
+    void set_folder_listener(std::function<void(const std::string&)> on_folder);
+    // A scan stops early once `*cancelled` is true; a cancelled scan removes nothing.
+    void set_cancel_flag(const std::atomic<bool>* cancelled) { m_cancelled = cancelled; }
+
+    const std::vector<std::string>& roots() const { return m_roots; }
+
+    // Walks every music folder; removes what was catalogued but is no longer found.
+    ScanReport scan_all();
+    // Brings one path up to date after a change: a file is (re)read or removed, a folder is
+    // walked again (recursively) and what vanished below it removed.
+    ScanReport refresh(const std::string& path);
+
+    // True when `path` resolves to a regular file inside one of the music folders.
+    bool is_servable(const std::string& path) const;
+
+private:
+    struct Walk;
+    void walk_folder(const std::string& folder, Walk& walk);
+    // Drops what the walk expected but did not find; ends the walk's transaction.
+    ScanReport remove_unseen(Walk& walk);
+    void visit_file(const std::string& path, const struct ::stat& info, Walk& walk);
+    bool inside_roots(const std::string& real_path) const;
+
+    Catalogue& m_catalogue;
+    std::vector<std::string> m_roots;
+    std::function<void(const std::string&)> m_on_folder;
+    const std::atomic<bool>* m_cancelled = nullptr;
+};
+
+}  // namespace wavlon::songd

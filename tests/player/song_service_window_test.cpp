@@ -1,0 +1,87 @@
+// The player's online search against the real song service, through the real main window:
+// a keyword typed as an input method commits it, the search button clicked, the found song
+// double-clicked and sought in as the user does.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QInputMethodEvent>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QTreeWidget>
+
+#include "player/player_state.h"
+#include "player_window.h"
+#include "runtime/units/main_window_units.h"
+#include "search/online_search.h"
+#include "songd/song_service.h"
+#include "support/pulse_server.h"
+
+namespace wavlon::testing {
+namespace {
+
+namespace u = units;
+
+class SongServiceWindow : public PlayerWindowTest {
+protected:
+    void TearDown() override {
+        search::set_search_service_url_for_tests({});
+        PlayerWindowTest::TearDown();
+    }
+    void type_keyword(const std::string& utf8) {
+        auto* edit = qobject_cast<QLineEdit*>(widget("编辑框3"));
+        ASSERT_NE(edit, nullptr);
+        QInputMethodEvent event;
+        event.setCommitString(QString::fromUtf8(utf8));
+        QApplication::sendEvent(edit, &event);
+    }
+    static std::string cell(int row, int column) {
+        return runtime::to_utf8(u::超级列表框1->get_item_text(row, column));
+    }
+};
+
+TEST_F(SongServiceWindow, KeywordFindsPagesPlaysAndSeeksInAFoundSong) {
+    TemporaryFolder music;
+    for (int i = 1; i <= 12; ++i) {
+        char title[16];
+        std::snprintf(title, sizeof title, "歌%02d", i);
+        write_tagged_mp3(music.path() / (std::to_string(i) + ".mp3"),
+                         id3v2_tag(FrameText::Latin1, title, kGbkZhouJielun), {}, true);
+    }
+    write_tagged_mp3(music.path() / "other.mp3", id3v2_tag(FrameText::Utf8, "红豆", "王菲"));
+    RunningSongService service(music.path());
+    set_online(true);
+    search::set_search_service_url_for_tests(service.url());
+    start();
+    ASSERT_TRUE(enabled("按钮8"));
+
+    type_keyword("周杰伦");
+    click("按钮8");
+    ASSERT_EQ(u::超级列表框1->item_count(), 10);
+    EXPECT_EQ(cell(0, 0), "1");
+    EXPECT_EQ(cell(0, 1), "歌01");
+    EXPECT_EQ(cell(0, 2), "周杰伦");
+    EXPECT_EQ(cell(0, 3).rfind(service.url("/song/"), 0), 0u) << cell(0, 3);
+    EXPECT_EQ(runtime::to_utf8(player::text_of(u::按钮8, u::ButtonUnit::kCaption)), "加载更多");
+
+    click("按钮8");
+    ASSERT_EQ(u::超级列表框1->item_count(), 12);
+    EXPECT_EQ(cell(10, 0), "1");
+    EXPECT_EQ(cell(11, 1), "歌12");
+    click("按钮8");  // past the end: nothing more
+    EXPECT_EQ(u::超级列表框1->item_count(), 12);
+
+    double_click_result(11);
+    ASSERT_TRUE(wait_until([] { return player::media_player().get_state() == 1; }));
+    EXPECT_EQ(runtime::to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption)),
+              "歌12-周杰伦");
+    EXPECT_NE(pactl("list short sink-inputs"), "");
+
+    // Seeking asks the service for a range of the song.
+    drag_slider("滑块条1", 6);
+    EXPECT_TRUE(wait_until([] { return player::media_player().get_position() >= 6000; }))
+        << player::media_player().get_position();
+    EXPECT_EQ(player::media_player().get_state(), 1);
+}
+
+}  // namespace
+}  // namespace wavlon::testing

@@ -1,0 +1,165 @@
+#include "songd/catalogue.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "songd/tagged_files.h"
+
+namespace wavlon::songd {
+namespace {
+
+using testing::TemporaryFolder;
+
+class CatalogueTest : public ::testing::Test {
+protected:
+    std::string db_path() const { return (m_folder.path() / "songd.db").string(); }
+    void add(const std::string& path, const std::string& title, const std::string& author) {
+        m_catalogue->put(path, {1, 1}, title, author);
+    }
+    std::vector<std::string> titles(const std::string& keyword,
+                                    SearchField field = SearchField::TitleOrAuthor,
+                                    std::int64_t page = 1) {
+        std::vector<std::string> out;
+        for (const auto& track : m_catalogue->search(keyword, field, page)) {
+            out.push_back(track.title);
+        }
+        return out;
+    }
+
+    TemporaryFolder m_folder;
+    std::unique_ptr<Catalogue> m_catalogue = std::make_unique<Catalogue>(db_path());
+};
+
+TEST_F(CatalogueTest, ChineseKeywordsOfOneTwoAndMoreCharactersMatchSubstrings) {
+    add("/m/1.mp3", "晴天", "周杰伦");
+    add("/m/2.mp3", "七里香", "周杰伦");
+    add("/m/3.mp3", "红豆", "王菲");
+    add("/m/4.mp3", "天天想你", "张雨生");
+    struct Case {
+        const char* keyword;
+        std::vector<std::string> titles;
+    };
+    const Case cases[] = {
+        {"天", {"天天想你", "晴天"}},  // title prefix before title containing
+        {"晴天", {"晴天"}},
+        {"周杰", {"七里香", "晴天"}},
+        {"周杰伦", {"七里香", "晴天"}},
+        {"里香", {"七里香"}},
+        {"七里香", {"七里香"}},
+        {"王", {"红豆"}},
+        {"周杰伦 晴天", {"晴天"}},
+        {"晴天 周杰伦", {"晴天"}},
+        {"王菲 晴天", {}},
+        {"东", {}},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(titles(c.keyword), c.titles) << c.keyword;
+}
+
+TEST_F(CatalogueTest, LatinKeywordsIgnoreCaseWidthAndTraditionalForms) {
+    add("/m/1.mp3", "Yesterday Once More", "Carpenters");
+    add("/m/2.mp3", "吻别", "张学友");
+    add("/m/3.mp3", "Tonight", "FT Island");
+    EXPECT_EQ(titles("YESTERDAY"), (std::vector<std::string>{"Yesterday Once More"}));
+    EXPECT_EQ(titles("ｙｅｓ"), (std::vector<std::string>{"Yesterday Once More"}));
+    EXPECT_EQ(titles("carp"), (std::vector<std::string>{"Yesterday Once More"}));
+    EXPECT_EQ(titles("張學友"), (std::vector<std::string>{"吻别"}));
+    EXPECT_EQ(titles("ft"), (std::vector<std::string>{"Tonight"}));
+    EXPECT_EQ(titles("\"quoted\" OR x*"), std::vector<std::string>{});  // no FTS syntax leaks
+}
+
+TEST_F(CatalogueTest, AuthorFilterLooksAtTheArtistOnly) {
+    add("/m/1.mp3", "王菲的歌", "别人");
+    add("/m/2.mp3", "红豆", "王菲");
+    EXPECT_EQ(titles("王菲"), (std::vector<std::string>{"王菲的歌", "红豆"}));
+    EXPECT_EQ(titles("王菲", SearchField::Author), (std::vector<std::string>{"红豆"}));
+}
+
+TEST_F(CatalogueTest, BestMatchesComeFirstAndEqualOnesInAStableOrder) {
+    add("/m/a.mp3", "Love Story", "X");
+    add("/m/b.mp3", "My Love", "Y");
+    add("/m/c.mp3", "Love", "Z");
+    add("/m/d.mp3", "Song", "Love Band");
+    add("/m/e.mp3", "Other", "Lovers");
+    add("/m/f.mp3", "Love", "A");
+    EXPECT_EQ(titles("love"),
+              (std::vector<std::string>{"Love", "Love", "Love Story", "My Love", "Other", "Song"}));
+    // Equal titles: by artist.
+    auto tracks = m_catalogue->search("love", SearchField::TitleOrAuthor, 1);
+    ASSERT_GE(tracks.size(), 2u);
+    EXPECT_EQ(tracks[0].author, "A");
+    EXPECT_EQ(tracks[1].author, "Z");
+}
+
+TEST_F(CatalogueTest, PagesHoldTenAndEndWithAnEmptyPage) {
+    for (int i = 1; i <= 23; ++i) {
+        char title[32];
+        std::snprintf(title, sizeof title, "歌曲%02d", i);
+        add("/m/" + std::to_string(i) + ".mp3", title, "歌手");
+    }
+    EXPECT_EQ(titles("歌手", SearchField::TitleOrAuthor, 1).size(), 10u);
+    EXPECT_EQ(titles("歌手", SearchField::TitleOrAuthor, 2).front(), "歌曲11");
+    EXPECT_EQ(titles("歌手", SearchField::TitleOrAuthor, 3),
+              (std::vector<std::string>{"歌曲21", "歌曲22", "歌曲23"}));
+    EXPECT_TRUE(titles("歌手", SearchField::TitleOrAuthor, 4).empty());
+    EXPECT_TRUE(titles("歌手", SearchField::TitleOrAuthor, 0).empty());
+    EXPECT_TRUE(titles("歌手", SearchField::TitleOrAuthor, INT64_MAX).empty());
+    EXPECT_TRUE(titles("   ").empty());
+}
+
+TEST_F(CatalogueTest, IdsOfRemovedFilesAreNeverGivenAgain) {
+    add("/m/a.mp3", "A", "");
+    add("/m/b.mp3", "B", "");
+    std::int64_t b = m_catalogue->search("b", SearchField::TitleOrAuthor, 1).at(0).id;
+    EXPECT_TRUE(m_catalogue->remove("/m/b.mp3"));
+    EXPECT_FALSE(m_catalogue->remove("/m/b.mp3"));
+    add("/m/c.mp3", "C", "");
+    EXPECT_GT(m_catalogue->search("c", SearchField::TitleOrAuthor, 1).at(0).id, b);
+    EXPECT_FALSE(m_catalogue->track(b).has_value());
+
+    // An update keeps the id.
+    std::int64_t a = m_catalogue->search("a", SearchField::TitleOrAuthor, 1).at(0).id;
+    m_catalogue->put("/m/a.mp3", {2, 2}, "A2", "");
+    EXPECT_EQ(m_catalogue->track(a)->title, "A2");
+}
+
+TEST_F(CatalogueTest, RemovingAFolderTakesEverythingBelowItAndNothingBeside) {
+    add("/m/x/1.mp3", "one", "");
+    add("/m/x/y/2.mp3", "two", "");
+    add("/m/x0/3.mp3", "three", "");
+    add("/m/xx.mp3", "four", "");
+    EXPECT_EQ(m_catalogue->remove_under("/m/x"), 2);
+    EXPECT_EQ(m_catalogue->track_count(), 2);
+    EXPECT_EQ(m_catalogue->stamps("/m").size(), 2u);
+}
+
+TEST_F(CatalogueTest, SurvivesReopeningAndSetsADamagedFileAside) {
+    add("/m/a.mp3", "Kept", "");
+    m_catalogue.reset();
+    m_catalogue = std::make_unique<Catalogue>(db_path());
+    EXPECT_EQ(titles("kept"), (std::vector<std::string>{"Kept"}));
+
+    m_catalogue.reset();
+    {
+        std::ofstream damaged(db_path(), std::ios::binary | std::ios::trunc);
+        damaged << std::string(8192, 'x');
+    }
+    m_catalogue = std::make_unique<Catalogue>(db_path());
+    EXPECT_EQ(m_catalogue->track_count(), 0);
+    EXPECT_TRUE(std::filesystem::exists(db_path() + ".damaged"));
+    add("/m/b.mp3", "Fresh", "");
+    EXPECT_EQ(titles("fresh").size(), 1u);
+}
+
+TEST_F(CatalogueTest, PathsThatAreNotUtf8AreKeptByteForByte) {
+    const std::string gbk_path = "/m/\xC7\xE7\xCC\xEC.mp3";
+    m_catalogue->put(gbk_path, {5, 6}, "晴天", "");
+    auto tracks = m_catalogue->search("晴天", SearchField::TitleOrAuthor, 1);
+    ASSERT_EQ(tracks.size(), 1u);
+    EXPECT_EQ(tracks[0].path, gbk_path);
+    EXPECT_EQ(m_catalogue->stamp(gbk_path), (FileStamp{5, 6}));
+}
+
+}  // namespace
+}  // namespace wavlon::songd
