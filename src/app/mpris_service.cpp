@@ -33,10 +33,16 @@ bool usable(const u::UnitRef<T>& button) {
     return !(flag && *flag) && QApplication::activeModalWidget() == nullptr;
 }
 
-QString uri_of(const QString& location) {
-    const QUrl url =
-        location.startsWith(QLatin1Char('/')) ? QUrl::fromLocalFile(location) : QUrl(location);
-    return QString::fromUtf8(url.toEncoded());
+// A local path as a file URI of its own bytes (a name may be GBK bytes, not UTF-8); an
+// address as it is, encoded.
+QString uri_of(const runtime::Text& location) {
+    if (location.starts_with('/')) {
+        const std::string path = runtime::to_file_name(location);
+        return QStringLiteral("file://") +
+               QString::fromLatin1(QUrl::toPercentEncoding(
+                   QByteArray(path.data(), static_cast<qsizetype>(path.size())), "/"));
+    }
+    return QString::fromUtf8(QUrl(u::to_qstring(location)).toEncoded());
 }
 
 }  // namespace
@@ -146,7 +152,7 @@ MprisState read_mpris_state() {
     state.has_track = !player::text_of(u::编辑框2, u::EditBoxUnit::kContent).empty();
     if (state.has_track) {
         state.title = u::to_qstring(player::text_of(u::编辑框1, u::EditBoxUnit::kContent));
-        state.url = uri_of(u::to_qstring(device.record().file_name));
+        state.url = uri_of(device.record().file_name);
         state.length_us = qlonglong{device.get_length()} * 1000;
     }
     return state;

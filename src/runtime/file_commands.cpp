@@ -234,7 +234,7 @@ bool can_write_file(const Text& name) {
     if (name.empty()) {
         return false;
     }
-    std::string path = to_utf8(name);
+    std::string path = to_file_name(name);
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0) {
         if (S_ISDIR(existing.st_mode) || (existing.st_mode & kWriteBits) == 0) {
