@@ -17,7 +17,7 @@ configure_file(${desktop_src}/wavlon.metainfo.xml.in
 configure_file(${desktop_src}/changelog ${desktop_out}/changelog @ONLY)
 
 # Debian wants compressed manual pages and changelogs without a time stamp in them.
-foreach(file wavlon.1 changelog)
+foreach(file wavlon.1 wavlon-songd.1 changelog)
   if(file STREQUAL "changelog")
     set(input ${desktop_out}/changelog)
   else()
@@ -50,6 +50,7 @@ install(FILES ${desktop_out}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 if(TARGET wavlon-songd)
   install(TARGETS wavlon-songd RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+  install(FILES ${desktop_out}/wavlon-songd.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 if(EXISTS ${CMAKE_SOURCE_DIR}/resources/wavlon-songd.service)
   # @CMAKE_INSTALL_FULL_BINDIR@ in the unit becomes the installed program's folder.
