@@ -246,13 +246,12 @@ bool can_write_file(const Text& name) {
             std::free(resolved);
         }
     }
+    // The folder: "/" for a file in the root, the current one for a bare name.
     const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        path = ".";
-    } else {
-        path.resize(slash == 0 ? 1 : slash);  // the folder; "/" for a file in the root
-    }
-    return ::faccessat(AT_FDCWD, path.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+    const std::string folder = slash == std::string::npos
+                                   ? std::string(".")
+                                   : path.substr(0, std::max<std::size_t>(slash, 1));
+    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
 }
 
 bool write_file_parts(const Text& name, std::span<const std::string_view> parts) {
