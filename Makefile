@@ -1,14 +1,17 @@
 # Wavlon: `make run` installs what is missing, builds and starts the player;
-# `make test` installs, builds and runs every test.
+# `make test` installs, builds and runs every test; `make package` builds the Debian package.
 PRESET ?= dev
 WERROR ?= $(if $(CI),ON,OFF)
 JOBS ?= $(shell nproc)
+# Which packages `deps` installs: what building and running need, or also the test tools.
+DEPS_SET ?= run
 
-.PHONY: run test build deps configure bench format clean
+.PHONY: run test build deps configure bench package format clean
 
 run: build
 	scripts/run.sh build/$(PRESET)/src/wavlon
 
+test: DEPS_SET = test
 test: build
 	ctest --preset $(PRESET) -j $(JOBS)
 
@@ -19,11 +22,17 @@ configure: deps
 	cmake --preset $(PRESET) -DWAVLON_WERROR=$(WERROR) >/dev/null
 
 deps:
-	@scripts/install-deps.sh
+	@scripts/install-deps.sh $(DEPS_SET)
 
 bench: PRESET = release
+bench: DEPS_SET = test
 bench: build
 	scripts/bench.sh build/release
+
+# An optimised build without tests, packed by CPack: build/package/wavlon_<version>_<arch>.deb
+package: PRESET = package
+package: build
+	cd build/package && cpack -G DEB
 
 format:
 	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -20,14 +20,15 @@ function(wavlon_layer name dir)
 endfunction()
 
 # One test executable per layer: every .cpp of the test folder, linked with GoogleTest's main.
-# Usage: wavlon_test_suite(<target> <folder> [LABELS labels...] DEPENDS deps...)
+# Usage: wavlon_test_suite(<target> <folder> [LABELS labels...] [SOURCES more.cpp...]
+#                          DEPENDS deps...)
 function(wavlon_test_suite name dir)
-  cmake_parse_arguments(arg "" "" "DEPENDS;FIXTURES;LABELS" ${ARGN})
+  cmake_parse_arguments(arg "" "" "DEPENDS;FIXTURES;LABELS;SOURCES" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
   if(NOT sources)
     return()
   endif()
-  add_executable(${name} ${sources})
+  add_executable(${name} ${sources} ${arg_SOURCES})
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/src ${CMAKE_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${arg_DEPENDS} wavlon_test_support
                         GTest::gtest_main GTest::gmock)

@@ -13,6 +13,8 @@ service_pid=""
 cleanup() {
   [ -n "$service_pid" ] && kill "$service_pid" 2>/dev/null && wait "$service_pid" 2>/dev/null
   [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
+  # Stops the sound server only if this run started it.
+  [ -n "${pulse_dir:-}" ] && "$(dirname "$0")/pulse-fixture.sh" stop "$pulse_dir" >/dev/null
 }
 trap cleanup EXIT
 
@@ -84,6 +86,17 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 echo "No display found: starting Wavlon on a virtual display (Xvfb)."
+# Without a sound server the volume slider has nothing to show: start a private one with a
+# null sink, only when none answers (a desktop's own server, PipeWire's included, is used).
+pulse_dir=$build_dir/run-pulse  # not the tests' server folder
+no_autospawn=$(mktemp)
+echo "autospawn = no" >"$no_autospawn"
+if ! PULSE_CLIENTCONFIG=$no_autospawn pactl info >/dev/null 2>&1 && command -v pulseaudio >/dev/null
+then
+  "$(dirname "$0")/pulse-fixture.sh" start "$pulse_dir" >/dev/null &&
+    export PULSE_SERVER="unix:$(realpath "$pulse_dir")/native"
+fi
+rm -f "$no_autospawn"
 shot_dir=$bin_dir/screenshots
 mkdir -p "$shot_dir"
 shot="$shot_dir/wavlon-$(date +%Y%m%d-%H%M%S).png"

@@ -1,9 +1,19 @@
 #include "app/application.h"
 
 #include <QApplication>
+#include <QDBusConnection>
+#include <QIcon>
+#include <QLocale>
+
+#include <cstdio>
+#include <cstdlib>
 
 #include "app/event_table.h"
 #include "app/main_window_template.h"
+#include "app/mpris_service.h"
+#include "app/window_activation.h"
+#include "platform/qt_translations.h"
+#include "platform/single_instance.h"
 #include "runtime/fatal.h"
 #include "runtime/message_loop.h"
 #include "runtime/program.h"
@@ -16,6 +26,33 @@
 namespace wavlon::app {
 
 using runtime::operator""_gb;
+
+namespace {
+
+// Sizes of the icon PNGs built into the program (resources/icons).
+constexpr int kIconSizes[] = {16, 22, 24, 32, 48, 64, 128, 256};
+
+QIcon application_icon() {
+    QIcon icon;
+    for (int size : kIconSizes) {
+        icon.addFile(QStringLiteral(":/icons/wavlon-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
+std::string environment(const char* name) {
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}
+
+}  // namespace
+
+void set_up_application() {
+    QApplication::setApplicationName(QStringLiteral("Wavlon"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(WAVLON_APP_ID));
+    QApplication::setWindowIcon(application_icon());
+    platform::install_qt_translations(QLocale::system());
+}
 
 void prepare_main_window() {
     units::install_font_substitutions();
@@ -31,13 +68,26 @@ void load_main_window() {
 
 int run_application(int argc, char** argv) {
     runtime::init_runtime();
+    // Before anything is shown or opened: a second start only hands over to the first.
+    platform::SingleInstance instance(platform::display_key());
+    if (instance.role() == platform::SingleInstance::Role::Second) {
+        if (instance.ask_first_to_raise(environment("XDG_ACTIVATION_TOKEN"))) {
+            return 0;
+        }
+        // The first one holds the lock but cannot be reached: better two players than none.
+        std::fprintf(stderr, "wavlon: the running player does not answer; starting anyway\n");
+    }
     QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Wavlon"));
+    set_up_application();
     // The runtime ends the loop when its last window has gone; a message box shown before the
     // main window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
+    instance.on_raise_requests(raise_main_window);
     prepare_main_window();
     load_main_window();
+    // Without a session bus, or with the name refused, the player runs on without it.
+    MprisService media_keys(QDBusConnection::sessionBus());
+    media_keys.start();
     runtime::run_message_loop();
     return 0;
 }

@@ -6,7 +6,10 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
+
+class QMessageBox;
 
 namespace wavlon::platform {
 
@@ -29,7 +32,13 @@ constexpr std::uint32_t kMessageBoxTaskModal = 0x2000;
 
 // Button codes a message box answers with.
 enum class DialogButton : std::int32_t {
-    Ok = 0, Cancel = 1, Abort = 2, Retry = 3, Ignore = 4, Yes = 5, No = 6
+    Ok = 0,
+    Cancel = 1,
+    Abort = 2,
+    Retry = 3,
+    Ignore = 4,
+    Yes = 5,
+    No = 6
 };
 
 struct MessageBoxRequest {
@@ -52,6 +61,11 @@ public:
     // The chosen folder as a UTF-8 path, or the empty string when the user cancels.
     virtual std::string browse_for_folder(const FolderRequest& request) = 0;
 };
+
+// The box the default backend shows for `request`, built but not shown: the style's buttons,
+// the default and Escape buttons set, texts in the installed translation
+// (platform/qt_translations.h). Needs the application object.
+std::unique_ptr<QMessageBox> build_message_box(const MessageBoxRequest& request);
 
 DialogBackend& dialogs();
 // nullptr restores the default backend. Returns the previous one (nullptr for the default).

@@ -2,6 +2,7 @@
 
 #include "player/player_state.h"
 #include "runtime/config_file.h"
+#include "runtime/config_location.h"
 #include "runtime/file_commands.h"
 #include "runtime/system_commands.h"
 #include "runtime/text_commands.h"
@@ -21,15 +22,13 @@ const Text& config_section() {
 const Text& folder_key() {
     return "路径"_gb;
 }
+constexpr std::string_view kConfigFileName = "config.ini";
 
 }  // namespace
 
-Text config_file_path() {
-    return runtime::run_directory() + "/config.ini";
-}
-
 Text read_stored_music_folder() {
-    return runtime::read_config_item(config_file_path(), config_section(), folder_key());
+    return runtime::read_config_item(runtime::config_file_to_read(kConfigFileName),
+                                     config_section(), folder_key());
 }
 
 Text display_name(const Text& file_name) {
@@ -78,7 +77,8 @@ void choose_music_folder() {
     u::列表框1->clear_items();
     track_paths.clear();
     // A folder that cannot be stored (read-only directory) still serves this run.
-    runtime::write_config_item(config_file_path(), config_section(), folder_key(), folder);
+    runtime::write_config_item(runtime::config_file_to_write(kConfigFileName), config_section(),
+                               folder_key(), folder);
     scan_music_folder(folder);
     // Writing 编辑框2 raises its change event, whose routine empties the hint.
     set_text(u::编辑框2, u::EditBoxUnit::kContent, {});

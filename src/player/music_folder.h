@@ -1,17 +1,15 @@
-// The music folder and the track list: choosing the folder, remembering it in config.ini
-// beside the program, and listing its .mp3 files in 列表框1 and track_paths.
+// The music folder and the track list: choosing the folder, remembering it in config.ini,
+// and listing its .mp3 files in 列表框1 and track_paths.
 //
 // config.ini holds one item: section "config", key "路径", the folder as the dialog returned
-// it (GB18030). It is written only when the user picks a folder; nothing else writes it.
-// User-interface thread only.
+// it (GB18030). It is written only when the user picks a folder; nothing else writes it. It
+// lives beside the program, or in the user's settings folder when the program's folder
+// refuses writes (runtime/config_location.h). User-interface thread only.
 #pragma once
 
 #include "runtime/text.h"
 
 namespace wavlon::player {
-
-// run_directory + "/config.ini".
-runtime::Text config_file_path();
 
 // The stored music folder; the empty text when config.ini, its section or its key is missing.
 runtime::Text read_stored_music_folder();

@@ -230,6 +230,30 @@ std::optional<std::uint32_t> file_attributes(const Text& name) {
     return attributes_of(st);
 }
 
+bool can_write_file(const Text& name) {
+    if (name.empty()) {
+        return false;
+    }
+    std::string path = to_file_name(name);
+    struct stat existing {};
+    if (::stat(path.c_str(), &existing) == 0) {
+        if (S_ISDIR(existing.st_mode) || (existing.st_mode & kWriteBits) == 0) {
+            return false;
+        }
+        // The replacement is made beside the file a symbolic link points at.
+        if (char* resolved = ::realpath(path.c_str(), nullptr)) {
+            path = resolved;
+            std::free(resolved);
+        }
+    }
+    // The folder: "/" for a file in the root, the current one for a bare name.
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos
+                                   ? std::string(".")
+                                   : path.substr(0, std::max<std::size_t>(slash, 1));
+    return ::faccessat(AT_FDCWD, folder.c_str(), W_OK | X_OK, AT_EACCESS) == 0;
+}
+
 bool write_file_parts(const Text& name, std::span<const std::string_view> parts) {
     if (name.empty()) {
         return false;

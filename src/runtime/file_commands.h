@@ -104,6 +104,10 @@ std::optional<std::uint32_t> file_attributes(const Text& name);
 // be written, the target is a directory or read-only, or a write fails.
 bool write_file_parts(const Text& name, std::span<const std::string_view> parts);
 
+// True when write_file_parts may create or replace the file: its folder takes new files from
+// this process, and the file is missing or is neither a directory nor without write bits.
+bool can_write_file(const Text& name);
+
 template <class... Parts>
 requires(std::same_as<Parts, ByteSet>&&...) bool write_file(const Text& name,
                                                             const Parts&... parts) {

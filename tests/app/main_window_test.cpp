@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QFontDatabase>
 #include <QFontInfo>
 #include <QFontMetrics>
 #include <QHeaderView>
@@ -222,6 +223,32 @@ TEST_F(MainWindow, StoredFacesAreDrawnWithTheInstalledStandIns) {
         QFontInfo info(c.widget->font());
         EXPECT_EQ(info.family().toStdString(), c.family) << c.widget->objectName().toStdString();
         EXPECT_EQ(info.pixelSize(), c.pixels) << c.widget->objectName().toStdString();
+    }
+}
+
+TEST(Application, NamesItselfForTheDesktopAndCarriesEveryIconSize) {
+    testing::qt_application();
+    const QString name = QCoreApplication::applicationName();
+    set_up_application();
+    EXPECT_EQ(QCoreApplication::applicationName().toStdString(), "Wavlon");
+    EXPECT_EQ(QGuiApplication::desktopFileName().toStdString(), WAVLON_APP_ID);
+    QList<QSize> sizes = QApplication::windowIcon().availableSizes();
+    for (int size : {16, 22, 24, 32, 48, 64, 128, 256}) {
+        EXPECT_TRUE(sizes.contains(QSize(size, size))) << size;
+    }
+    QCoreApplication::setApplicationName(name);
+}
+
+TEST_F(MainWindow, StandInsAreInstalledFamiliesInPreferenceOrder) {
+    prepare_main_window();
+    for (const FontStandIn& entry : kFontStandIns) {
+        SCOPED_TRACE(entry.face);
+        QStringList expected;
+        for (const char* family : entry.stand_ins) {
+            EXPECT_TRUE(QFontDatabase::hasFamily(QString::fromUtf8(family))) << family;
+            expected << QString::fromUtf8(family).toLower();  // Qt keeps them lower-cased
+        }
+        EXPECT_EQ(QFont::substitutes(QString::fromUtf8(entry.face)), expected);
     }
 }
 

@@ -15,11 +15,13 @@
 
 #include "support/local_http_server.h"
 #include "support/mp3_fixtures.h"
+#include "support/pulse_server.h"
 
 namespace wavlon::platform {
 namespace {
 
 using testing::Mp3Kind;
+using testing::own_sink_inputs_corked;
 using namespace std::chrono_literals;
 
 constexpr const char* kAlias = "9f1c2e3d4b5a69788796a5b4c3d2e1f0";
@@ -432,32 +434,6 @@ TEST(MediaPlugins, EachMissingPluginIsNamed) {
               (std::vector<std::string>{
                   "wavlon: GStreamer element \"mpg123audiodec\" is missing (package "
                   "gstreamer1.0-plugins-good); MP3 files cannot be played"}));
-}
-
-// The sink inputs of this process on the PulseAudio server: true for each corked one.
-std::vector<bool> own_sink_inputs_corked() {
-    FILE* pipe = popen("pactl list sink-inputs 2>/dev/null", "r");
-    std::vector<bool> corked;
-    if (pipe == nullptr) {
-        return corked;
-    }
-    std::string text;
-    char buffer[4096];
-    while (std::size_t n = fread(buffer, 1, sizeof buffer, pipe)) {
-        text.append(buffer, n);
-    }
-    pclose(pipe);
-    std::string pid_line = "application.process.id = \"" + std::to_string(getpid()) + "\"";
-    std::size_t at = 0;
-    while ((at = text.find("Sink Input #", at)) != std::string::npos) {
-        std::size_t end = text.find("Sink Input #", at + 1);
-        std::string block = text.substr(at, end == std::string::npos ? end : end - at);
-        if (block.find(pid_line) != std::string::npos) {
-            corked.push_back(block.find("Corked: yes") != std::string::npos);
-        }
-        at = end;
-    }
-    return corked;
 }
 
 TEST_F(MediaControl, PlaysToTheSoundServerAndCorksWhilePaused) {

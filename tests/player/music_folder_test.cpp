@@ -152,6 +152,28 @@ TEST_F(MusicFolder, StartWithoutAStoredFolderListsNothingAndShowsTheHint) {
     }
 }
 
+TEST_F(MusicFolder, ChosenFolderSurvivesARestartWhenConfigBesideTheProgramIsReadOnly) {
+    const std::string first = make_folder("first", {"a.mp3"}, short_mp3());
+    const std::string second = make_folder("second", {"x.mp3"}, short_mp3());
+    store_folder(first);
+    std::filesystem::permissions(config_path(), std::filesystem::perms::owner_read |
+                                                    std::filesystem::perms::group_read |
+                                                    std::filesystem::perms::others_read);
+    const std::string beside = config_bytes();
+    start();
+    EXPECT_EQ(items(), (Items{{"a", 1}}));  // still read
+    m_dialogs.folders.push_back(second);
+    click("按钮1");
+    EXPECT_EQ(items(), (Items{{"x", 1}}));
+    EXPECT_EQ(config_bytes(), beside);
+    EXPECT_EQ(read_file_bytes(user_config_path().string()),
+              "[config]\r\n" + from_utf8("路径=" + second) + "\r\n");
+    runtime::close_window(u::kMainWindowId);
+    player::track_paths.clear();  // a new run starts with none
+    start();                      // and lists the folder chosen last
+    EXPECT_EQ(items(), (Items{{"x", 1}}));
+}
+
 TEST_F(MusicFolder, LoadingAFolderForgetsTheCurrentTrackAndUnmutes) {
     const std::string first = make_folder("first", {"a.mp3"}, short_mp3());
     const std::string second = make_folder("second", {"x.mp3", "y.mp3"}, short_mp3());

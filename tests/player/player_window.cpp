@@ -56,6 +56,10 @@ void PlayerWindowTest::SetUp() {
     m_program = m_root / "program";
     fs::create_directories(m_program);
     runtime::set_run_directory_for_tests(runtime::from_utf8(m_program.string()));
+    // The user's settings folder, should the program folder refuse a write.
+    const char* config_home = std::getenv("XDG_CONFIG_HOME");
+    m_previous_config_home = config_home ? std::optional<std::string>(config_home) : std::nullopt;
+    ::setenv("XDG_CONFIG_HOME", (m_root / "config").c_str(), 1);
     m_previous_dialogs = platform::set_dialog_backend(&m_dialogs);
     m_previous_power = platform::set_power_backend(&m_power);
     set_online(false);
@@ -72,6 +76,11 @@ void PlayerWindowTest::TearDown() {
     platform::set_power_backend(m_previous_power);
     platform::set_network_check_url({});
     runtime::set_run_directory_for_tests({});
+    if (m_previous_config_home) {
+        ::setenv("XDG_CONFIG_HOME", m_previous_config_home->c_str(), 1);
+    } else {
+        ::unsetenv("XDG_CONFIG_HOME");
+    }
     std::error_code ignored;
     fs::remove_all(m_root, ignored);
 }

@@ -9,6 +9,7 @@
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -61,6 +62,8 @@ protected:
     void store_folder(const std::string& folder);
     std::string config_bytes() const;
     std::filesystem::path config_path() const { return m_program / "config.ini"; }
+    // The user's config.ini, used when the program folder refuses writes.
+    std::filesystem::path user_config_path() const { return m_root / "config/wavlon/config.ini"; }
 
     QWidget* widget_of_main() const;
     QWidget* widget(const char* name) const;
@@ -83,6 +86,7 @@ protected:
 
 private:
     DefaultSinkGuard m_sink;
+    std::optional<std::string> m_previous_config_home;
     platform::DialogBackend* m_previous_dialogs = nullptr;
     platform::PowerBackend* m_previous_power = nullptr;
 };

@@ -37,6 +37,26 @@ std::string pactl(const std::string& arguments) {
     return run_command("pactl " + arguments + " 2>&1");
 }
 
+std::vector<bool> sink_inputs_corked(int pid) {
+    const std::string text = run_command("pactl list sink-inputs 2>/dev/null");
+    const std::string pid_line = "application.process.id = \"" + std::to_string(pid) + "\"";
+    std::vector<bool> corked;
+    std::size_t at = 0;
+    while ((at = text.find("Sink Input #", at)) != std::string::npos) {
+        std::size_t end = text.find("Sink Input #", at + 1);
+        std::string block = text.substr(at, end == std::string::npos ? end : end - at);
+        if (block.find(pid_line) != std::string::npos) {
+            corked.push_back(block.find("Corked: yes") != std::string::npos);
+        }
+        at = end;
+    }
+    return corked;
+}
+
+std::vector<bool> own_sink_inputs_corked() {
+    return sink_inputs_corked(::getpid());
+}
+
 namespace {
 
 // Group `group` of every channel entry of the first line of pactl's volume output:

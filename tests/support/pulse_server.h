@@ -23,6 +23,12 @@ std::string pactl(const std::string& arguments);
 std::vector<int> volume_percents(const std::string& pactl_output);
 std::vector<int> volume_values(const std::string& pactl_output);
 
+// The sink inputs that process `pid` plays on the server PULSE_SERVER names: true for each
+// corked (paused) one, in the server's order.
+std::vector<bool> sink_inputs_corked(int pid);
+// The same for this process.
+std::vector<bool> own_sink_inputs_corked();
+
 // Records the volume and mute of the current default sink and puts them back on destruction.
 class DefaultSinkGuard {
 public:

@@ -1,6 +1,7 @@
 #include "runtime/units/unit_look.h"
 
 #include <QPalette>
+#include <QStringList>
 #include <QWidget>
 #include <algorithm>
 
@@ -12,11 +13,12 @@ constexpr int kMaxPixels = 4096;
 
 }  // namespace
 
+// Song (Ming) and Kai faces fall back to the serif Noto face, the Hei face to the sans one.
 const FontStandIn kFontStandIns[4] = {
-    {"宋体", "AR PL UMing CN"},
-    {"新宋体", "AR PL UMing CN"},
-    {"楷体", "AR PL UKai CN"},
-    {"微软雅黑", "WenQuanYi Micro Hei"},
+    {"宋体", {"AR PL UMing CN", "Noto Serif CJK SC"}},
+    {"新宋体", {"AR PL UMing CN", "Noto Serif CJK SC"}},
+    {"楷体", {"AR PL UKai CN", "Noto Serif CJK SC"}},
+    {"微软雅黑", {"WenQuanYi Micro Hei", "Noto Sans CJK SC"}},
 };
 
 QString to_qstring(const runtime::Text& text) {
@@ -29,7 +31,11 @@ runtime::Text from_qstring(const QString& text) {
 
 void install_font_substitutions() {
     for (const FontStandIn& entry : kFontStandIns) {
-        QFont::insertSubstitution(QString::fromUtf8(entry.face), QString::fromUtf8(entry.stand_in));
+        QStringList families;
+        for (const char* family : entry.stand_ins) {
+            families << QString::fromUtf8(family);
+        }
+        QFont::insertSubstitutions(QString::fromUtf8(entry.face), families);
     }
 }
 

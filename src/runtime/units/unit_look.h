@@ -17,15 +17,17 @@ using runtime::operator""_gb;
 QString to_qstring(const runtime::Text& text);
 runtime::Text from_qstring(const QString& text);
 
-// The stored faces of the program's fonts and the installed faces that stand in for them.
+// The stored faces of the program's fonts and the installed faces that stand in for them, in
+// order of preference: the faces scripts/install-deps.sh installs, then Noto CJK, which most
+// current desktops carry.
 struct FontStandIn {
-    const char* face;      // UTF-8, as stored
-    const char* stand_in;  // family installed by scripts/install-deps.sh
+    const char* face;          // UTF-8, as stored
+    const char* stand_ins[2];  // family names
 };
 extern const FontStandIn kFontStandIns[4];
 
-// Makes Qt draw the stored faces (宋体, 新宋体, 楷体, 微软雅黑) with the installed stand-ins.
-// Call once, after the application object exists and before any unit is created.
+// Makes Qt draw the stored faces (宋体, 新宋体, 楷体, 微软雅黑) with the first installed
+// stand-in. Call once, after the application object exists and before any unit is created.
 void install_font_substitutions();
 
 // The font every window starts with (and so every unit without a font of its own):

@@ -1,0 +1,307 @@
+#include "app/mpris_service.h"
+
+#include <unistd.h>
+
+#include <QApplication>
+#include <QDBusAbstractAdaptor>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QStringList>
+#include <QUrl>
+
+#include "app/window_activation.h"
+#include "player/player_state.h"
+#include "runtime/event_dispatch.h"
+#include "runtime/units/main_window_units.h"
+#include "runtime/units/unit_look.h"
+
+namespace wavlon::app {
+namespace {
+
+namespace u = units;
+
+constexpr int kRefreshMs = 250;
+constexpr std::int32_t kPlaying = 1;
+constexpr std::int32_t kPaused = 3;
+const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
+
+template <class T>
+bool usable(const u::UnitRef<T>& button) {
+    const runtime::Value disabled = button.read(runtime::property::kDisabled);
+    const bool* flag = disabled.get<bool>();
+    return !(flag && *flag) && QApplication::activeModalWidget() == nullptr;
+}
+
+// A local path as a file URI of its own bytes (a name may be GBK bytes, not UTF-8); an
+// address as it is, encoded.
+QString uri_of(const runtime::Text& location) {
+    if (location.starts_with('/')) {
+        const std::string path = runtime::to_file_name(location);
+        return QStringLiteral("file://") +
+               QString::fromLatin1(QUrl::toPercentEncoding(
+                   QByteArray(path.data(), static_cast<qsizetype>(path.size())), "/"));
+    }
+    return QString::fromUtf8(QUrl(u::to_qstring(location)).toEncoded());
+}
+
+}  // namespace
+
+// org.mpris.MediaPlayer2. Property and method names are the interface's own.
+class MprisRootAdaptor final : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2")
+    Q_PROPERTY(bool CanQuit READ can_quit)
+    Q_PROPERTY(bool CanRaise READ can_raise)
+    Q_PROPERTY(bool HasTrackList READ has_track_list)
+    Q_PROPERTY(QString Identity READ identity)
+    Q_PROPERTY(QString DesktopEntry READ desktop_entry)
+    Q_PROPERTY(QStringList SupportedUriSchemes READ supported)
+    Q_PROPERTY(QStringList SupportedMimeTypes READ supported)
+
+public:
+    explicit MprisRootAdaptor(MprisService* service) : QDBusAbstractAdaptor(service) {}
+    bool can_quit() const { return true; }
+    bool can_raise() const { return true; }
+    bool has_track_list() const { return false; }
+    QString identity() const { return QStringLiteral("Wavlon"); }
+    QString desktop_entry() const { return QStringLiteral(WAVLON_APP_ID); }
+    QStringList supported() const { return {}; }
+
+public Q_SLOTS:
+    void Raise() { raise_main_window({}); }
+    void Quit() { close_main_window(); }
+};
+
+// org.mpris.MediaPlayer2.Player.
+class MprisPlayerAdaptor final : public QDBusAbstractAdaptor {
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.mpris.MediaPlayer2.Player")
+    Q_PROPERTY(QString PlaybackStatus READ playback_status)
+    Q_PROPERTY(double Rate READ rate)
+    Q_PROPERTY(double MinimumRate READ rate)
+    Q_PROPERTY(double MaximumRate READ rate)
+    Q_PROPERTY(QVariantMap Metadata READ metadata)
+    Q_PROPERTY(double Volume READ volume WRITE set_volume)
+    Q_PROPERTY(qlonglong Position READ position)
+    Q_PROPERTY(bool CanGoNext READ can_go_next)
+    Q_PROPERTY(bool CanGoPrevious READ can_go_previous)
+    Q_PROPERTY(bool CanPlay READ can_play)
+    Q_PROPERTY(bool CanPause READ can_play)
+    Q_PROPERTY(bool CanSeek READ can_seek)
+    Q_PROPERTY(bool CanControl READ can_control)
+
+public:
+    explicit MprisPlayerAdaptor(MprisService* service)
+        : QDBusAbstractAdaptor(service), m_service(service) {}
+    QString playback_status() const { return now().playback_status; }
+    double rate() const { return 1.0; }
+    QVariantMap metadata() const {
+        now();
+        return m_service->metadata();
+    }
+    double volume() const { return 1.0; }
+    void set_volume(double) {}  // the system volume is the desktop's to set
+    qlonglong position() const { return m_service->position_us(); }
+    bool can_go_next() const { return now().can_go_next; }
+    bool can_go_previous() const { return now().can_go_previous; }
+    bool can_play() const { return now().can_play; }
+    bool can_seek() const { return false; }
+    bool can_control() const { return true; }
+
+public Q_SLOTS:
+    void PlayPause() { m_service->play_pause(); }
+    void Play() { m_service->play(); }
+    void Pause() { m_service->pause(); }
+    void Stop() { m_service->stop(); }
+    void Next() { m_service->next(); }
+    void Previous() { m_service->previous(); }
+    void Seek(qlonglong) {}
+    void SetPosition(const QDBusObjectPath&, qlonglong) {}
+    void OpenUri(const QString&) {}
+
+Q_SIGNALS:
+    void Seeked(qlonglong position);
+
+private:
+    // A client reads what the window shows at the moment it asks.
+    const MprisState& now() const {
+        m_service->refresh();
+        return m_service->state();
+    }
+
+    MprisService* m_service;
+};
+
+MprisState read_mpris_state() {
+    MprisState state;
+    if (!main_window_ready()) {
+        return state;
+    }
+    units::MediaPlayDevice& device = player::media_player();
+    const std::int32_t mode = device.get_state();
+    state.playback_status = mode == kPlaying  ? QStringLiteral("Playing")
+                            : mode == kPaused ? QStringLiteral("Paused")
+                                              : QStringLiteral("Stopped");
+    state.can_play = usable(u::按钮2);
+    state.can_stop = usable(u::按钮3);
+    state.can_go_previous = usable(u::按钮4);
+    state.can_go_next = usable(u::按钮5);
+    // 编辑框2 tells whether a track is current; the previous and next buttons leave it as it
+    // was, so the location comes from what the device opened last.
+    state.has_track = !player::text_of(u::编辑框2, u::EditBoxUnit::kContent).empty();
+    if (state.has_track) {
+        state.title = u::to_qstring(player::text_of(u::编辑框1, u::EditBoxUnit::kContent));
+        state.url = uri_of(device.record().file_name);
+        state.length_us = qlonglong{device.get_length()} * 1000;
+    }
+    return state;
+}
+
+MprisService::MprisService(QDBusConnection bus, QObject* parent)
+    : QObject(parent), m_bus(std::move(bus)) {
+    new MprisRootAdaptor(this);
+    new MprisPlayerAdaptor(this);
+    m_timer.setInterval(kRefreshMs);
+    connect(&m_timer, &QTimer::timeout, this, &MprisService::refresh);
+}
+
+MprisService::~MprisService() {
+    if (!m_service_name.isEmpty()) {
+        m_bus.unregisterService(m_service_name);
+        m_bus.unregisterObject(QString::fromLatin1(kObjectPath));
+    }
+}
+
+bool MprisService::start() {
+    if (!m_bus.isConnected() || !m_service_name.isEmpty()) {
+        return !m_service_name.isEmpty();
+    }
+    if (!m_bus.registerObject(QString::fromLatin1(kObjectPath), this,
+                              QDBusConnection::ExportAdaptors)) {
+        return false;
+    }
+    const QString names[] = {
+        QString::fromLatin1(kServiceName),
+        QString::fromLatin1(kServiceName) + QStringLiteral(".instance") +
+            QString::number(::getpid()),
+    };
+    for (const QString& name : names) {
+        // Never queued: a name held by another player stays that player's.
+        if (m_bus.interface()
+                ->registerService(name, QDBusConnectionInterface::DontQueueService,
+                                  QDBusConnectionInterface::DontAllowReplacement)
+                .value() == QDBusConnectionInterface::ServiceRegistered) {
+            m_service_name = name;
+            m_state = read_mpris_state();
+            m_timer.start();
+            return true;
+        }
+    }
+    m_bus.unregisterObject(QString::fromLatin1(kObjectPath));
+    return false;
+}
+
+QVariantMap MprisService::metadata() const {
+    QVariantMap map;
+    if (!m_state.has_track) {
+        map.insert(QStringLiteral("mpris:trackid"),
+                   QVariant::fromValue(QDBusObjectPath(
+                       QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"))));
+        return map;
+    }
+    map.insert(QStringLiteral("mpris:trackid"),
+               QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/wavlon/Wavlon/Track/") +
+                                                   QString::number(m_track_number))));
+    map.insert(QStringLiteral("xesam:title"), m_state.title);
+    map.insert(QStringLiteral("xesam:url"), m_state.url);
+    if (m_state.length_us > 0) {  // a track that could not be opened has no known length
+        map.insert(QStringLiteral("mpris:length"), m_state.length_us);
+    }
+    return map;
+}
+
+qlonglong MprisService::position_us() const {
+    if (!m_state.has_track || !main_window_ready()) {
+        return 0;
+    }
+    return std::max<qlonglong>(player::media_player().get_position(), 0) * 1000;
+}
+
+void MprisService::click_if_usable(bool usable_now, std::uint32_t unit_id) {
+    if (usable_now) {
+        runtime::dispatch_event(u::kMainWindowId, unit_id, u::ButtonUnit::kClickEvent);
+    }
+    refresh();
+}
+
+void MprisService::play_pause() {
+    const MprisState now = read_mpris_state();
+    click_if_usable(now.can_play, u::按钮2.unit_id);
+}
+
+void MprisService::play() {
+    const MprisState now = read_mpris_state();
+    click_if_usable(now.can_play && now.playback_status != QLatin1String("Playing"),
+                    u::按钮2.unit_id);
+}
+
+void MprisService::pause() {
+    const MprisState now = read_mpris_state();
+    click_if_usable(now.can_play && now.playback_status == QLatin1String("Playing"),
+                    u::按钮2.unit_id);
+}
+
+void MprisService::stop() {
+    click_if_usable(read_mpris_state().can_stop, u::按钮3.unit_id);
+}
+
+void MprisService::next() {
+    click_if_usable(read_mpris_state().can_go_next, u::按钮5.unit_id);
+}
+
+void MprisService::previous() {
+    click_if_usable(read_mpris_state().can_go_previous, u::按钮4.unit_id);
+}
+
+void MprisService::refresh() {
+    if (m_service_name.isEmpty()) {
+        return;
+    }
+    const MprisState before = m_state;
+    m_state = read_mpris_state();
+    if (m_state.has_track != before.has_track || m_state.url != before.url ||
+        m_state.title != before.title) {
+        ++m_track_number;
+    }
+    QVariantMap changed;
+    if (m_state.playback_status != before.playback_status) {
+        changed.insert(QStringLiteral("PlaybackStatus"), m_state.playback_status);
+    }
+    if (m_state.can_play != before.can_play) {
+        changed.insert(QStringLiteral("CanPlay"), m_state.can_play);
+        changed.insert(QStringLiteral("CanPause"), m_state.can_play);
+    }
+    if (m_state.can_go_next != before.can_go_next) {
+        changed.insert(QStringLiteral("CanGoNext"), m_state.can_go_next);
+    }
+    if (m_state.can_go_previous != before.can_go_previous) {
+        changed.insert(QStringLiteral("CanGoPrevious"), m_state.can_go_previous);
+    }
+    if (m_state.has_track != before.has_track || m_state.title != before.title ||
+        m_state.url != before.url || m_state.length_us != before.length_us) {
+        changed.insert(QStringLiteral("Metadata"), metadata());
+    }
+    if (changed.isEmpty()) {
+        return;
+    }
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QString::fromLatin1(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("PropertiesChanged"));
+    signal << kPlayerInterface << changed << QStringList();
+    m_bus.send(signal);
+}
+
+}  // namespace wavlon::app
+
+#include "mpris_service.moc"

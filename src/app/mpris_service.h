@@ -1,0 +1,87 @@
+// The player on the session bus as an MPRIS media player, so that media keys and the desktop's
+// sound applets can drive it.
+//
+// Object /org/mpris/MediaPlayer2 with the interfaces org.mpris.MediaPlayer2 and
+// org.mpris.MediaPlayer2.Player, under the name org.mpris.MediaPlayer2.wavlon (or
+// org.mpris.MediaPlayer2.wavlon.instance<pid> when a player on another display holds it).
+//
+// The transport methods act as clicks on the buttons they stand for and run through the same
+// event dispatch: PlayPause, Play and Pause on 按钮2 (Play only when not playing, Pause only
+// while playing), Stop on 按钮3, Previous on 按钮4, Next on 按钮5; each only while its button
+// is enabled and no modal dialog is open, just as a user could click it. The properties are
+// read from what the window shows: the device's state and the location it opened, the
+// current track's name (编辑框1), whether a track is current (编辑框2), the enabled buttons.
+// They are re-read when a client asks, after every call and every 250 ms; what changed is
+// announced with org.freedesktop.DBus.Properties.PropertiesChanged.
+// Seeking, opening addresses and a volume of the player's own are not offered: its volume
+// slider is the system's volume, which the desktop controls already.
+//
+// User-interface thread only.
+#pragma once
+
+#include <QDBusConnection>
+#include <QObject>
+#include <QString>
+#include <QTimer>
+#include <QVariantMap>
+
+namespace wavlon::app {
+
+// What the bus sees of the player at one moment.
+struct MprisState {
+    QString playback_status = QStringLiteral("Stopped");  // "Playing", "Paused", "Stopped"
+    bool can_play = false;                                // 按钮2 usable (also CanPause)
+    bool can_stop = false;                                // 按钮3 usable
+    bool can_go_previous = false;
+    bool can_go_next = false;
+    bool has_track = false;  // 编辑框2 holds a location
+    QString title;           // 编辑框1
+    QString url;             // what 媒体播放1 opened last, as a URI (file:// for a path)
+    qlonglong length_us = 0;
+    friend bool operator==(const MprisState&, const MprisState&) = default;
+};
+
+// Reads the state from the main window; everything off while the window is not loaded.
+MprisState read_mpris_state();
+
+class MprisService final : public QObject {
+    Q_OBJECT
+public:
+    static constexpr const char* kObjectPath = "/org/mpris/MediaPlayer2";
+    static constexpr const char* kServiceName = "org.mpris.MediaPlayer2.wavlon";
+
+    // `bus`: the session bus (tests pass a private one).
+    explicit MprisService(QDBusConnection bus, QObject* parent = nullptr);
+    ~MprisService() override;
+
+    // Registers the object and takes the name. False, leaving nothing behind, when the bus is
+    // not connected or refuses both names: the player then runs without.
+    bool start();
+    QString service_name() const { return m_service_name; }
+
+    const MprisState& state() const { return m_state; }
+    QVariantMap metadata() const;
+    // The position in the current track, in microseconds (0 without one).
+    qlonglong position_us() const;
+
+    void play_pause();
+    void play();
+    void pause();
+    void stop();
+    void next();
+    void previous();
+
+    // Reads the state again and announces the properties that changed.
+    void refresh();
+
+private:
+    void click_if_usable(bool usable, std::uint32_t unit_id);
+
+    QDBusConnection m_bus;
+    QString m_service_name;
+    QTimer m_timer;
+    MprisState m_state;
+    quint64 m_track_number = 0;
+};
+
+}  // namespace wavlon::app

@@ -1,0 +1,54 @@
+#include "app/window_activation.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include "runtime/units/main_window_units.h"
+#include "runtime/units/widget_unit.h"
+#include "runtime/window_table.h"
+
+namespace wavlon::app {
+namespace {
+
+QWidget* main_widget() {
+    return main_window_ready() ? units::widget_of(runtime::live_unit(units::kMainWindowId, 0))
+                               : nullptr;
+}
+
+void bring_forward(QWidget& widget) {
+    if (widget.isMinimized()) {
+        widget.setWindowState(widget.windowState() & ~Qt::WindowMinimized);
+    }
+    widget.raise();
+    widget.activateWindow();
+}
+
+}  // namespace
+
+bool main_window_ready() {
+    const runtime::LiveWindow* window = runtime::find_live_window(units::kMainWindowId);
+    return window && window->state == runtime::WindowState::kLoaded;
+}
+
+void raise_main_window(const std::string& activation_token) {
+    if (!activation_token.empty()) {
+        // Qt's Wayland client takes the token from here when the window asks for the focus.
+        qputenv("XDG_ACTIVATION_TOKEN", QByteArray::fromStdString(activation_token));
+    }
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        bring_forward(*modal);
+        return;
+    }
+    QWidget* window = main_widget();
+    if (window && window->isVisible()) {
+        bring_forward(*window);
+    }
+}
+
+void close_main_window() {
+    if (QWidget* window = main_widget()) {
+        window->close();
+    }
+}
+
+}  // namespace wavlon::app

@@ -1,0 +1,75 @@
+// One running player per user and display.
+//
+// The first instance holds an exclusive lock on <folder>/<key>.lock for its whole run and
+// listens on the local socket <folder>/<key>.socket. A later start with the same key finds the
+// lock taken, connects, asks the first instance to raise its window and ends. The lock goes
+// with the process that holds it, however it ends, so a crashed player never blocks the next
+// start; a socket file it left behind is replaced.
+//
+// The folder is per user: $XDG_RUNTIME_DIR, else /tmp/wavlon-<uid> (made with mode 0700 and
+// used only when this user owns it and nobody else may write to it). The key names the
+// display (display_key()).
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QSocketNotifier;
+
+namespace wavlon::platform {
+
+// The display this process shows its windows on, as a file-name part: "wayland-0" for
+// WAYLAND_DISPLAY=wayland-0, "x11-:1" for DISPLAY=:1 (also for "unix:1.0" and ":1.0": the
+// screen and a local host name do not count), "no-display" without either. Characters other
+// than letters, digits, ".", "-", "_" and ":" become "_".
+std::string display_key();
+
+// $XDG_RUNTIME_DIR when it is set and absolute, else /tmp/wavlon-<uid>; empty when that
+// folder cannot be made or is not safe (see above).
+std::string default_instance_folder();
+
+class SingleInstance {
+public:
+    enum class Role {
+        First,   // this process holds the lock and listens
+        Second,  // another process holds the lock
+        Alone,   // no lock could be had (no usable folder): run without one
+    };
+
+    // Takes the lock for `key` in `folder` if it is free, and then listens at once, so that a
+    // later start reaches this one even before its event loop runs.
+    explicit SingleInstance(const std::string& key,
+                            const std::string& folder = default_instance_folder());
+    // The first instance stops listening, removes its socket file and gives up the lock.
+    ~SingleInstance();
+    SingleInstance(const SingleInstance&) = delete;
+    SingleInstance& operator=(const SingleInstance&) = delete;
+
+    Role role() const { return m_role; }
+
+    // Second instance: asks the first one to raise its window, handing on `activation_token`
+    // (the desktop's token for bringing a window forward; may be empty). Waits up to
+    // `timeout` for the first instance to listen. True when the request was delivered; the
+    // first instance acts on it once its event loop runs.
+    bool ask_first_to_raise(const std::string& activation_token,
+                            std::chrono::milliseconds timeout = std::chrono::seconds(5));
+
+    // First instance: runs `on_raise` with the token on the user-interface thread for every
+    // request that arrives from now on (also those that came before). Needs the application
+    // object.
+    void on_raise_requests(std::function<void(const std::string& token)> on_raise);
+
+private:
+    void accept_requests();
+
+    Role m_role = Role::Alone;
+    int m_lock_fd = -1;
+    int m_listen_fd = -1;
+    std::string m_socket_path;
+    std::unique_ptr<QSocketNotifier> m_notifier;
+    std::function<void(const std::string&)> m_on_raise;
+};
+
+}  // namespace wavlon::platform
