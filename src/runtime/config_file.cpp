@@ -201,7 +201,8 @@ bool storable(std::string_view text) {
 // The value as it has to be written to read back unchanged.
 std::string stored_value(std::string_view value) {
     if (trim(value) != value || unquote(value) != value) {
-        return "\"" + std::string(value) + "\"";
+        std::string quoted = "\"";  // (not "\"" + …: GCC 12 warns wrongly at -O2)
+        return quoted.append(value).append("\"");
     }
     return std::string(value);
 }
@@ -332,7 +333,7 @@ std::optional<std::string> edit_config_text(std::string_view content, std::strin
     if (!out.empty() && out.back() != '\n' && out != kUtf8Mark) {
         out += kNewLine;
     }
-    out += "[" + encoded(parsed, section) + "]" + std::string(kNewLine) + item;
+    out.append("[").append(encoded(parsed, section)).append("]").append(kNewLine).append(item);
     return out;
 }
 

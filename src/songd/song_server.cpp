@@ -275,9 +275,11 @@ void SongServer::install_routes() {
     });
 
     server.set_logger([](const httplib::Request& request, const httplib::Response& response) {
-        log_line(request.remote_addr + " " + request.method + " " + printable(request.path) + " " +
-                 std::to_string(response.status) +
-                 (request.has_header("Range") ? " " + request.get_header_value("Range") : ""));
+        std::string line = request.remote_addr;
+        line.append(" ").append(request.method).append(" ").append(printable(request.path));
+        line.append(" ").append(std::to_string(response.status));
+        if (request.has_header("Range")) line.append(" ").append(request.get_header_value("Range"));
+        log_line(line);
     });
     server.set_exception_handler(
         [](const httplib::Request&, httplib::Response& response, std::exception_ptr error) {
