@@ -80,23 +80,23 @@ struct RangeAsk {
     std::int64_t last = 0;  // inclusive
 };
 
-RangeAsk parse_range(std::string_view spec, std::int64_t size) {
-    if (spec.substr(0, 6) != "bytes=")
+RangeAsk parse_range(std::string_view header, std::int64_t size) {
+    if (header.substr(0, 6) != "bytes=")
         return {};
-    spec.remove_prefix(6);
-    while (!spec.empty() && spec.front() == ' ')
-        spec.remove_prefix(1);
-    while (!spec.empty() && spec.back() == ' ')
-        spec.remove_suffix(1);
-    std::size_t dash = spec.find('-');
-    if (dash == std::string_view::npos || spec.find(',') != std::string_view::npos)
+    header.remove_prefix(6);
+    while (!header.empty() && header.front() == ' ')
+        header.remove_prefix(1);
+    while (!header.empty() && header.back() == ' ')
+        header.remove_suffix(1);
+    std::size_t dash = header.find('-');
+    if (dash == std::string_view::npos || header.find(',') != std::string_view::npos)
         return {};
     auto number = [](std::string_view text, std::int64_t& out) {
         auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), out);
         return !text.empty() && error == std::errc{} && end == text.data() + text.size();
     };
-    std::string_view first_text = spec.substr(0, dash);
-    std::string_view last_text = spec.substr(dash + 1);
+    std::string_view first_text = header.substr(0, dash);
+    std::string_view last_text = header.substr(dash + 1);
     std::int64_t first = 0;
     std::int64_t last = size - 1;
     if (first_text.empty()) {  // the last N bytes
@@ -278,7 +278,8 @@ void SongServer::install_routes() {
         std::string line = request.remote_addr;
         line.append(" ").append(request.method).append(" ").append(printable(request.path));
         line.append(" ").append(std::to_string(response.status));
-        if (request.has_header("Range")) line.append(" ").append(request.get_header_value("Range"));
+        if (request.has_header("Range"))
+            line.append(" ").append(request.get_header_value("Range"));
         log_line(line);
     });
     server.set_exception_handler(
