@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include <chrono>
+
 #include <QApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnectionInterface>
@@ -21,7 +23,10 @@ namespace {
 
 namespace u = units;
 
-constexpr int kRefreshMs = 250;
+// Properties are read again after event routines, at most this often: the window's own
+// timers run routines several times a second, so a change is announced within about 300 ms
+// without a timer of this service waking the idle program.
+constexpr auto kRefreshInterval = std::chrono::milliseconds(250);
 constexpr std::int32_t kPlaying = 1;
 constexpr std::int32_t kPaused = 3;
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
@@ -162,11 +167,12 @@ MprisService::MprisService(QDBusConnection bus, QObject* parent)
     : QObject(parent), m_bus(std::move(bus)) {
     new MprisRootAdaptor(this);
     new MprisPlayerAdaptor(this);
-    m_timer.setInterval(kRefreshMs);
-    connect(&m_timer, &QTimer::timeout, this, &MprisService::refresh);
 }
 
 MprisService::~MprisService() {
+    if (!m_service_name.isEmpty()) {
+        runtime::set_after_event_observer({});
+    }
     if (!m_service_name.isEmpty()) {
         m_bus.unregisterService(m_service_name);
         m_bus.unregisterObject(QString::fromLatin1(kObjectPath));
@@ -194,7 +200,11 @@ bool MprisService::start() {
                 .value() == QDBusConnectionInterface::ServiceRegistered) {
             m_service_name = name;
             m_state = read_mpris_state();
-            m_timer.start();
+            runtime::set_after_event_observer([this] {
+                if (std::chrono::steady_clock::now() - m_last_refresh >= kRefreshInterval) {
+                    refresh();
+                }
+            });
             return true;
         }
     }
@@ -270,6 +280,7 @@ void MprisService::refresh() {
     }
     const MprisState before = m_state;
     m_state = read_mpris_state();
+    m_last_refresh = std::chrono::steady_clock::now();
     if (m_state.has_track != before.has_track || m_state.url != before.url ||
         m_state.title != before.title) {
         ++m_track_number;

@@ -11,7 +11,8 @@
 // is enabled and no modal dialog is open, just as a user could click it. The properties are
 // read from what the window shows: the device's state and the location it opened, the
 // current track's name (编辑框1), whether a track is current (编辑框2), the enabled buttons.
-// They are re-read when a client asks, after every call and every 250 ms; what changed is
+// They are re-read when a client asks, after every call, and after event routines (at most
+// every 250 ms, so the window's own timers carry it: no timer of its own); what changed is
 // announced with org.freedesktop.DBus.Properties.PropertiesChanged.
 // Seeking, opening addresses and a volume of the player's own are not offered: its volume
 // slider is the system's volume, which the desktop controls already.
@@ -19,10 +20,11 @@
 // User-interface thread only.
 #pragma once
 
+#include <chrono>
+
 #include <QDBusConnection>
 #include <QObject>
 #include <QString>
-#include <QTimer>
 #include <QVariantMap>
 
 namespace wavlon::app {
@@ -79,7 +81,7 @@ private:
 
     QDBusConnection m_bus;
     QString m_service_name;
-    QTimer m_timer;
+    std::chrono::steady_clock::time_point m_last_refresh;
     MprisState m_state;
     quint64 m_track_number = 0;
 };

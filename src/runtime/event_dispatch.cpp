@@ -1,5 +1,6 @@
 #include "runtime/event_dispatch.h"
 
+#include <utility>
 #include <vector>
 
 #include "runtime/event_suppression.h"
@@ -39,6 +40,8 @@ void bury_retired_later() {
 
 // Keeps (window, unit) as the current source while the routine runs, also when it leaves
 // through a fatal report.
+std::function<void()> g_after_event;
+
 class SourceScope {
 public:
     explicit SourceScope(EventSource source) { g_sources.push_back(source); }
@@ -46,6 +49,9 @@ public:
         g_sources.pop_back();
         if (g_sources.empty()) {
             bury_retired_later();
+            if (g_after_event) {
+                g_after_event();
+            }
         }
     }
     SourceScope(const SourceScope&) = delete;
@@ -104,6 +110,10 @@ Value dispatch_event(std::uint32_t window_id, std::uint32_t unit_id, std::int32_
     }
     SourceScope scope({window_id, unit_id});
     return routine(arguments);
+}
+
+void set_after_event_observer(std::function<void()> observer) {
+    g_after_event = std::move(observer);
 }
 
 std::optional<EventSource> current_event_source() {

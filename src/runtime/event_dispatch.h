@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
@@ -28,6 +29,10 @@ struct EventSource {
 };
 // The unit whose event routine is running (the innermost one), or nullopt.
 std::optional<EventSource> current_event_source();
+
+// Called each time an outermost event routine has returned: what the window shows may have
+// changed. One observer; a new call replaces it, an empty function removes it.
+void set_after_event_observer(std::function<void()> observer);
 
 // Destroys a unit that left its window. While an event routine runs, the unit that raised the
 // event may be the one going, so destruction waits until the outermost routine has returned
