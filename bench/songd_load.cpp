@@ -170,6 +170,7 @@ int query_bench(int tracks) {
                           kHanzi[random() % kHanzi.size()] + kHanzi[random() % kHanzi.size()]);
         }
     }
+    catalogue.checkpoint();  // as the service does after a scan
     struct Kind {
         const char* name;
         std::vector<std::string> keywords;

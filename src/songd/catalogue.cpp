@@ -6,15 +6,17 @@
 #include <cstdio>
 #include <filesystem>
 #include <limits>
-#include <set>
 
 #include "songd/search_text.h"
 
 namespace wavlon::songd {
 namespace {
 
-constexpr int kSchemaVersion = 3;
+constexpr int kSchemaVersion = 4;
 
+// A row's trigram entries are written when its transaction ends (see
+// Catalogue::flush_pending): one statement for a run of new rows costs a fraction of one per
+// row. Deleting a row deletes its entries.
 constexpr const char* kSchema = R"sql(
 CREATE TABLE IF NOT EXISTS tracks(
     id INTEGER PRIMARY KEY AUTOINCREMENT,
@@ -27,57 +29,16 @@ CREATE TABLE IF NOT EXISTS tracks(
     norm_author TEXT NOT NULL);
 CREATE VIRTUAL TABLE IF NOT EXISTS tracks_fts USING fts5(
     norm_title, norm_author, content='tracks', content_rowid='id', tokenize='trigram', columnsize=0);
-CREATE TRIGGER IF NOT EXISTS tracks_ai AFTER INSERT ON tracks BEGIN
-    INSERT INTO tracks_fts(rowid, norm_title, norm_author)
-        VALUES (new.id, new.norm_title, new.norm_author);
-END;
 CREATE TRIGGER IF NOT EXISTS tracks_ad AFTER DELETE ON tracks BEGIN
     INSERT INTO tracks_fts(tracks_fts, rowid, norm_title, norm_author)
         VALUES ('delete', old.id, old.norm_title, old.norm_author);
 END;
-CREATE TABLE IF NOT EXISTS grams(
-    gram TEXT NOT NULL,
-    id INTEGER NOT NULL,
-    PRIMARY KEY (gram, id)) WITHOUT ROWID;
-CREATE INDEX IF NOT EXISTS grams_by_id ON grams(id);
-CREATE TRIGGER IF NOT EXISTS tracks_grams_ad AFTER DELETE ON tracks BEGIN
-    DELETE FROM grams WHERE id = old.id;
-END;
-CREATE TRIGGER IF NOT EXISTS tracks_au AFTER UPDATE ON tracks BEGIN
-    INSERT INTO tracks_fts(tracks_fts, rowid, norm_title, norm_author)
-        VALUES ('delete', old.id, old.norm_title, old.norm_author);
-    INSERT INTO tracks_fts(rowid, norm_title, norm_author)
-        VALUES (new.id, new.norm_title, new.norm_author);
-END;
+DROP TABLE IF EXISTS grams;
 )sql";
 
-// Terms shorter than this cannot use the trigram index; they are found through the table of
-// every character and character pair (grams) of the folded titles and artists.
+// Terms shorter than this cannot use the trigram index; they are found through the search
+// index's lists of characters and character pairs.
 constexpr std::size_t kIndexedTermLength = 3;
-
-// The distinct characters and pairs of adjacent characters of a folded text, without white
-// space (a search term never holds any).
-void add_grams(const std::string& folded, std::set<std::string>& grams) {
-    std::vector<std::string> characters;
-    for (std::size_t i = 0; i < folded.size();) {
-        std::size_t length = 1;
-        while (i + length < folded.size() &&
-               (static_cast<unsigned char>(folded[i + length]) & 0xC0) == 0x80) {
-            ++length;
-        }
-        characters.push_back(folded.substr(i, length));
-        i += length;
-    }
-    auto blank = [](const std::string& c) { return c == " " || c == "\t"; };
-    for (std::size_t i = 0; i < characters.size(); ++i) {
-        if (blank(characters[i]))
-            continue;
-        grams.insert(characters[i]);
-        if (i + 1 < characters.size() && !blank(characters[i + 1])) {
-            grams.insert(characters[i] + characters[i + 1]);
-        }
-    }
-}
 
 }  // namespace
 
@@ -215,6 +176,13 @@ Catalogue::Catalogue(const std::string& path) : m_path(path) {
         std::filesystem::remove(path + "-shm", ignored);
         m_writer = open_writer();
     }
+    sqlite3_stmt* statement =
+        m_writer->statement("SELECT id, norm_title, norm_author FROM tracks");
+    while (sqlite3_step(statement) == SQLITE_ROW) {
+        m_index.put(sqlite3_column_int64(statement, 0), column_bytes(statement, 1),
+                    column_bytes(statement, 2));
+    }
+    sqlite3_reset(statement);
 }
 
 Catalogue::~Catalogue() = default;
@@ -229,9 +197,8 @@ std::unique_ptr<Catalogue::Connection> Catalogue::borrow_reader() const {
         }
     }
     auto connection = std::make_unique<Connection>(m_path, false);
-    // Searches touch rows all over the table: map the file and keep a generous page cache
-    // rather than read pages through system calls again and again.
-    connection->exec("PRAGMA query_only=1; PRAGMA mmap_size=268435456; PRAGMA cache_size=-32768;");
+    // Map the file rather than read pages through system calls again and again.
+    connection->exec("PRAGMA query_only=1; PRAGMA mmap_size=268435456;");
     return connection;
 }
 
@@ -258,55 +225,108 @@ std::unordered_map<std::string, FileStamp> Catalogue::stamps(const std::string& 
 
 void Catalogue::put(const std::string& path, FileStamp stamp, const std::string& title,
                     const std::string& author, bool replacing) {
-    sqlite3_stmt* statement = m_writer->statement(
-        "INSERT INTO tracks(path, size, mtime_ns, title, author, norm_title, norm_author) "
-        "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7) ON CONFLICT(path) DO UPDATE SET "
-        "size = excluded.size, mtime_ns = excluded.mtime_ns, title = excluded.title, "
-        "author = excluded.author, norm_title = excluded.norm_title, "
-        "norm_author = excluded.norm_author RETURNING id");
-    bind_blob(statement, 1, path);
+    std::string norm_title = fold_for_search(title);
+    std::string norm_author = fold_for_search(author);
+    std::optional<std::int64_t> id;
+    if (replacing) {
+        sqlite3_stmt* statement = m_writer->statement("SELECT id FROM tracks WHERE path = ?1");
+        bind_blob(statement, 1, path);
+        if (sqlite3_step(statement) == SQLITE_ROW)
+            id = sqlite3_column_int64(statement, 0);
+        sqlite3_reset(statement);
+    }
+    sqlite3_stmt* statement = nullptr;
+    if (id) {
+        // The old trigram entries are deleted by their old texts, so they must all be written
+        // first (the row may have been put earlier in this transaction).
+        flush_pending();
+        statement = m_writer->statement(
+            "INSERT INTO tracks_fts(tracks_fts, rowid, norm_title, norm_author) "
+            "SELECT 'delete', id, norm_title, norm_author FROM tracks WHERE id = ?1");
+        sqlite3_bind_int64(statement, 1, *id);
+        m_writer->run(statement);
+        statement = m_writer->statement(
+            "UPDATE tracks SET size = ?2, mtime_ns = ?3, title = ?4, author = ?5, "
+            "norm_title = ?6, norm_author = ?7 WHERE id = ?1");
+        sqlite3_bind_int64(statement, 1, *id);
+    } else {
+        statement = m_writer->statement(
+            "INSERT INTO tracks(path, size, mtime_ns, title, author, norm_title, norm_author) "
+            "VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)");
+        bind_blob(statement, 1, path);
+    }
     sqlite3_bind_int64(statement, 2, stamp.size);
     sqlite3_bind_int64(statement, 3, stamp.mtime_ns);
     bind_text(statement, 4, title);
     bind_text(statement, 5, author);
-    std::string norm_title = fold_for_search(title);
-    std::string norm_author = fold_for_search(author);
     bind_text(statement, 6, norm_title);
     bind_text(statement, 7, norm_author);
-    if (sqlite3_step(statement) != SQLITE_ROW) {
-        std::string message = sqlite3_errmsg(m_writer->db());
-        sqlite3_reset(statement);
-        throw CatalogueError("catalogue: " + message);
-    }
-    std::int64_t id = sqlite3_column_int64(statement, 0);
+    int result = sqlite3_step(statement);
+    if (!id && result == SQLITE_DONE)
+        id = sqlite3_last_insert_rowid(m_writer->db());
+    std::string message = sqlite3_errmsg(m_writer->db());
+    int code = sqlite3_extended_errcode(m_writer->db());
     sqlite3_reset(statement);
-
-    if (replacing) {
-        statement = m_writer->statement("DELETE FROM grams WHERE id = ?1");
-        sqlite3_bind_int64(statement, 1, id);
-        m_writer->run(statement);
+    if (!id && code == SQLITE_CONSTRAINT_UNIQUE && !replacing) {
+        put(path, stamp, title, author, true);  // it was known after all
+        return;
     }
-    std::set<std::string> grams;
-    add_grams(norm_title, grams);
-    add_grams(norm_author, grams);
-    for (const std::string& gram : grams)
-        m_pending_grams.emplace_back(gram, id);
-    if (m_batch_depth == 0)
-        flush_grams();
+    if (!id || result != SQLITE_DONE)
+        throw CatalogueError("catalogue: " + message);
+
+    m_pending_rows.push_back(*id);
+    m_pending_index.push_back({*id, std::move(norm_title), std::move(norm_author), false});
+    if (m_batch_depth == 0) {
+        flush_pending();
+        apply_to_index();
+    }
 }
 
-void Catalogue::flush_grams() {
-    // Inserted in key order, the rows of a batch land next to each other in the index.
-    std::sort(m_pending_grams.begin(), m_pending_grams.end());
-    sqlite3_stmt* statement =
-        m_writer->statement("INSERT OR IGNORE INTO grams(gram, id) VALUES (?1, ?2)");
-    for (const auto& [gram, id] : m_pending_grams) {
+void Catalogue::flush_pending() {
+    // One trigram statement for each run of consecutive ids (a scan's new rows are one run).
+    std::sort(m_pending_rows.begin(), m_pending_rows.end());
+    sqlite3_stmt* statement = m_writer->statement(
+        "INSERT INTO tracks_fts(rowid, norm_title, norm_author) "
+        "SELECT id, norm_title, norm_author FROM tracks WHERE id BETWEEN ?1 AND ?2");
+    for (std::size_t first = 0; first < m_pending_rows.size();) {
+        std::size_t last = first;
+        while (last + 1 < m_pending_rows.size() &&
+               m_pending_rows[last + 1] == m_pending_rows[last] + 1) {
+            ++last;
+        }
         sqlite3_reset(statement);
-        bind_text(statement, 1, gram);
-        sqlite3_bind_int64(statement, 2, id);
+        sqlite3_bind_int64(statement, 1, m_pending_rows[first]);
+        sqlite3_bind_int64(statement, 2, m_pending_rows[last]);
         m_writer->run(statement);
+        first = last + 1;
     }
-    m_pending_grams.clear();
+    m_pending_rows.clear();
+}
+
+void Catalogue::apply_to_index() {
+    for (auto& change : m_pending_index) {
+        if (change.removed)
+            m_index.remove(change.id);
+        else
+            m_index.put(change.id, change.title, change.author);
+    }
+    m_pending_index.clear();
+}
+
+std::int64_t Catalogue::removed_rows(sqlite3_stmt* statement) {
+    int result = SQLITE_ROW;
+    std::int64_t count = 0;
+    while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
+        m_pending_index.push_back({sqlite3_column_int64(statement, 0), {}, {}, true});
+        ++count;
+    }
+    std::string message = sqlite3_errmsg(m_writer->db());
+    sqlite3_reset(statement);
+    if (result != SQLITE_DONE)
+        throw CatalogueError("catalogue: " + message);
+    if (m_batch_depth == 0)
+        apply_to_index();
+    return count;
 }
 
 std::optional<FileStamp> Catalogue::stamp(const std::string& path) const {
@@ -322,22 +342,28 @@ std::optional<FileStamp> Catalogue::stamp(const std::string& path) const {
 }
 
 bool Catalogue::remove(const std::string& path) {
-    sqlite3_stmt* statement = m_writer->statement("DELETE FROM tracks WHERE path = ?1");
+    flush_pending();  // the delete trigger removes index entries, which must exist
+    sqlite3_stmt* statement =
+        m_writer->statement("DELETE FROM tracks WHERE path = ?1 RETURNING id");
     bind_blob(statement, 1, path);
-    m_writer->run(statement);
-    return sqlite3_changes(m_writer->db()) > 0;
+    return removed_rows(statement) > 0;
 }
 
 // Paths below a folder sort between "folder/" and "folder0" ('0' follows '/').
 std::int64_t Catalogue::remove_under(const std::string& folder) {
     std::string low = folder + "/";
     std::string high = folder + "0";
+    flush_pending();
     sqlite3_stmt* statement =
-        m_writer->statement("DELETE FROM tracks WHERE path >= ?1 AND path < ?2");
+        m_writer->statement("DELETE FROM tracks WHERE path >= ?1 AND path < ?2 RETURNING id");
     bind_blob(statement, 1, low);
     bind_blob(statement, 2, high);
-    m_writer->run(statement);
-    return sqlite3_changes(m_writer->db());
+    return removed_rows(statement);
+}
+
+void Catalogue::checkpoint() {
+    if (m_batch_depth == 0)
+        sqlite3_exec(m_writer->db(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
 }
 
 Catalogue::Batch::Batch(Catalogue& catalogue) : m_catalogue(&catalogue) {
@@ -361,15 +387,61 @@ void Catalogue::Batch::commit() {
         return;
     m_open = false;
     try {
-        m_catalogue->flush_grams();
+        m_catalogue->flush_pending();
         m_catalogue->m_writer->exec("COMMIT");
+        m_catalogue->apply_to_index();
     } catch (const CatalogueError&) {
         // A full disk, say: give the batch up whole so that the next one can begin.
-        m_catalogue->m_pending_grams.clear();
+        m_catalogue->m_pending_rows.clear();
+        m_catalogue->m_pending_index.clear();
         sqlite3_exec(m_catalogue->m_writer->db(), "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
 }
+
+namespace {
+
+// Where a match ranks, best first: exact title, title prefix, exact artist, title containing,
+// artist prefix, artist containing (by artist only: exact, prefix, containing).
+int rank_of(std::string_view title, std::string_view author, std::string_view whole,
+            bool author_only) {
+    auto starts = [](std::string_view text, std::string_view start) {
+        return text.substr(0, start.size()) == start;
+    };
+    if (author_only)
+        return author == whole ? 0 : starts(author, whole) ? 1 : 2;
+    if (title == whole)
+        return 0;
+    if (starts(title, whole))
+        return 1;
+    if (author == whole)
+        return 2;
+    if (title.find(whole) != std::string_view::npos)
+        return 3;
+    return starts(author, whole) ? 4 : 5;
+}
+
+// A match while the best ones are chosen; the texts are the folded ones.
+template <typename Text>
+struct Hit {
+    int rank;
+    Text title;
+    Text author;
+    std::int64_t id;
+};
+
+template <typename A, typename B>
+bool ranks_before(const Hit<A>& a, const Hit<B>& b) {
+    if (a.rank != b.rank)
+        return a.rank < b.rank;
+    if (int order = std::string_view(a.title).compare(b.title))
+        return order < 0;
+    if (int order = std::string_view(a.author).compare(b.author))
+        return order < 0;
+    return a.id < b.id;
+}
+
+}  // namespace
 
 std::vector<CatalogueTrack> Catalogue::search(const std::string& keyword, SearchField field,
                                               std::int64_t page, int page_size) const {
@@ -379,54 +451,82 @@ std::vector<CatalogueTrack> Catalogue::search(const std::string& keyword, Search
         page - 1 > std::numeric_limits<std::int64_t>::max() / page_size) {
         return result;
     }
+    std::int64_t offset = (page - 1) * page_size;
+    std::int64_t wanted = offset > std::numeric_limits<std::int64_t>::max() - page_size
+                              ? std::numeric_limits<std::int64_t>::max()
+                              : offset + page_size;
     std::string whole;
     for (const auto& term : terms)
         whole += (whole.empty() ? "" : " ") + term;
-
     bool author_only = field == SearchField::Author;
-    std::string match;
-    for (const auto& term : terms) {
-        if (character_count(term) < kIndexedTermLength)
-            continue;
-        match += match.empty() ? "" : " AND ";
-        match +=
-            (author_only ? "norm_author : " : "{norm_title norm_author} : ") + fts_phrase(term);
-    }
-    std::string sql = "SELECT t.id, t.path, t.title, t.author, CASE ";
-    sql += author_only ? "WHEN t.norm_author = ?1 THEN 0 WHEN instr(t.norm_author, ?1) = 1 "
-                         "THEN 1 ELSE 2 END"
-                       : "WHEN t.norm_title = ?1 THEN 0 WHEN instr(t.norm_title, ?1) = 1 THEN 1 "
-                         "WHEN t.norm_author = ?1 THEN 2 WHEN instr(t.norm_title, ?1) > 0 THEN 3 "
-                         "WHEN instr(t.norm_author, ?1) = 1 THEN 4 ELSE 5 END";
-    sql += " AS rank FROM ";
-    sql += match.empty() ? "tracks t WHERE 1"
-                         : "tracks_fts JOIN tracks t ON t.id = tracks_fts.rowid "
-                           "WHERE tracks_fts MATCH ?2";
-    for (std::size_t i = 0; i < terms.size(); ++i) {
-        std::string parameter = "?";
-        parameter += std::to_string(i + 5);  // (not "?" + …: GCC 12 warns wrongly at -O2)
-        if (character_count(terms[i]) < kIndexedTermLength) {
-            sql += " AND t.id IN (SELECT id FROM grams WHERE gram = " + parameter + ")";
-        }
-        sql += author_only ? " AND instr(t.norm_author, " + parameter + ") > 0"
-                           : " AND (instr(t.norm_title, " + parameter +
-                                 ") > 0 OR instr(t.norm_author, " + parameter + ") > 0)";
-    }
-    sql += " ORDER BY rank, t.norm_title, t.norm_author, t.id LIMIT ?3 OFFSET ?4";
 
-    auto reader = borrow_reader();
-    sqlite3_stmt* statement = reader->statement(sql);
-    bind_text(statement, 1, whole);
-    if (!match.empty())
-        bind_text(statement, 2, match);
-    sqlite3_bind_int(statement, 3, page_size);
-    sqlite3_bind_int64(statement, 4, (page - 1) * page_size);
-    for (std::size_t i = 0; i < terms.size(); ++i) {
-        bind_text(statement, static_cast<int>(i + 5), terms[i]);
+    // Every term is looked for in each candidate's texts, and only the best `wanted`
+    // candidates are kept (the worst of them on top), rather than sorting every match.
+    std::vector<Hit<std::string>> best;
+    auto worse = [](const Hit<std::string>& a, const Hit<std::string>& b) {
+        return ranks_before(a, b);
+    };
+    auto consider = [&](std::int64_t id, std::string_view title, std::string_view author) {
+        for (const auto& term : terms) {
+            if (author.find(term) == std::string_view::npos &&
+                (author_only || title.find(term) == std::string_view::npos)) {
+                return;
+            }
+        }
+        Hit<std::string_view> hit{rank_of(title, author, whole, author_only), title, author, id};
+        bool full = static_cast<std::int64_t>(best.size()) >= wanted;
+        if (full && !ranks_before(hit, best.front()))
+            return;
+        best.push_back({hit.rank, std::string(title), std::string(author), id});
+        std::push_heap(best.begin(), best.end(), worse);
+        if (full) {
+            std::pop_heap(best.begin(), best.end(), worse);
+            best.pop_back();
+        }
+    };
+
+    // The candidates: the trigram index's matches of the long terms, or else the tracks
+    // holding the short term that the fewest tracks hold.
+    std::string match;
+    const std::string* rarest = nullptr;
+    std::size_t rarest_count = 0;
+    for (const auto& term : terms) {
+        if (character_count(term) < kIndexedTermLength) {
+            std::size_t count = m_index.count_with(term);
+            if (!rarest || count < rarest_count) {
+                rarest = &term;
+                rarest_count = count;
+            }
+            continue;
+        }
+        match += match.empty() ? "" : " AND ";
+        match += (author_only ? "norm_author : " : "{norm_title norm_author} : ") + fts_phrase(term);
     }
-    while (sqlite3_step(statement) == SQLITE_ROW) {
-        result.push_back({sqlite3_column_int64(statement, 0), column_bytes(statement, 1),
-                          column_bytes(statement, 2), column_bytes(statement, 3)});
+    auto reader = borrow_reader();
+    if (match.empty()) {
+        m_index.visit_with(*rarest, consider);
+    } else {
+        sqlite3_stmt* statement =
+            reader->statement("SELECT rowid FROM tracks_fts WHERE tracks_fts MATCH ?1");
+        bind_text(statement, 1, match);
+        std::vector<std::int64_t> ids;
+        while (sqlite3_step(statement) == SQLITE_ROW)
+            ids.push_back(sqlite3_column_int64(statement, 0));
+        sqlite3_reset(statement);
+        m_index.visit_ids(ids, consider);
+    }
+    std::sort_heap(best.begin(), best.end(), worse);
+
+    sqlite3_stmt* statement =
+        reader->statement("SELECT path, title, author FROM tracks WHERE id = ?1");
+    auto first = std::min<std::int64_t>(offset, static_cast<std::int64_t>(best.size()));
+    for (auto hit = best.begin() + first; hit != best.end(); ++hit) {
+        sqlite3_reset(statement);
+        sqlite3_bind_int64(statement, 1, hit->id);
+        if (sqlite3_step(statement) == SQLITE_ROW) {
+            result.push_back({hit->id, column_bytes(statement, 0), column_bytes(statement, 1),
+                              column_bytes(statement, 2)});
+        }
     }
     sqlite3_reset(statement);
     give_back(std::move(reader));

@@ -1,9 +1,9 @@
 // The catalogue: every indexed music file with its title and artist, in an SQLite file.
 //
 // Tracks are found by folded title and artist (see search_text.h): an FTS5 index with the
-// trigram tokenizer serves terms of three or more characters, a scan of the folded columns the
-// shorter ones. Ids are never reused, so an address handed out for a file that was deleted can
-// never serve another file.
+// trigram tokenizer serves terms of three or more characters, the search index in memory (see
+// search_index.h) the shorter ones, and ranks every match. Ids are never reused, so an
+// address handed out for a file that was deleted can never serve another file.
 //
 // Threads: the writing calls (put, remove, remove_under, the Batch) come from one thread at a
 // time; search, track, track_count and stamps may be called from any number of threads at
@@ -20,7 +20,10 @@
 #include <utility>
 #include <vector>
 
+#include "songd/search_index.h"
+
 struct sqlite3;
+struct sqlite3_stmt;
 
 namespace wavlon::songd {
 
@@ -68,6 +71,11 @@ public:
     // Removes every file below `folder`; gives how many there were.
     std::int64_t remove_under(const std::string& folder);
 
+    // Copies what the write-ahead log holds into the catalogue file and empties the log, so
+    // that searches read every page from the mapped file again (pages still in the log are
+    // read with a system call each). Best effort: a busy reader only delays it.
+    void checkpoint();
+
     // Groups writes into one transaction until destroyed (or commit()); nests by doing nothing.
     class Batch {
     public:
@@ -97,11 +105,24 @@ private:
     std::unique_ptr<Connection> m_writer;
     mutable std::mutex m_readers_mutex;
     mutable std::vector<std::unique_ptr<Connection>> m_idle_readers;
-    // Written at the end of the batch, in key order.
-    void flush_grams();
+    // Writes the trigram entries of the rows put since the last flush (at the end of a batch,
+    // and before anything that deletes entries).
+    void flush_pending();
+    // Brings the search index up to date with what was committed.
+    void apply_to_index();
+    // Steps a DELETE … RETURNING id: the removed tracks leave the index once committed.
+    std::int64_t removed_rows(sqlite3_stmt* statement);
 
+    struct IndexChange {
+        std::int64_t id;
+        std::string title;  // folded
+        std::string author;
+        bool removed;
+    };
+    SearchIndex m_index;
     int m_batch_depth = 0;
-    std::vector<std::pair<std::string, std::int64_t>> m_pending_grams;
+    std::vector<std::int64_t> m_pending_rows;
+    std::vector<IndexChange> m_pending_index;
 };
 
 }  // namespace wavlon::songd

@@ -39,7 +39,11 @@ void Indexer::start() {
 
 ScanReport Indexer::guarded(const std::function<ScanReport()>& step) {
     try {
-        return step();
+        ScanReport report = step();
+        // Written pages go from the log into the catalogue file, where searches map them.
+        if (report.indexed + report.removed > 0)
+            m_library.catalogue().checkpoint();
+        return report;
     } catch (const std::exception& error) {
         log_line(std::string("catalogue update failed: ") + error.what());
         return {};

@@ -5,10 +5,14 @@
 #include <unistd.h>
 
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <set>
+#include <thread>
 #include <unordered_map>
 #include <utility>
 
@@ -16,6 +20,15 @@
 #include "songd/track_tags.h"
 
 namespace wavlon::songd {
+
+// A file whose tags are to be read, and then what was read.
+struct TagJob {
+    std::string path;
+    FileStamp stamp;
+    bool was_known = false;
+    std::optional<TrackTags> tags;
+};
+
 namespace {
 
 // Tags are stored in transactions of this many files, so searches see a growing catalogue
@@ -40,6 +53,74 @@ FileStamp stamp_of(const struct ::stat& info) {
                 static_cast<std::int64_t>(info.st_mtim.tv_nsec)};
 }
 
+// Reads tags on a thread of its own while the walk goes on. Walking the folders and storing
+// what was read cost about as much as TagLib reading the files, so with a second core the two
+// overlap and a scan takes little longer than the reading alone.
+class TagReader {
+public:
+    TagReader() : m_thread([this] { run(); }) {}
+    ~TagReader() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stopping = true;
+        }
+        m_wake.notify_all();
+        m_thread.join();
+    }
+    TagReader(const TagReader&) = delete;
+    TagReader& operator=(const TagReader&) = delete;
+
+    // Queues a file (waiting while many are queued); gives back the files read so far.
+    std::vector<TagJob> submit(TagJob job) {
+        std::unique_lock lock(m_mutex);
+        m_space.wait(lock, [&] { return m_jobs.size() < kMaxQueued; });
+        m_jobs.push_back(std::move(job));
+        m_wake.notify_one();
+        return std::exchange(m_done, {});
+    }
+
+    // Waits until every queued file is read; gives back the rest.
+    std::vector<TagJob> finish() {
+        std::unique_lock lock(m_mutex);
+        m_space.wait(lock, [&] { return m_jobs.empty() && !m_busy; });
+        return std::exchange(m_done, {});
+    }
+
+private:
+    static constexpr std::size_t kMaxQueued = 64;
+
+    void run() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            m_wake.wait(lock, [&] { return m_stopping || !m_jobs.empty(); });
+            if (m_stopping)
+                return;
+            TagJob job = std::move(m_jobs.front());
+            m_jobs.pop_front();
+            m_busy = true;
+            lock.unlock();
+            try {
+                job.tags = read_track_tags(job.path);
+            } catch (const std::exception&) {
+                job.tags.reset();  // out of memory on a monstrous tag: skipped as damaged
+            }
+            lock.lock();
+            m_done.push_back(std::move(job));
+            m_busy = false;
+            m_space.notify_all();
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;   // a job queued, or stopping
+    std::condition_variable m_space;  // a job done
+    std::deque<TagJob> m_jobs;
+    std::vector<TagJob> m_done;
+    bool m_busy = false;
+    bool m_stopping = false;
+    std::thread m_thread;  // last: starts once the rest is ready
+};
+
 }  // namespace
 
 struct MusicLibrary::Walk {
@@ -48,6 +129,7 @@ struct MusicLibrary::Walk {
     ScanReport report;
     std::unique_ptr<Catalogue::Batch> batch;
     int pending = 0;
+    std::unique_ptr<TagReader> reader;  // for walks of folders; files alone are read in place
 };
 
 MusicLibrary::MusicLibrary(Catalogue& catalogue, const std::vector<std::string>& folders)
@@ -89,6 +171,11 @@ bool MusicLibrary::is_servable(const std::string& path) const {
 }
 
 ScanReport MusicLibrary::remove_unseen(Walk& walk) {
+    if (walk.reader) {
+        for (auto& job : walk.reader->finish())
+            store(std::move(job), walk);
+        walk.reader.reset();
+    }
     // A cancelled walk did not see everything: it removes nothing.
     if (!(m_cancelled && *m_cancelled)) {
         for (const auto& [path, stamp] : walk.expected) {
@@ -105,6 +192,7 @@ ScanReport MusicLibrary::remove_unseen(Walk& walk) {
 ScanReport MusicLibrary::scan_all() {
     Walk walk;
     walk.expected = m_catalogue.stamps();
+    walk.reader = std::make_unique<TagReader>();
     for (const auto& root : m_roots)
         walk_folder(root.empty() ? "/" : root, walk);
     return remove_unseen(walk);
@@ -122,6 +210,7 @@ ScanReport MusicLibrary::refresh(const std::string& path) {
     }
     if (S_ISDIR(info.st_mode) || S_ISLNK(info.st_mode)) {
         walk.expected = m_catalogue.stamps(path);
+        walk.reader = std::make_unique<TagReader>();
         walk_folder(path, walk);
         return remove_unseen(walk);
     }
@@ -188,7 +277,7 @@ void MusicLibrary::walk_folder(const std::string& folder, Walk& walk) {
                 continue;
             }
         }
-        if (stat(path.c_str(), &entry_info) != 0) {
+        if (fstatat(dirfd(dir.get()), entry->d_name, &entry_info, 0) != 0) {
             log_line("skipped " + printable(path) + ": vanished or unreadable");
             ++walk.report.skipped;
             continue;
@@ -215,7 +304,20 @@ void MusicLibrary::visit_file(const std::string& path, const struct ::stat& info
         ++walk.report.files;
         return;
     }
-    auto tags = read_track_tags(path);
+    TagJob job{path, stamp, was_known, std::nullopt};
+    if (walk.reader) {
+        for (auto& done : walk.reader->submit(std::move(job)))
+            store(std::move(done), walk);
+        return;
+    }
+    job.tags = read_track_tags(path);
+    store(std::move(job), walk);
+}
+
+void MusicLibrary::store(TagJob job, Walk& walk) {
+    const std::string& path = job.path;
+    bool was_known = job.was_known;
+    auto& tags = job.tags;
     if (!walk.batch)
         walk.batch = std::make_unique<Catalogue::Batch>(m_catalogue);
     if (!tags) {
@@ -226,7 +328,7 @@ void MusicLibrary::visit_file(const std::string& path, const struct ::stat& info
             m_catalogue.remove(path);
         return;
     }
-    m_catalogue.put(path, stamp, tags->title, tags->author, was_known);
+    m_catalogue.put(path, job.stamp, tags->title, tags->author, was_known);
     ++walk.report.files;
     ++walk.report.indexed;
     if (++walk.pending >= kFilesPerTransaction) {

@@ -22,6 +22,8 @@
 
 namespace wavlon::songd {
 
+struct TagJob;
+
 struct ScanReport {
     std::int64_t files = 0;    // playable files found
     std::int64_t indexed = 0;  // of which new or changed: tags read and stored
@@ -40,6 +42,7 @@ public:
     void set_cancel_flag(const std::atomic<bool>* cancelled) { m_cancelled = cancelled; }
 
     const std::vector<std::string>& roots() const { return m_roots; }
+    Catalogue& catalogue() { return m_catalogue; }
 
     // Walks every music folder; removes what was catalogued but is no longer found.
     ScanReport scan_all();
@@ -56,6 +59,8 @@ private:
     // Drops what the walk expected but did not find; ends the walk's transaction.
     ScanReport remove_unseen(Walk& walk);
     void visit_file(const std::string& path, const struct ::stat& info, Walk& walk);
+    // Stores what was read of a file (or drops a file that cannot be read).
+    void store(TagJob job, Walk& walk);
     bool inside_roots(const std::string& real_path) const;
 
     Catalogue& m_catalogue;

@@ -1,6 +1,7 @@
 #include "songd/catalogue.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
 
@@ -122,6 +123,45 @@ TEST_F(CatalogueTest, IdsOfRemovedFilesAreNeverGivenAgain) {
     std::int64_t a = m_catalogue->search("a", SearchField::TitleOrAuthor, 1).at(0).id;
     m_catalogue->put("/m/a.mp3", {2, 2}, "A2", "");
     EXPECT_EQ(m_catalogue->track(a)->title, "A2");
+}
+
+// The trigram entries are written at the end of a transaction and the in-memory index is
+// brought up to date on commit: a file put twice and one removed within a transaction must
+// leave both indexes agreeing with the table, also after reopening.
+TEST_F(CatalogueTest, SearchesFollowUpdatesAndRemovalsInTransactions) {
+    {
+        Catalogue::Batch batch(*m_catalogue);
+        add("/m/a.mp3", "晴天了", "周杰伦");
+        add("/m/b.mp3", "七里香", "周杰伦");
+        m_catalogue->put("/m/a.mp3", {2, 2}, "雨天了", "周杰伦", true);
+        EXPECT_TRUE(m_catalogue->remove("/m/b.mp3"));
+        add("/m/c.mp3", "红豆", "王菲");
+    }
+    auto check = [&] {
+        EXPECT_EQ(titles("晴天了"), std::vector<std::string>{});
+        EXPECT_EQ(titles("晴"), std::vector<std::string>{});
+        EXPECT_EQ(titles("雨天了"), (std::vector<std::string>{"雨天了"}));
+        EXPECT_EQ(titles("天"), (std::vector<std::string>{"雨天了"}));
+        EXPECT_EQ(titles("七里香"), std::vector<std::string>{});
+        EXPECT_EQ(titles("周杰伦"), (std::vector<std::string>{"雨天了"}));
+        EXPECT_EQ(titles("王"), (std::vector<std::string>{"红豆"}));
+    };
+    check();
+    m_catalogue->put("/m/c.mp3", {3, 3}, "后来", "刘若英");  // outside a batch
+    EXPECT_EQ(titles("红豆"), std::vector<std::string>{});
+    EXPECT_EQ(titles("刘若英"), (std::vector<std::string>{"后来"}));
+    m_catalogue->put("/m/c.mp3", {1, 1}, "红豆", "王菲");
+
+    m_catalogue.reset();
+    m_catalogue = std::make_unique<Catalogue>(db_path());
+    check();
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(db_path().c_str(), &db), SQLITE_OK);
+    EXPECT_EQ(sqlite3_exec(db, "INSERT INTO tracks_fts(tracks_fts) VALUES('integrity-check')",
+                           nullptr, nullptr, nullptr),
+              SQLITE_OK)
+        << sqlite3_errmsg(db);
+    sqlite3_close(db);
 }
 
 TEST_F(CatalogueTest, RemovingAFolderTakesEverythingBelowItAndNothingBeside) {
