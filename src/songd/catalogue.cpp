@@ -33,11 +33,10 @@ CREATE TRIGGER IF NOT EXISTS tracks_ad AFTER DELETE ON tracks BEGIN
     INSERT INTO tracks_fts(tracks_fts, rowid, norm_title, norm_author)
         VALUES ('delete', old.id, old.norm_title, old.norm_author);
 END;
-DROP TABLE IF EXISTS grams;
 )sql";
 
 // Terms shorter than this cannot use the trigram index; they are found through the search
-// index's lists of characters and character pairs.
+// index's lists of the tracks holding each character.
 constexpr std::size_t kIndexedTermLength = 3;
 
 }  // namespace

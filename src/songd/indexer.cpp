@@ -1,5 +1,7 @@
 #include "songd/indexer.h"
 
+#include <malloc.h>
+
 #include <string>
 
 #include "songd/log.h"
@@ -40,9 +42,13 @@ void Indexer::start() {
 ScanReport Indexer::guarded(const std::function<ScanReport()>& step) {
     try {
         ScanReport report = step();
-        // Written pages go from the log into the catalogue file, where searches map them.
-        if (report.indexed + report.removed > 0)
+        if (report.indexed + report.removed > 0) {
+            // Written pages go from the log into the catalogue file, where searches map them,
+            // and what reading the tags allocated (on the reading thread's own heap) goes back
+            // to the system rather than staying with an idle service.
             m_library.catalogue().checkpoint();
+            malloc_trim(0);
+        }
         return report;
     } catch (const std::exception& error) {
         log_line(std::string("catalogue update failed: ") + error.what());

@@ -23,30 +23,18 @@ std::vector<std::int64_t> characters_of(std::string_view folded) {
     return characters;
 }
 
-// A character is below 2^32; a pair has the first character moved above it.
-std::int64_t pair_key(std::int64_t first, std::int64_t second) {
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(first) << 32) |
-                                     static_cast<std::uint64_t>(second));
-}
-
-// The distinct characters and pairs of adjacent characters of a track's texts, without white
-// space (a search term never holds any).
-std::vector<std::int64_t> grams_of(std::string_view title, std::string_view author) {
-    std::vector<std::int64_t> grams;
-    auto blank = [](std::int64_t c) { return c == ' ' || c == '\t'; };
-    for (std::string_view text : {title, author}) {
-        std::vector<std::int64_t> characters = characters_of(text);
-        for (std::size_t i = 0; i < characters.size(); ++i) {
-            if (blank(characters[i]))
-                continue;
-            grams.push_back(characters[i]);
-            if (i + 1 < characters.size() && !blank(characters[i + 1]))
-                grams.push_back(pair_key(characters[i], characters[i + 1]));
-        }
-    }
-    std::sort(grams.begin(), grams.end());
-    grams.erase(std::unique(grams.begin(), grams.end()), grams.end());
-    return grams;
+// The distinct characters of a track's texts, without white space (a search term never holds
+// any). Pairs of characters are not listed: a two-character term is looked for among the tracks
+// holding the rarer of its characters, which keeps one list per character in memory rather
+// than one per pair (tens of thousands, most of them a few tracks long).
+std::vector<std::int64_t> characters_of_track(std::string_view title, std::string_view author) {
+    std::vector<std::int64_t> characters = characters_of(title);
+    std::vector<std::int64_t> more = characters_of(author);
+    characters.insert(characters.end(), more.begin(), more.end());
+    std::erase_if(characters, [](std::int64_t c) { return c == ' ' || c == '\t'; });
+    std::sort(characters.begin(), characters.end());
+    characters.erase(std::unique(characters.begin(), characters.end()), characters.end());
+    return characters;
 }
 
 std::uint32_t clamped_size(std::string_view text) {
@@ -56,11 +44,16 @@ std::uint32_t clamped_size(std::string_view text) {
 
 }  // namespace
 
-std::int64_t gram_key(std::string_view term) {
-    std::vector<std::int64_t> characters = characters_of(term);
-    if (characters.empty())
-        return -1;
-    return characters.size() == 1 ? characters[0] : pair_key(characters[0], characters[1]);
+const std::vector<std::int64_t>* SearchIndex::rarest_list(std::string_view term) const {
+    const std::vector<std::int64_t>* rarest = nullptr;
+    for (std::int64_t character : characters_of(term)) {
+        auto list = m_by_character.find(character);
+        if (list == m_by_character.end())
+            return nullptr;  // no track holds this character
+        if (!rarest || list->second.size() < rarest->size())
+            rarest = &list->second;
+    }
+    return rarest;
 }
 
 std::string_view SearchIndex::title_of(const Texts& texts) const {
@@ -79,8 +72,8 @@ void SearchIndex::put(std::int64_t id, std::string_view title, std::string_view 
     m_text.append(author.substr(0, texts.author_size));
     m_tracks.emplace(id, texts);
 
-    for (std::int64_t gram : grams_of(title_of(texts), author_of(texts))) {
-        auto& ids = m_by_gram[gram];
+    for (std::int64_t character : characters_of_track(title_of(texts), author_of(texts))) {
+        auto& ids = m_by_character[character];
         // New tracks have the highest ids: appending is the common case.
         if (ids.empty() || ids.back() < id)
             ids.push_back(id);
@@ -100,16 +93,17 @@ void SearchIndex::remove_locked(std::int64_t id) {
     auto found = m_tracks.find(id);
     if (found == m_tracks.end())
         return;
-    for (std::int64_t gram : grams_of(title_of(found->second), author_of(found->second))) {
-        auto list = m_by_gram.find(gram);
-        if (list == m_by_gram.end())
+    for (std::int64_t character :
+         characters_of_track(title_of(found->second), author_of(found->second))) {
+        auto list = m_by_character.find(character);
+        if (list == m_by_character.end())
             continue;
         auto& ids = list->second;
         auto at = std::lower_bound(ids.begin(), ids.end(), id);
         if (at != ids.end() && *at == id)
             ids.erase(at);
         if (ids.empty())
-            m_by_gram.erase(list);
+            m_by_character.erase(list);
     }
     m_dead_bytes += found->second.title_size + found->second.author_size;
     m_tracks.erase(found);
@@ -134,21 +128,21 @@ void SearchIndex::clear() {
     m_text.clear();
     m_dead_bytes = 0;
     m_tracks.clear();
-    m_by_gram.clear();
+    m_by_character.clear();
 }
 
 std::size_t SearchIndex::count_with(std::string_view term) const {
     std::shared_lock lock(m_mutex);
-    auto list = m_by_gram.find(gram_key(term));
-    return list == m_by_gram.end() ? 0 : list->second.size();
+    const auto* list = rarest_list(term);
+    return list ? list->size() : 0;
 }
 
 void SearchIndex::visit_with(std::string_view term, const Visitor& visit) const {
     std::shared_lock lock(m_mutex);
-    auto list = m_by_gram.find(gram_key(term));
-    if (list == m_by_gram.end())
+    const auto* list = rarest_list(term);
+    if (!list)
         return;
-    for (std::int64_t id : list->second) {
+    for (std::int64_t id : *list) {
         auto texts = m_tracks.find(id);
         if (texts != m_tracks.end())
             visit(id, title_of(texts->second), author_of(texts->second));

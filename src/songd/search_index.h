@@ -1,5 +1,5 @@
 // The folded title and artist of every catalogued track, held in memory with the tracks that
-// hold each character and each pair of adjacent characters.
+// hold each character.
 //
 // Searches rank their matches by these texts, and terms of one or two characters (too short
 // for the trigram index) are found through the character lists. Reading a track's texts here
@@ -30,9 +30,11 @@ public:
     void remove(std::int64_t id);
     void clear();
 
-    // How many tracks hold `term`, a folded term of one or two characters.
+    // How many tracks hold every character of `term` at most (a folded term of one or two
+    // characters): the length of the list that visit_with walks.
     std::size_t count_with(std::string_view term) const;
-    // Visits every track holding `term` (one or two characters), in id order.
+    // Visits every track holding each character of `term` (and more: the caller looks for
+    // the term itself in the texts), in id order.
     void visit_with(std::string_view term, const Visitor& visit) const;
     // Visits the tracks of `ids` that are indexed, in the order given.
     void visit_ids(const std::vector<std::int64_t>& ids, const Visitor& visit) const;
@@ -48,6 +50,8 @@ private:
     std::string_view title_of(const Texts& texts) const;
     std::string_view author_of(const Texts& texts) const;
     void remove_locked(std::int64_t id);
+    // The list of the term's character that the fewest tracks hold; null when one is in none.
+    const std::vector<std::int64_t>* rarest_list(std::string_view term) const;
     // Copies the live texts into a fresh buffer once more than half of it is dead.
     void compact_if_sparse();
 
@@ -55,10 +59,8 @@ private:
     std::string m_text;             // every track's texts, back to back
     std::size_t m_dead_bytes = 0;   // of texts replaced or removed
     std::unordered_map<std::int64_t, Texts> m_tracks;
-    std::unordered_map<std::int64_t, std::vector<std::int64_t>> m_by_gram;  // ids, ascending
+    // Ids by character (the bytes of its UTF-8 form as one number), ascending.
+    std::unordered_map<std::int64_t, std::vector<std::int64_t>> m_by_character;
 };
-
-// The key of the gram a term of one or two characters is looked up by.
-std::int64_t gram_key(std::string_view term);
 
 }  // namespace wavlon::songd
