@@ -1,12 +1,13 @@
 # Wavlon: `make run` installs what is missing, builds and starts the player;
-# `make test` installs, builds and runs every test; `make package` builds the Debian package.
+# `make test` installs, builds and runs every test; `make package` builds the Debian package;
+# `make bench` measures; `make fuzz` runs the fuzz targets.
 PRESET ?= dev
 WERROR ?= $(if $(CI),ON,OFF)
 JOBS ?= $(shell nproc)
 # Which packages `deps` installs: what building and running need, or also the test tools.
 DEPS_SET ?= run
 
-.PHONY: run test build deps configure bench package format clean
+.PHONY: run test build deps configure bench fuzz package format clean
 
 run: build
 	scripts/run.sh build/$(PRESET)/src/wavlon
@@ -28,6 +29,14 @@ bench: PRESET = release
 bench: DEPS_SET = test
 bench: build
 	scripts/bench.sh build/release
+
+# Every fuzz target under libFuzzer with the address and undefined-behaviour sanitizers, for
+# FUZZ_SECONDS each (default 300), two at a time: scripts/fuzz.sh says more.
+fuzz: PRESET = fuzz
+fuzz: DEPS_SET = test
+fuzz: configure
+	cmake --build --preset fuzz -j $(JOBS) --target fuzz_targets
+	scripts/fuzz.sh build/fuzz
 
 # An optimised build without tests, packed by CPack: build/package/wavlon_<version>_<arch>.deb
 package: PRESET = package

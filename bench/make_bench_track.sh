@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
-# Writes the benchmarks' track: 60 s of a stereo chord encoded at 192 kbit/s, to <out.mp3>.
-#   bench/make_bench_track.sh <out.mp3>
+# Writes the benchmarks' track: a stereo chord encoded at 192 kbit/s, to <out.mp3>.
+#   bench/make_bench_track.sh <out.mp3> [seconds]   (default 60)
 set -eu
 out=$1
+seconds=${2:-60}
 wav="${out%.mp3}.wav"
-# 60 s of a stereo chord, so the encoder and decoder have real work at 192 kbit/s.
-python3 - "$wav" <<'EOF'
+# A stereo chord, so the encoder and decoder have real work at 192 kbit/s.
+python3 - "$wav" "$seconds" <<'EOF'
 import math, struct, sys
-rate, seconds = 44100, 60
+rate, seconds = 44100, int(sys.argv[2])
 with open(sys.argv[1], "wb") as f:
     n = rate * seconds
     f.write(b"RIFF" + struct.pack("<I", 36 + n * 4) + b"WAVEfmt " +
@@ -22,3 +23,4 @@ with open(sys.argv[1], "wb") as f:
     f.write(frames)
 EOF
 lame --quiet -b 192 "$wav" "$out"
+rm -f "$wav"

@@ -22,16 +22,10 @@
 #include <string>
 #include <vector>
 
-#include "app/application.h"
-#include "platform/dialogs.h"
-#include "platform/network_check.h"
 #include "player/music_folder.h"
 #include "player/playback.h"
 #include "player/player_state.h"
-#include "runtime/config_file.h"
-#include "runtime/program.h"
 #include "runtime/units/main_window_units.h"
-#include "runtime/window_loader.h"
 #include "bench_window.h"
 
 namespace {
@@ -39,22 +33,10 @@ namespace {
 namespace fs = std::filesystem;
 using wavlon::runtime::from_utf8;
 
-using wavlon::bench::AnswerOk;
 using wavlon::bench::application;
-
-const fs::path& work_folder() {
-    static const fs::path folder = [] {
-        fs::path path =
-            fs::temp_directory_path() / ("wavlon_player_bench_" + std::to_string(getpid()));
-        fs::create_directories(path / "program");
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(work_folder(), ignored);
-        });
-        return path;
-    }();
-    return folder;
-}
+using wavlon::bench::close_window;
+using wavlon::bench::load_window_with;
+using wavlon::bench::work_folder;
 
 // A folder of `count` empty .mp3 files, made once per name.
 fs::path folder_of_tracks(const std::string& name, int count) {
@@ -66,31 +48,6 @@ fs::path folder_of_tracks(const std::string& name, int count) {
         }
     }
     return folder;
-}
-
-// The program's window, as start-up leaves it, with `folder` stored in config.ini.
-void load_window_with(const fs::path& folder) {
-    application();
-    static AnswerOk dialogs;
-    static const bool prepared = [] {
-        wavlon::platform::set_dialog_backend(&dialogs);
-        // A refused local port: the start-up takes the offline branch without waiting.
-        wavlon::platform::set_network_check_url("http://127.0.0.1:9/");
-        wavlon::runtime::set_run_directory_for_tests(
-            from_utf8((work_folder() / "program").string()));
-        wavlon::app::prepare_main_window();
-        return true;
-    }();
-    (void)prepared;
-    wavlon::runtime::write_config_item(from_utf8((work_folder() / "program/config.ini").string()),
-                                       "config", from_utf8("路径"), from_utf8(folder.string()));
-    wavlon::app::load_main_window();
-}
-
-void close_window() {
-    wavlon::runtime::close_window(wavlon::units::kMainWindowId);
-    wavlon::player::track_paths.clear();
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 
 void BM_ScanTenThousandTracks(benchmark::State& state) {

@@ -71,14 +71,20 @@ private:
     int m_fd;
 };
 
-// What a Range header asks of a file of `size` bytes. One range is served as asked (clamped
-// to the file); several ranges, other units and malformed values are answered with the whole
-// file, which HTTP allows.
-struct RangeAsk {
-    enum Kind { Whole, Part, Unsatisfiable } kind = Whole;
-    std::int64_t first = 0;
-    std::int64_t last = 0;  // inclusive
-};
+// "http://<host>/" from a Host header made only of host-name characters, else empty.
+std::string base_from_host(const std::string& host) {
+    if (host.empty() || host.size() > 255)
+        return {};
+    for (char c : host) {
+        bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
+        if (!allowed)
+            return {};
+    }
+    return "http://" + host + "/";
+}
+
+}  // namespace
 
 RangeAsk parse_range(std::string_view header, std::int64_t size) {
     if (header.substr(0, 6) != "bytes=")
@@ -119,21 +125,6 @@ RangeAsk parse_range(std::string_view header, std::int64_t size) {
     }
     return {RangeAsk::Part, first, last};
 }
-
-// "http://<host>/" from a Host header made only of host-name characters, else empty.
-std::string base_from_host(const std::string& host) {
-    if (host.empty() || host.size() > 255)
-        return {};
-    for (char c : host) {
-        bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
-        if (!allowed)
-            return {};
-    }
-    return "http://" + host + "/";
-}
-
-}  // namespace
 
 std::string search_answer_json(const std::vector<CatalogueTrack>& tracks,
                                const std::string& base_url) {

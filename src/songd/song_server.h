@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "songd/catalogue.h"
 #include "songd/music_library.h"
@@ -34,6 +35,16 @@ struct ServerOptions {
 // The JSON answer for one page of tracks; `base_url` ends in "/". Every "%" in a text is
 // written as \u0025: the player percent-decodes the whole answer before parsing it, and a
 // title such as "100%AC" must reach it unchanged.
+// What a Range header asks of a file of `size` bytes. One range is served as asked (clamped
+// to the file); several ranges, other units and malformed values are answered with the whole
+// file, which HTTP allows.
+struct RangeAsk {
+    enum Kind { Whole, Part, Unsatisfiable } kind = Whole;
+    std::int64_t first = 0;
+    std::int64_t last = 0;  // inclusive
+};
+RangeAsk parse_range(std::string_view header, std::int64_t size);
+
 std::string search_answer_json(const std::vector<CatalogueTrack>& tracks,
                                const std::string& base_url);
 
