@@ -249,9 +249,9 @@ void Mixer::tend_reconnection() {
         }
     }
     if (m_retry_timer) {
-        auto due = r.attempt ? kAttemptPoll
-                             : std::chrono::duration_cast<std::chrono::milliseconds>(
-                                   r.next_attempt - now);
+        auto due =
+            r.attempt ? kAttemptPoll
+                      : std::chrono::duration_cast<std::chrono::milliseconds>(r.next_attempt - now);
         m_retry_timer->start(std::max(due, std::chrono::milliseconds(1)));
     }
 }
@@ -348,8 +348,7 @@ bool Mixer::write_values(std::uint32_t control_id, std::span<const std::uint32_t
     if (control->type == MixerControlType::Mute) {
         return connection->set_mute(control->line->kind, state->index, values[0] != 0);
     }
-    return connection->set_volume(control->line->kind, state->index,
-                                    write_volume(*state, values));
+    return connection->set_volume(control->line->kind, state->index, write_volume(*state, values));
 }
 
 }  // namespace wavlon::platform

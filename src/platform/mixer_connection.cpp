@@ -181,9 +181,8 @@ void Mixer::Connection::on_state(pa_context* context, void* userdata) {
     bool lost = false;
     if (state == PA_CONTEXT_READY) {
         // Sent before any request of the caller, so no change after the first read is missed.
-        auto mask = static_cast<pa_subscription_mask_t>(PA_SUBSCRIPTION_MASK_SINK |
-                                                        PA_SUBSCRIPTION_MASK_SOURCE |
-                                                        PA_SUBSCRIPTION_MASK_SERVER);
+        auto mask = static_cast<pa_subscription_mask_t>(
+            PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER);
         if (pa_operation* operation = pa_context_subscribe(context, mask, nullptr, nullptr)) {
             pa_operation_unref(operation);
         }

@@ -321,8 +321,7 @@ TEST(MediaPlayDeviceWithoutMp3Decoder, OpenFailsAndTheMissingPluginIsNamedOnce) 
         }
         const std::string output = testing::rerun_current_test(
             "GST_PLUGIN_SYSTEM_PATH_1_0='" + (root / "plugins").string() +
-            "' GST_PLUGIN_PATH_1_0= GST_REGISTRY_1_0='" + (root / "registry.bin").string() +
-            "'");
+            "' GST_PLUGIN_PATH_1_0= GST_REGISTRY_1_0='" + (root / "registry.bin").string() + "'");
         fs::remove_all(root);
         EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
         EXPECT_NE(output.find("exit 0"), std::string::npos) << output;
