@@ -1,7 +1,11 @@
 #include "platform/mixer.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <cmath>
 
 #include "platform/mixer_connection.h"
@@ -157,7 +161,26 @@ pa_cvolume write_volume(const MixerDeviceState& state, std::span<const std::uint
 
 }  // namespace
 
-Mixer::Mixer(std::unique_ptr<Connection> connection) : m_connection(std::move(connection)) {}
+// A new connection being made after the old one broke.
+struct Mixer::Reconnection {
+    using Clock = std::chrono::steady_clock;
+    std::unique_ptr<Connection> attempt;  // connecting now, or null between attempts
+    Clock::time_point attempt_ends{};     // when a connecting attempt is given up
+    Clock::time_point next_attempt{};
+    std::chrono::milliseconds wait{kMixerRetryFirstMs};
+};
+
+namespace {
+
+// How often an attempt under way is looked at.
+constexpr std::chrono::milliseconds kAttemptPoll{50};
+
+}  // namespace
+
+Mixer::Mixer(ChangeListener listener) : m_hooks(std::make_shared<MixerHooks>()) {
+    m_hooks->changed = std::move(listener);
+    m_hooks->lost = [this] { tend_reconnection(); };
+}
 
 Mixer::~Mixer() = default;
 
@@ -165,15 +188,72 @@ std::unique_ptr<Mixer> Mixer::open(std::uint32_t device, ChangeListener listener
     if (device != 0) {
         return nullptr;
     }
-    auto connection = Connection::connect(std::move(listener));
-    if (!connection) {
+    std::unique_ptr<Mixer> mixer(new Mixer(std::move(listener)));
+    mixer->m_connection = Connection::connect(mixer->m_hooks);
+    if (!mixer->m_connection) {
         return nullptr;
     }
-    return std::unique_ptr<Mixer>(new Mixer(std::move(connection)));
+    return mixer;
 }
 
 bool Mixer::connected() const {
-    return m_connection->alive();
+    return m_connection && m_connection->alive();
+}
+
+Mixer::Connection* Mixer::connection() {
+    if (!connected()) {
+        tend_reconnection();
+    }
+    return connected() ? m_connection.get() : nullptr;
+}
+
+// One step of reconnection: adopts an attempt that stands, gives up one that failed or ran
+// out of time, starts the next when its wait is over, and sets the timer for what comes next.
+// Never waits itself.
+void Mixer::tend_reconnection() {
+    using Clock = Reconnection::Clock;
+    if (connected()) {
+        m_reconnection.reset();
+        return;
+    }
+    const auto now = Clock::now();
+    if (!m_reconnection) {
+        m_reconnection = std::make_unique<Reconnection>();
+        m_reconnection->next_attempt = now + m_reconnection->wait;
+    }
+    if (!m_retry_timer && QCoreApplication::instance() != nullptr) {
+        m_retry_timer = std::make_unique<QTimer>();
+        m_retry_timer->setSingleShot(true);
+        QObject::connect(m_retry_timer.get(), &QTimer::timeout, [this] { tend_reconnection(); });
+    }
+    Reconnection& r = *m_reconnection;
+    if (r.attempt && r.attempt->ready()) {
+        m_connection = std::move(r.attempt);
+        for (const Watch& watch : m_watches) {
+            m_connection->watch(watch.control_id, find_line(watch.line_id)->kind, watch.type);
+        }
+        m_reconnection.reset();
+        return;
+    }
+    if (r.attempt && (!r.attempt->alive() || now >= r.attempt_ends)) {
+        r.attempt.reset();
+        r.next_attempt = now + r.wait;
+        r.wait = std::min(r.wait * 2, std::chrono::milliseconds(kMixerRetryLongestMs));
+    }
+    if (!r.attempt && now >= r.next_attempt) {
+        r.attempt = Connection::begin(m_hooks);
+        r.attempt_ends = now + std::chrono::milliseconds(kMixerConnectTimeoutMs);
+        if (!r.attempt) {
+            r.next_attempt = now + r.wait;
+            r.wait = std::min(r.wait * 2, std::chrono::milliseconds(kMixerRetryLongestMs));
+        }
+    }
+    if (m_retry_timer) {
+        auto due =
+            r.attempt ? kAttemptPoll
+                      : std::chrono::duration_cast<std::chrono::milliseconds>(r.next_attempt - now);
+        m_retry_timer->start(std::max(due, std::chrono::milliseconds(1)));
+    }
 }
 
 std::optional<MixerLineInfo> Mixer::line_by_component_type(std::uint32_t component_type) {
@@ -181,7 +261,8 @@ std::optional<MixerLineInfo> Mixer::line_by_component_type(std::uint32_t compone
     if (line == nullptr) {
         return std::nullopt;
     }
-    auto state = m_connection->default_device(line->kind);
+    Connection* connection = this->connection();
+    auto state = connection ? connection->default_device(line->kind) : std::nullopt;
     if (!state || state->map.channels == 0) {
         return std::nullopt;
     }
@@ -210,12 +291,15 @@ std::optional<MixerControlInfo> Mixer::control_by_type(std::uint32_t line_id,
     if (line == nullptr) {
         return std::nullopt;
     }
-    auto state = m_connection->default_device(line->kind);
+    Connection* connection = this->connection();
+    auto state = connection ? connection->default_device(line->kind) : std::nullopt;
     if (!state || state->map.channels == 0) {
         return std::nullopt;
     }
     std::uint32_t id = control_id_of(line_id, type);
-    m_connection->watch(id, line->kind, type, *state);
+    connection->watch(id, line->kind, type, *state);
+    std::erase_if(m_watches, [&](const Watch& watch) { return watch.control_id == id; });
+    m_watches.push_back({id, line_id, type});
     MixerControlInfo control;
     control.control_id = id;
     control.type = type;
@@ -236,7 +320,8 @@ std::optional<std::vector<std::uint32_t>> Mixer::read_values(std::uint32_t contr
     if (!control || channels < 1 || channels > 2) {
         return std::nullopt;
     }
-    auto state = m_connection->default_device(control->line->kind);
+    Connection* connection = this->connection();
+    auto state = connection ? connection->default_device(control->line->kind) : std::nullopt;
     if (!state || state->volume.channels == 0) {
         return std::nullopt;
     }
@@ -255,15 +340,15 @@ bool Mixer::write_values(std::uint32_t control_id, std::span<const std::uint32_t
     if (std::any_of(values.begin(), values.end(), [&](std::uint32_t v) { return v > maximum; })) {
         return false;
     }
-    auto state = m_connection->default_device(control->line->kind);
+    Connection* connection = this->connection();
+    auto state = connection ? connection->default_device(control->line->kind) : std::nullopt;
     if (!state || state->volume.channels == 0) {
         return false;
     }
     if (control->type == MixerControlType::Mute) {
-        return m_connection->set_mute(control->line->kind, state->index, values[0] != 0);
+        return connection->set_mute(control->line->kind, state->index, values[0] != 0);
     }
-    return m_connection->set_volume(control->line->kind, state->index,
-                                    write_volume(*state, values));
+    return connection->set_volume(control->line->kind, state->index, write_volume(*state, values));
 }
 
 }  // namespace wavlon::platform

@@ -24,6 +24,13 @@
 // only while the Mixer still exists, so a listener may destroy the Mixer it is called from.
 // Without a QCoreApplication no notification is delivered. Destroy every Mixer before the
 // QCoreApplication.
+//
+// Losing the server: once the connection breaks, the handle connects again by itself, first
+// after kMixerRetryFirstMs, then waiting twice as long after each failed attempt, up to
+// kMixerRetryLongestMs. Attempts run in the background (a timer of the QCoreApplication's
+// thread; without one, at the next call) and never block a call; calls fail until a new
+// connection stands, then work on it as before, on the server's default devices of then.
+// Controls looked up before keep their ids and are watched again.
 #pragma once
 
 #include <cstdint>
@@ -33,6 +40,8 @@
 #include <span>
 #include <string>
 #include <vector>
+
+class QTimer;
 
 namespace wavlon::platform {
 
@@ -53,6 +62,9 @@ constexpr std::uint32_t kMixerVolumeMaximum = 65535;
 // Longest wait for the server to accept a connection, and for one request to be answered.
 constexpr int kMixerConnectTimeoutMs = 1500;
 constexpr int kMixerRequestTimeoutMs = 2000;
+// Waits between reconnection attempts after the server was lost.
+constexpr int kMixerRetryFirstMs = 250;
+constexpr int kMixerRetryLongestMs = 4000;
 
 enum class MixerControlType { Volume, Mute };
 
@@ -71,6 +83,8 @@ struct MixerControlInfo {
     std::uint32_t minimum = 0;
     std::uint32_t maximum = 0;
 };
+
+struct MixerHooks;
 
 class Mixer {
 public:
@@ -110,9 +124,23 @@ public:
     class Connection;
 
 private:
-    explicit Mixer(std::unique_ptr<Connection> connection);
+    struct Reconnection;
+    explicit Mixer(ChangeListener listener);
 
+    // The standing connection, or nullptr while there is none; moves reconnection on.
+    Connection* connection();
+    void tend_reconnection();
+
+    std::shared_ptr<MixerHooks> m_hooks;
     std::unique_ptr<Connection> m_connection;
+    std::unique_ptr<Reconnection> m_reconnection;  // null while connected
+    std::unique_ptr<QTimer> m_retry_timer;
+    struct Watch {
+        std::uint32_t control_id;
+        std::uint32_t line_id;
+        MixerControlType type;
+    };
+    std::vector<Watch> m_watches;
 };
 
 }  // namespace wavlon::platform

@@ -60,8 +60,7 @@ struct Mixer::Connection::Call {
     std::optional<MixerDeviceState> state;
 };
 
-Mixer::Connection::Connection(Mixer::ChangeListener listener)
-    : m_listener(std::make_shared<Mixer::ChangeListener>(std::move(listener))) {}
+Mixer::Connection::Connection(std::shared_ptr<MixerHooks> hooks) : m_hooks(std::move(hooks)) {}
 
 Mixer::Connection::~Connection() {
     if (m_loop == nullptr) {
@@ -83,8 +82,8 @@ Mixer::Connection::~Connection() {
     pa_threaded_mainloop_free(m_loop);
 }
 
-std::unique_ptr<Mixer::Connection> Mixer::Connection::connect(Mixer::ChangeListener listener) {
-    std::unique_ptr<Connection> self(new Connection(std::move(listener)));
+std::unique_ptr<Mixer::Connection> Mixer::Connection::begin(std::shared_ptr<MixerHooks> hooks) {
+    std::unique_ptr<Connection> self(new Connection(std::move(hooks)));
     self->m_loop = pa_threaded_mainloop_new();
     if (self->m_loop == nullptr) {
         return nullptr;
@@ -103,21 +102,18 @@ std::unique_ptr<Mixer::Connection> Mixer::Connection::connect(Mixer::ChangeListe
     if (pa_threaded_mainloop_start(self->m_loop) < 0) {
         return nullptr;
     }
-    {
-        std::unique_lock lock(self->m_mutex);
-        self->m_wake.wait_for(lock, std::chrono::milliseconds(kMixerConnectTimeoutMs),
-                              [&] { return self->m_ready || self->m_dead.load(); });
-        if (!self->m_ready || self->m_dead.load()) {
-            return nullptr;
-        }
+    return self;
+}
+
+std::unique_ptr<Mixer::Connection> Mixer::Connection::connect(std::shared_ptr<MixerHooks> hooks) {
+    std::unique_ptr<Connection> self = begin(std::move(hooks));
+    if (!self) {
+        return nullptr;
     }
-    Call call(self.get());
-    auto mask = static_cast<pa_subscription_mask_t>(
-        PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER);
-    Connection* raw = self.get();
-    if (!self->run(call, [&] {
-            return pa_context_subscribe(raw->m_context, mask, &Connection::on_success, &call);
-        })) {
+    std::unique_lock lock(self->m_mutex);
+    self->m_wake.wait_for(lock, std::chrono::milliseconds(kMixerConnectTimeoutMs),
+                          [&] { return self->m_ready || self->m_dead.load(); });
+    if (!self->m_ready || self->m_dead.load()) {
         return nullptr;
     }
     return self;
@@ -125,6 +121,11 @@ std::unique_ptr<Mixer::Connection> Mixer::Connection::connect(Mixer::ChangeListe
 
 bool Mixer::Connection::alive() const {
     return !m_dead.load();
+}
+
+bool Mixer::Connection::ready() const {
+    std::lock_guard lock(m_mutex);
+    return m_ready && !m_dead.load();
 }
 
 template <typename Issue>
@@ -168,22 +169,37 @@ void Mixer::Connection::finish(Call& call, bool success) {
 }
 
 void Mixer::Connection::break_connection() {
-    m_dead.store(true);
+    if (!m_dead.exchange(true)) {
+        post_lost();
+    }
     pa_context_disconnect(m_context);
 }
 
 void Mixer::Connection::on_state(pa_context* context, void* userdata) {
     auto* self = static_cast<Connection*>(userdata);
     pa_context_state_t state = pa_context_get_state(context);
+    bool lost = false;
+    if (state == PA_CONTEXT_READY) {
+        // Sent before any request of the caller, so no change after the first read is missed.
+        auto mask = static_cast<pa_subscription_mask_t>(
+            PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SOURCE | PA_SUBSCRIPTION_MASK_SERVER);
+        if (pa_operation* operation = pa_context_subscribe(context, mask, nullptr, nullptr)) {
+            pa_operation_unref(operation);
+        }
+    }
     {
         std::lock_guard lock(self->m_mutex);
         if (state == PA_CONTEXT_READY) {
             self->m_ready = true;
         } else if (!PA_CONTEXT_IS_GOOD(state)) {
+            lost = self->m_ready && !self->m_dead.exchange(true);
             self->m_dead.store(true);
         }
     }
     self->m_wake.notify_all();
+    if (lost) {
+        self->post_lost();
+    }
 }
 
 void Mixer::Connection::on_success(pa_context*, int success, void* userdata) {
@@ -256,6 +272,19 @@ bool Mixer::Connection::set_mute(MixerDeviceKind kind, std::uint32_t index, bool
 void Mixer::Connection::watch(std::uint32_t control_id, MixerDeviceKind kind, MixerControlType type,
                               const MixerDeviceState& now) {
     Watched entry{control_id, kind, type, true, now.index, now.volume, now.mute};
+    LoopLock lock(m_loop);
+    for (Watched& watched : m_watched) {
+        if (watched.control_id == control_id) {
+            watched = entry;
+            return;
+        }
+    }
+    m_watched.push_back(entry);
+}
+
+void Mixer::Connection::watch(std::uint32_t control_id, MixerDeviceKind kind,
+                              MixerControlType type) {
+    Watched entry{control_id, kind, type, false, PA_INVALID_INDEX, {}, false};
     LoopLock lock(m_loop);
     for (Watched& watched : m_watched) {
         if (watched.control_id == control_id) {
@@ -342,12 +371,28 @@ void Mixer::Connection::post(std::uint32_t control_id) {
     if (app == nullptr) {
         return;
     }
-    std::weak_ptr<Mixer::ChangeListener> weak = m_listener;
+    std::weak_ptr<MixerHooks> weak = m_hooks;
     QMetaObject::invokeMethod(
         app,
         [weak, control_id] {
-            if (auto listener = weak.lock(); listener && *listener) {
-                (*listener)(control_id);
+            if (auto hooks = weak.lock(); hooks && hooks->changed) {
+                hooks->changed(control_id);
+            }
+        },
+        Qt::QueuedConnection);
+}
+
+void Mixer::Connection::post_lost() {
+    QCoreApplication* app = QCoreApplication::instance();
+    if (app == nullptr) {
+        return;
+    }
+    std::weak_ptr<MixerHooks> weak = m_hooks;
+    QMetaObject::invokeMethod(
+        app,
+        [weak] {
+            if (auto hooks = weak.lock(); hooks && hooks->lost) {
+                hooks->lost();
             }
         },
         Qt::QueuedConnection);

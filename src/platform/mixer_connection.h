@@ -6,6 +6,9 @@
 // deadline, so a server that stops answering costs at most one bounded wait: a request that
 // times out breaks the connection, and every later call fails at once.
 //
+// A connection that breaks stays broken: every call on it fails at once. Its Mixer learns of
+// the break through MixerHooks::lost and makes a new one.
+//
 // Change tracking: the connection subscribes to sink, source and server events. For each
 // watched control it keeps the device's last known volume or mute; an event makes the loop
 // thread read the default device again and compare, and only a real difference is posted,
@@ -18,6 +21,7 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -29,6 +33,12 @@
 namespace wavlon::platform {
 
 enum class MixerDeviceKind { Sink, Source };
+
+// What a connection reports to its Mixer, on the QCoreApplication's thread.
+struct MixerHooks {
+    Mixer::ChangeListener changed;
+    std::function<void()> lost;  // the connection broke after it had stood
+};
 
 // What the server reports of one sink or source.
 struct MixerDeviceState {
@@ -43,12 +53,16 @@ class Mixer::Connection {
 public:
     // Connects within kMixerConnectTimeoutMs and subscribes to change events; nullptr when no
     // server answers.
-    static std::unique_ptr<Connection> connect(Mixer::ChangeListener listener);
+    static std::unique_ptr<Connection> connect(std::shared_ptr<MixerHooks> hooks);
+    // Starts connecting and returns at once; ready() tells when the connection stands, alive()
+    // turns false when it failed. nullptr when the attempt could not even start.
+    static std::unique_ptr<Connection> begin(std::shared_ptr<MixerHooks> hooks);
     ~Connection();
     Connection(const Connection&) = delete;
     Connection& operator=(const Connection&) = delete;
 
     bool alive() const;
+    bool ready() const;
 
     // The current default sink or source.
     std::optional<MixerDeviceState> default_device(MixerDeviceKind kind);
@@ -59,6 +73,9 @@ public:
     // from `now`. Watching the same id again replaces the entry.
     void watch(std::uint32_t control_id, MixerDeviceKind kind, MixerControlType type,
                const MixerDeviceState& now);
+    // The same without a known value: the first value read afterwards becomes the known one
+    // and is not reported.
+    void watch(std::uint32_t control_id, MixerDeviceKind kind, MixerControlType type);
 
 private:
     struct Call;
@@ -72,7 +89,7 @@ private:
         bool mute = false;
     };
 
-    explicit Connection(Mixer::ChangeListener listener);
+    explicit Connection(std::shared_ptr<MixerHooks> hooks);
 
     // Issues a request under the loop lock and waits for it; false on failure or time-out.
     template <typename Issue>
@@ -93,6 +110,7 @@ private:
     void refresh(MixerDeviceKind kind, std::uint32_t index);
     void compare(MixerDeviceKind kind, const MixerDeviceState& now);
     void post(std::uint32_t control_id);
+    void post_lost();
     // Either thread, lock held.
     void note_own_change(MixerDeviceKind kind, std::uint32_t index, const pa_cvolume* volume,
                          const bool* mute);
@@ -102,14 +120,14 @@ private:
     pa_context* m_context = nullptr;
     std::vector<Watched> m_watched;  // guarded by the loop lock
 
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_wake;
     bool m_ready = false;  // guarded by m_mutex
     std::atomic<bool> m_dead{false};
 
     // Outlives every notification posted while the connection stood; the posted call holds
     // only a weak reference.
-    std::shared_ptr<Mixer::ChangeListener> m_listener;
+    std::shared_ptr<MixerHooks> m_hooks;
 };
 
 }  // namespace wavlon::platform

@@ -209,11 +209,13 @@ TEST(MixerServerLoss, NoServerFailsFast) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
 }
 
-TEST(MixerServerLoss, ServerGoneMidRunGivesFailureValues) {
+TEST(MixerServerLoss, ServerGoneMidRunGivesFailureValuesUntilItIsBack) {
+    wavlon::testing::qt_application();
     testing::PrivatePulseServer server({"module-null-sink sink_name=gone"});
     ASSERT_TRUE(server.running());
     testing::ScopedPulseServer use(server.address());
-    auto mixer = Mixer::open(0, nullptr);
+    std::vector<std::uint32_t> changes;
+    auto mixer = Mixer::open(0, [&](std::uint32_t id) { changes.push_back(id); });
     ASSERT_TRUE(mixer);
     auto volume = mixer->control_by_type(kMixerSpeakers, MixerControlType::Volume);
     ASSERT_TRUE(volume);
@@ -224,6 +226,18 @@ TEST(MixerServerLoss, ServerGoneMidRunGivesFailureValues) {
     EXPECT_FALSE(mixer->write_values(volume->control_id, Values{1, 1}));
     EXPECT_FALSE(mixer->line_by_component_type(kMixerSpeakers));
     EXPECT_FALSE(mixer->connected());
+
+    // Back on the same socket: the handle connects again by itself, its control keeps its id
+    // and is watched again.
+    server.restart();
+    ASSERT_TRUE(server.running());
+    ASSERT_TRUE(wavlon::testing::process_events_until([&] { return mixer->connected(); }, 10000));
+    ASSERT_TRUE(mixer->write_values(volume->control_id, Values{20000, 20000}));
+    EXPECT_EQ(volume_values(server.pactl("get-sink-volume gone")), (std::vector{20000, 20000}));
+    EXPECT_EQ(mixer->read_values(volume->control_id, 2), (Values{20000, 20000}));
+    server.pactl("set-sink-volume gone 30000");
+    EXPECT_TRUE(wavlon::testing::process_events_until([&] { return !changes.empty(); }, 5000));
+    EXPECT_EQ(changes, std::vector<std::uint32_t>{volume->control_id});
 }
 
 TEST(MixerServerLoss, ServerThatStopsAnsweringFailsWithinTheBound) {

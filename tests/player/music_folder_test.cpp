@@ -1,14 +1,20 @@
 #include "player/music_folder.h"
 
+#include <sys/mount.h>
+
+#include <cerrno>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 
 #include "player/player_state.h"
 #include "player_window.h"
 #include "runtime/program.h"
 #include "runtime/units/main_window_units.h"
 #include "runtime/window_loader.h"
+#include "support/child_test.h"
 #include "support/mp3_fixtures.h"
 
 namespace wavlon::testing {
@@ -172,6 +178,56 @@ TEST_F(MusicFolder, ChosenFolderSurvivesARestartWhenConfigBesideTheProgramIsRead
     player::track_paths.clear();  // a new run starts with none
     start();                      // and lists the folder chosen last
     EXPECT_EQ(items(), (Items{{"x", 1}}));
+}
+
+// A full file system under the program: a 64 KiB tmpfs filled to the last byte. Mounting one
+// needs a mount namespace, so the test runs itself again inside one of its own (unshare) and
+// checks there; nothing is mounted where other tests could see it.
+TEST_F(MusicFolder, FullDiskKeepsTheStoredFolderByteForByteAndListsTheChosenOne) {
+    namespace fs = std::filesystem;
+    if (!in_test_child()) {
+        const std::string output = rerun_current_test("unshare --user --map-root-user --mount");
+        if (output.rfind("unshare: ", 0) == 0) {
+            GTEST_SKIP() << "no mount namespace for a tmpfs: " << output;
+        }
+        EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+        EXPECT_NE(output.find("exit 0"), std::string::npos) << output;
+        return;
+    }
+
+    ASSERT_EQ(::mount("wavlon", m_program.c_str(), "tmpfs", 0, "size=64k"), 0)
+        << std::strerror(errno);
+    const std::string first = make_folder("first", {"a.mp3"}, short_mp3());
+    const std::string second = make_folder("second", {"x.mp3", "y.mp3"}, short_mp3());
+    store_folder(first);
+    start();
+    ASSERT_EQ(items(), (Items{{"a", 1}}));
+    {
+        std::ofstream filler(m_program / "filler", std::ios::binary);
+        const std::string block(4096, 'f');
+        while (filler.write(block.data(), block.size())) {
+        }
+    }
+    const std::string stored = config_bytes();
+    std::set<std::string> entries;
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_program)) {
+        entries.insert(entry.path().filename().string());
+    }
+
+    m_dialogs.folders.push_back(second);
+    click("按钮1");
+    EXPECT_EQ(config_bytes(), stored);
+    std::set<std::string> after;
+    for (const fs::directory_entry& entry : fs::directory_iterator(m_program)) {
+        after.insert(entry.path().filename().string());
+    }
+    EXPECT_EQ(after, entries);  // no temporary file left behind
+    EXPECT_EQ(items(), (Items{{"x", 1}, {"y", 2}}));
+    EXPECT_EQ(paths(), (Paths{second + "/x.mp3", second + "/y.mp3"}));
+    click_item(1);
+    EXPECT_EQ(player::media_player().record().file_name, second + "/y.mp3");
+    runtime::close_window(u::kMainWindowId);
+    ::umount(m_program.c_str());
 }
 
 TEST_F(MusicFolder, LoadingAFolderForgetsTheCurrentTrackAndUnmutes) {

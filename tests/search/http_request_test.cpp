@@ -15,6 +15,7 @@
 #include <future>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/http_client.h"
@@ -345,23 +346,54 @@ TEST(HttpRequest, NetworkFailuresGiveTheirNumberedTextsAndLeaveOutputsAlone) {
     }
 }
 
+// A server that breaks off after its headers: whatever body bytes arrived are kept, the read
+// is reported, and the next request to the same server is answered as usual.
 TEST(HttpRequest, BodyCutShortKeepsItsBytesAndReportsTheRead) {
-    LocalHttpServer server([](const HttpRequest&) {
-        HttpReply reply;
-        reply.raw = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\nConnection: close\r\n\r\nabc";
-        return reply;
-    });
-    Text status;
-    Text headers;
-    ByteSet body_bytes;
-    HttpRequestOptions options;
-    options.status_out = &status;
-    options.headers_out = &headers;
-    options.body_bytes_out = &body_bytes;
-    EXPECT_EQ(send_http_request(server.url(), options), "abc");
-    EXPECT_EQ(status, gb("713 读取数据失败!"));
-    EXPECT_TRUE(headers.starts_with("HTTP/1.1 200 OK\r\n"));
-    EXPECT_EQ(body_bytes.to_string(), "abc");
+    struct Case {
+        const char* name;
+        std::string head;
+        std::string sent;  // after the head
+        HttpReply::Mode mode;
+        std::string kept;
+    };
+    const std::string length_head = "HTTP/1.1 200 OK\r\nContent-Length: 10\r\n";
+    const std::string chunked_head = "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n";
+    const Case cases[] = {
+        {"closed after half the length", length_head + "Connection: close\r\n", "abc",
+         HttpReply::Mode::Send, "abc"},
+        {"reset after half the length", length_head, "abc", HttpReply::Mode::Reset, "abc"},
+        {"closed inside a chunk", chunked_head + "Connection: close\r\n", "3\r\nabc\r\n8\r\nde",
+         HttpReply::Mode::Send, "abcde"},
+        {"garbage for a chunk size", chunked_head, "3\r\nabc\r\nzz\xff\r\n\r\n",
+         HttpReply::Mode::Send, "abc"},
+        {"reset with no body", length_head, "", HttpReply::Mode::Reset, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool broken = true;
+        LocalHttpServer server([&](const HttpRequest&) {
+            if (!std::exchange(broken, false)) {
+                return HttpReply::ok("whole");
+            }
+            HttpReply reply;
+            reply.raw = c.head + "\r\n" + c.sent;
+            reply.mode = c.mode;
+            return reply;
+        });
+        Text status;
+        Text headers;
+        ByteSet body_bytes;
+        HttpRequestOptions options;
+        options.status_out = &status;
+        options.headers_out = &headers;
+        options.body_bytes_out = &body_bytes;
+        EXPECT_EQ(send_http_request(server.url(), options), c.kept);
+        EXPECT_EQ(status, gb("713 读取数据失败!"));
+        EXPECT_EQ(headers, c.head + "\r\n");
+        EXPECT_EQ(body_bytes.to_string(), c.kept);
+        EXPECT_EQ(send_http_request(server.url(), options), "whole");
+        EXPECT_EQ(status, "200 OK");
+    }
 }
 
 // Runs send_http_request on another thread, so that a request that never ends fails the test

@@ -245,6 +245,8 @@ TEST_F(OnlineSearch, PercentEscapesInTheAnswerAreReadAsTheirBytes) {
     EXPECT_EQ(cell(0, 3), "http://h/a.b?x=%zz");
 }
 
+// Answers that cannot be used, among them answers broken off after their headers: no rows,
+// the button moves on, and the next search on a sound answer lists its songs.
 TEST_F(OnlineSearch, UnusableAnswersAddNoRowsButTheButtonMovesOn) {
     struct Case {
         const char* name;
@@ -252,8 +254,13 @@ TEST_F(OnlineSearch, UnusableAnswersAddNoRowsButTheButtonMovesOn) {
         bool empty_list;
     };
     const Case cases[] = {
-        {"not JSON", Mode::kNotJson, false},  {"no data", Mode::kNoData, false},
-        {"script", Mode::kScript, false},     {"trailing percent", Mode::kTrailingPercent, false},
+        {"not JSON", Mode::kNotJson, false},
+        {"no data", Mode::kNoData, false},
+        {"script", Mode::kScript, false},
+        {"trailing percent", Mode::kTrailingPercent, false},
+        {"half, then closed", Mode::kHalfThenClosed, false},
+        {"half, then reset", Mode::kHalfThenReset, false},
+        {"garbage after the headers", Mode::kGarbageAfterHeaders, false},
         {"empty data", Mode::kEscaped, true},
     };
     for (const Case& c : cases) {
@@ -268,6 +275,12 @@ TEST_F(OnlineSearch, UnusableAnswersAddNoRowsButTheButtonMovesOn) {
         EXPECT_EQ(m_service.requests().size(), before + 2) << c.name;
         EXPECT_EQ(row_count(), 0) << c.name;
         EXPECT_EQ(caption(units::按钮8), "加载更多"_gb) << c.name;
+        if (!c.empty_list) {
+            m_service.set_mode(Mode::kEscaped);
+            type("k");
+            click_search();
+            EXPECT_EQ(row_count(), 2) << c.name;
+        }
     }
 }
 

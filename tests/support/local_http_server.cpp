@@ -390,6 +390,7 @@ bool LocalHttpServer::wait_for_stop(std::chrono::milliseconds delay) {
 
 void LocalHttpServer::serve_connection(int fd) {
     RequestReader reader(fd, m_wake_fd[0]);
+    bool reset = false;
     for (;;) {
         HttpRequest request;
         bool keep_alive = false;
@@ -434,6 +435,14 @@ void LocalHttpServer::serve_connection(int fd) {
             }
             sent = ::send(fd, reply.raw.data() + i, 1, MSG_NOSIGNAL) == 1;
         }
+        if (sent && reply.mode == HttpReply::Mode::Reset) {
+            // Time for the client to take in what was sent; then close with no linger, which
+            // resets the connection instead of ending it.
+            reset = !wait_for_stop(std::chrono::milliseconds(200));
+            linger no_linger{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &no_linger, sizeof no_linger);
+            break;
+        }
         if (!sent || !keep_alive || !reply_allows_keep_alive(reply.raw)) {
             break;
         }
@@ -441,7 +450,9 @@ void LocalHttpServer::serve_connection(int fd) {
     std::lock_guard lock(m_thread->mutex);
     auto& fds = m_thread->fds;
     fds.erase(std::remove(fds.begin(), fds.end(), fd), fds.end());
-    ::shutdown(fd, SHUT_RDWR);
+    if (!reset) {
+        ::shutdown(fd, SHUT_RDWR);
+    }
     ::close(fd);
 }
 

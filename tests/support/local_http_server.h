@@ -32,7 +32,9 @@ struct HttpRequest {
 
 struct HttpReply {
     std::string raw;  // bytes written as they stand (status line, headers, body)
-    enum class Mode { Send, Close, NeverAnswer } mode = Mode::Send;
+    // Reset: `raw` is sent, then after a short pause the connection is reset (TCP RST), as
+    // when the server process dies mid-answer.
+    enum class Mode { Send, Close, NeverAnswer, Reset } mode = Mode::Send;
     // With a non-zero delay, `raw` is written one byte at a time with this pause between,
     // from byte `drip_from` on; the bytes before it go out at once.
     std::chrono::milliseconds drip_delay{0};

@@ -98,7 +98,8 @@ DefaultSinkGuard::~DefaultSinkGuard() {
           (m_mute.find("yes") != std::string::npos ? "1" : "0"));
 }
 
-PrivatePulseServer::PrivatePulseServer(const std::vector<std::string>& modules) {
+PrivatePulseServer::PrivatePulseServer(const std::vector<std::string>& modules)
+    : m_modules(modules) {
     char folder[] = "/tmp/wavlon-pulse-XXXXXX";
     if (mkdtemp(folder) == nullptr) {
         return;
@@ -107,7 +108,17 @@ PrivatePulseServer::PrivatePulseServer(const std::vector<std::string>& modules) 
     m_address = "unix:" + m_folder + "/native";
     std::filesystem::create_directories(m_folder + "/home");
     std::filesystem::create_directories(m_folder + "/runtime");
+    spawn();
+}
 
+void PrivatePulseServer::restart() {
+    kill();
+    if (!m_folder.empty()) {
+        spawn();
+    }
+}
+
+void PrivatePulseServer::spawn() {
     // Everything the child needs is built before it is spawned.
     std::vector<std::string> arguments = {
         "pulseaudio",
@@ -120,7 +131,7 @@ PrivatePulseServer::PrivatePulseServer(const std::vector<std::string>& modules) 
         "--log-target=file:" + m_folder + "/server.log",
         "-L",
         "module-native-protocol-unix socket=" + m_folder + "/native auth-anonymous=1"};
-    for (const std::string& module : modules) {
+    for (const std::string& module : m_modules) {
         arguments.push_back("-L");
         arguments.push_back(module);
     }

@@ -62,8 +62,14 @@ public:
     void pause();   // SIGSTOP: the socket stays, nothing answers
     void resume();  // SIGCONT
     void kill();    // SIGKILL, and waits for the process to end
+    // Kills the server if it runs and starts a new one with the same modules on the same
+    // socket; running() tells whether it answers again.
+    void restart();
 
 private:
+    void spawn();
+
+    std::vector<std::string> m_modules;
     std::string m_folder;
     std::string m_address;
     pid_t m_pid = -1;

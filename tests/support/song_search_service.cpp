@@ -149,6 +149,26 @@ HttpReply SongSearchService::answer(const HttpRequest& request) {
                                  "application/json");
         case Mode::kTrailingPercent:
             return HttpReply::ok(json_of(songs, true) + "%", "application/json");
+        case Mode::kHalfThenClosed:
+        case Mode::kHalfThenReset: {
+            const std::string json = json_of(songs, true);
+            HttpReply reply;
+            reply.raw = "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nContent-Length: " +
+                        std::to_string(json.size()) + "\r\nConnection: close\r\n\r\n" +
+                        json.substr(0, json.size() / 2);
+            if (m_mode == Mode::kHalfThenReset) {
+                reply.mode = HttpReply::Mode::Reset;
+            }
+            return reply;
+        }
+        case Mode::kGarbageAfterHeaders: {
+            HttpReply reply;
+            reply.raw =
+                "HTTP/1.1 200 OK\r\nContent-Type: application/json\r\nTransfer-Encoding: "
+                "chunked\r\n\r\n\x1f\x8b\x08\xff{\"data\":[]}\r\n";
+            reply.mode = HttpReply::Mode::Reset;
+            return reply;
+        }
     }
     return HttpReply::status(500, "Internal Server Error");
 }

@@ -31,6 +31,10 @@ public:
         kNoData,           // a JSON object without "data"
         kScript,           // script text that would list songs if it were run, not JSON
         kTrailingPercent,  // the JSON answer followed by a lone "%"
+        // Answers broken off after the headers:
+        kHalfThenClosed,       // half the JSON of a longer Content-Length, then the end
+        kHalfThenReset,        // half the JSON, then the connection is reset
+        kGarbageAfterHeaders,  // a chunked answer whose first chunk size is not a number
     };
 
     SongSearchService();

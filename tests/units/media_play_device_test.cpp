@@ -1,13 +1,19 @@
 #include "runtime/units/media_play_device.h"
 
+#include <gst/gst.h>
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <regex>
 #include <thread>
 
 #include "platform/media_control.h"
+#include "support/child_test.h"
 #include "support/local_http_server.h"
 #include "support/mp3_fixtures.h"
 
@@ -264,6 +270,83 @@ TEST_F(MediaPlayDeviceTest, DestroyingTheDeviceClosesIt) {
     }
     EXPECT_EQ(commands(), Commands{"close " + alias});
     EXPECT_FALSE(platform::send_media_command("status " + alias + " mode"));
+}
+
+// A WAV file of one second of silence (16-bit mono, 8 kHz): playable without any MP3 plugin.
+std::string silent_wav() {
+    const std::string path = (std::filesystem::temp_directory_path() /
+                              ("wavlon_silence_" + std::to_string(::getpid()) + ".wav"))
+                                 .string();
+    auto le = [](std::uint32_t v, int bytes) {
+        std::string out;
+        for (int i = 0; i < bytes; ++i) {
+            out += static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+        return out;
+    };
+    const std::uint32_t data = 16000;
+    std::ofstream out(path, std::ios::binary);
+    out << "RIFF" << le(36 + data, 4) << "WAVEfmt " << le(16, 4) << le(1, 2) << le(1, 2)
+        << le(8000, 4) << le(16000, 4) << le(2, 2) << le(16, 2) << "data" << le(data, 4)
+        << std::string(data, '\0');
+    return path;
+}
+
+// GStreamer without its MP3 decoder: a registry of its own, built in a new process from the
+// system's plugins less mpg123. Opening an MP3 fails as any failed open does, the missing
+// element is named once on standard error however often it is needed, and other files play.
+TEST(MediaPlayDeviceWithoutMp3Decoder, OpenFailsAndTheMissingPluginIsNamedOnce) {
+    namespace fs = std::filesystem;
+    const std::string missing =
+        "wavlon: GStreamer element \"mpg123audiodec\" is missing (package "
+        "gstreamer1.0-plugins-good); MP3 files cannot be played";
+    if (!testing::in_test_child()) {
+        gst_init(nullptr, nullptr);
+        GstPlugin* mpg123 = gst_registry_find_plugin(gst_registry_get(), "mpg123");
+        if (mpg123 == nullptr) {
+            GTEST_SKIP() << "GStreamer has no mpg123 plugin to take away";
+        }
+        const fs::path decoder = gst_plugin_get_filename(mpg123);
+        gst_object_unref(mpg123);
+        const fs::path system = decoder.parent_path();
+        std::string pattern = (fs::temp_directory_path() / "wavlon_gst_XXXXXX").string();
+        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+        const fs::path root = pattern;
+        fs::create_directories(root / "plugins");
+        for (const fs::directory_entry& plugin : fs::directory_iterator(system)) {
+            const std::string name = plugin.path().filename().string();
+            if (name.ends_with(".so") && plugin.path() != decoder) {
+                fs::create_symlink(plugin.path(), root / "plugins" / name);
+            }
+        }
+        const std::string output = testing::rerun_current_test(
+            "GST_PLUGIN_SYSTEM_PATH_1_0='" + (root / "plugins").string() +
+            "' GST_PLUGIN_PATH_1_0= GST_REGISTRY_1_0='" + (root / "registry.bin").string() + "'");
+        fs::remove_all(root);
+        EXPECT_NE(output.find("[  PASSED  ] 1 test"), std::string::npos) << output;
+        EXPECT_NE(output.find("exit 0"), std::string::npos) << output;
+        std::size_t named = 0;
+        for (std::size_t at = 0; (at = output.find(missing, at)) != std::string::npos; ++at) {
+            ++named;
+        }
+        EXPECT_EQ(named, 1u) << output;
+        return;
+    }
+
+    MediaPlayDevice device;
+    for (Mp3Kind kind : {Mp3Kind::Short, Mp3Kind::Vbr}) {
+        EXPECT_FALSE(device.open(testing::mp3_file(kind)));
+        EXPECT_EQ(device.get_state(), 0);
+        EXPECT_EQ(device.get_position(), -1);
+        EXPECT_EQ(device.get_length(), 0);
+        EXPECT_FALSE(device.play(-1));
+    }
+    const std::string wav = silent_wav();
+    EXPECT_TRUE(device.open(wav));
+    EXPECT_NEAR(device.get_length(), 1000, 50);
+    EXPECT_TRUE(device.play(-1));
+    EXPECT_TRUE(device.close());
+    std::filesystem::remove(wav);
 }
 
 }  // namespace
