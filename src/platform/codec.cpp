@@ -89,7 +89,8 @@ Converter& fixed_converter() {
 // of ASCII only, most file names and every time text, skip iconv.
 template <class Char>
 bool is_ascii(std::basic_string_view<Char> s) {
-    return std::all_of(s.begin(), s.end(), [](Char c) { return static_cast<std::uint32_t>(c) < 0x80; });
+    return std::all_of(s.begin(), s.end(),
+                       [](Char c) { return static_cast<std::uint32_t>(c) < 0x80; });
 }
 
 template <class To, class From>

@@ -9,9 +9,9 @@
 #include <QString>
 
 #include <algorithm>
-#include <numeric>
 #include <cerrno>
 #include <cstdlib>
+#include <numeric>
 #include <random>
 #include <string>
 
@@ -173,13 +173,14 @@ std::vector<Listed> list_matches(const Text& pattern, bool modes_needed) {
         if (!match_all && !wildcard_match(wanted, key)) {
             continue;
         }
-        const bool mode_known = modes_needed || (entry->d_type != DT_REG && entry->d_type != DT_DIR);
+        const bool mode_known =
+            modes_needed || (entry->d_type != DT_REG && entry->d_type != DT_DIR);
         std::optional<std::uint32_t> attributes = attributes_of(dir, *entry, modes_needed);
         if (!attributes) {
             continue;  // vanished since it was listed
         }
-        out.push_back({std::move(key.utf8), std::move(text), std::string(name), *attributes,
-                       mode_known});
+        out.push_back(
+            {std::move(key.utf8), std::move(text), std::string(name), *attributes, mode_known});
     }
     ::closedir(dir);
     // Sorting the entries' numbers and moving each entry once is cheaper than swapping the
