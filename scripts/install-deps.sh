@@ -28,6 +28,8 @@ run_packages=(
 test_packages=(
   # fuzz targets, MP3 decoding, local servers, timing, a generated German locale
   clang libclang-rt-14-dev mpg123 openssl python3 time gstreamer1.0-tools locales
+  # a headless music player that the benchmarks compare playback costs with
+  audacious audacious-plugins
   # a sound server with a null sink, private session buses, a virtual display
   pulseaudio dbus xvfb xauth x11-apps x11-utils imagemagick xdotool
   # the package and its validators

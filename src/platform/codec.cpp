@@ -78,6 +78,29 @@ Converter& converter(const char* from, const char* to) {
     return *slot;
 }
 
+// The converter for one fixed pair, looked up once per thread.
+template <const char* const& from, const char* const& to>
+Converter& fixed_converter() {
+    thread_local Converter& cached = converter(from, to);
+    return cached;
+}
+
+// Bytes below 0x80 are the same characters in GB18030, UTF-8 and (widened) UTF-16, so texts
+// of ASCII only, most file names and every time text, skip iconv.
+template <class Char>
+bool is_ascii(std::basic_string_view<Char> s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](Char c) { return static_cast<std::uint32_t>(c) < 0x80; });
+}
+
+template <class To, class From>
+To widen_or_narrow(std::basic_string_view<From> s) {
+    To out(s.size(), typename To::value_type{});
+    std::transform(s.begin(), s.end(), out.begin(),
+                   [](From c) { return static_cast<typename To::value_type>(c); });
+    return out;
+}
+
 const std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
 const std::string_view kReplacementUtf16("\xFD\xFF", 2);
 
@@ -97,42 +120,60 @@ std::string gb_to_utf8(std::string_view gb) {
     if (gb.empty()) {
         return {};
     }
-    return converter(kGb, kUtf8).run(gb, kReplacementUtf8, 1);
+    if (is_ascii(gb)) {
+        return std::string(gb);
+    }
+    return fixed_converter<kGb, kUtf8>().run(gb, kReplacementUtf8, 1);
 }
 
 std::string utf8_to_gb(std::string_view utf8) {
     if (utf8.empty()) {
         return {};
     }
-    return converter(kUtf8, kGb).run(utf8, "?", 1);
+    if (is_ascii(utf8)) {
+        return std::string(utf8);
+    }
+    return fixed_converter<kUtf8, kGb>().run(utf8, "?", 1);
 }
 
 std::u16string gb_to_utf16(std::string_view gb) {
     if (gb.empty()) {
         return {};
     }
-    return to_u16(converter(kGb, kUtf16).run(gb, kReplacementUtf16, 1));
+    if (is_ascii(gb)) {
+        return widen_or_narrow<std::u16string>(gb);
+    }
+    return to_u16(fixed_converter<kGb, kUtf16>().run(gb, kReplacementUtf16, 1));
 }
 
 std::string utf16_to_gb(std::u16string_view utf16) {
     if (utf16.empty()) {
         return {};
     }
-    return converter(kUtf16, kGb).run(as_bytes(utf16), "?", 2);
+    if (is_ascii(utf16)) {
+        return widen_or_narrow<std::string>(utf16);
+    }
+    return fixed_converter<kUtf16, kGb>().run(as_bytes(utf16), "?", 2);
 }
 
 std::u16string utf8_to_utf16(std::string_view utf8) {
     if (utf8.empty()) {
         return {};
     }
-    return to_u16(converter(kUtf8, kUtf16).run(utf8, kReplacementUtf16, 1));
+    if (is_ascii(utf8)) {
+        return widen_or_narrow<std::u16string>(utf8);
+    }
+    return to_u16(fixed_converter<kUtf8, kUtf16>().run(utf8, kReplacementUtf16, 1));
 }
 
 std::string utf16_to_utf8(std::u16string_view utf16) {
     if (utf16.empty()) {
         return {};
     }
-    return converter(kUtf16, kUtf8).run(as_bytes(utf16), kReplacementUtf8, 2);
+    if (is_ascii(utf16)) {
+        return widen_or_narrow<std::string>(utf16);
+    }
+    return fixed_converter<kUtf16, kUtf8>().run(as_bytes(utf16), kReplacementUtf8, 2);
 }
 
 bool is_valid_utf8(std::string_view s) {
@@ -181,10 +222,6 @@ std::string file_name_to_gb(std::string_view name) {
 }
 
 std::string gb_to_file_name(std::string_view gb) {
-    auto is_ascii = [](std::string_view s) {
-        return std::all_of(s.begin(), s.end(),
-                           [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    };
     auto exists = [](const std::string& path) {
         struct stat st {};
         return ::lstat(path.c_str(), &st) == 0;

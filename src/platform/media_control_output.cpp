@@ -9,6 +9,9 @@
 namespace wavlon::platform {
 namespace {
 
+constexpr gint64 kSinkBufferUs = 500'000;
+constexpr gint64 kSinkSegmentUs = 100'000;
+
 bool factory_exists(const char* name) {
     GstElementFactory* factory = gst_element_factory_find(name);
     if (factory == nullptr) {
@@ -106,7 +109,12 @@ GstElement* make_audio_sink() {
     if (use_pulse) {
         sink = gst_element_factory_make("pulsesink", nullptr);
         if (sink != nullptr) {
-            g_object_set(sink, "client-name", "Wavlon", nullptr);
+            // Half a second of sound on the server, topped up a tenth of a second at a time:
+            // the streaming threads wake about ten times a second instead of a hundred (the
+            // default is 200 ms in 10 ms pieces). Pausing corks and seeking flushes the
+            // server's buffer, so both still act at once.
+            g_object_set(sink, "client-name", "Wavlon", "buffer-time", kSinkBufferUs,
+                         "latency-time", kSinkSegmentUs, nullptr);
         }
     }
     if (sink == nullptr) {

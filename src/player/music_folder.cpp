@@ -1,5 +1,7 @@
 #include "player/music_folder.h"
 
+#include <vector>
+
 #include "player/player_state.h"
 #include "runtime/config_file.h"
 #include "runtime/config_location.h"
@@ -47,12 +49,18 @@ void scan_music_folder(const Text& folder) {
     }
     // The search is this routine's own, so a search of a calling routine is left alone.
     runtime::FileSearchScope search;
+    // Items are added to the list box together once the search has ended: one layout and one
+    // repaint of the list instead of one per track.
+    std::vector<Text> names;
+    std::vector<std::int32_t> values;
     for (Text name = runtime::find_file(folder + "/*.mp3"); !name.empty();
          name = runtime::find_file({})) {
         track_paths.append(folder + "/" + name);
-        u::列表框1->add_item(display_name(name), track_paths.size());
+        names.push_back(display_name(name));
+        values.push_back(track_paths.size());
     }
     runtime::close_find();
+    u::列表框1->add_items(names, values);
 }
 
 void load_stored_music_folder() {

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
+#include <numeric>
 #include <random>
 #include <string>
 
@@ -24,37 +25,75 @@ constexpr std::uint32_t kSearchableBits = 0x37;
 constexpr std::uint32_t kSettableBits = 0x27;
 constexpr mode_t kWriteBits = S_IWUSR | S_IWGRP | S_IWOTH;
 
-// Simple case folding, so that matching and ordering ignore case for every script, not only
-// for ASCII letters.
-std::u32string folded(std::string_view utf8) {
-    QList<uint> ucs4 =
-        QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toCaseFolded().toUcs4();
-    return std::u32string(ucs4.begin(), ucs4.end());
+bool is_ascii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-bool wildcard_match(std::u32string_view pattern, std::u32string_view name) {
+// A name case-folded for matching and ordering, for every script and not only for ASCII
+// letters (simple case folding), in two forms: its characters, and UTF-8 for ordering, whose
+// byte order is the characters' order. An ASCII name folds by its letters alone and keeps no
+// characters: its bytes are its characters.
+struct Folded {
+    std::string utf8;
+    std::u32string chars;  // empty for an ASCII name
+    bool ascii = false;
+};
+
+Folded folded(std::string_view utf8) {
+    Folded out;
+    if (is_ascii(utf8)) {
+        out.utf8.assign(utf8);
+        for (char& c : out.utf8) {
+            c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+        }
+        out.ascii = true;
+        return out;
+    }
+    QString text =
+        QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())).toCaseFolded();
+    QByteArray bytes = text.toUtf8();
+    out.utf8.assign(bytes.constData(), static_cast<std::size_t>(bytes.size()));
+    QList<uint> ucs4 = text.toUcs4();
+    out.chars.assign(ucs4.begin(), ucs4.end());
+    return out;
+}
+
+template <class Char>
+bool wildcard_match(std::basic_string_view<Char> pattern, std::basic_string_view<Char> name) {
+    constexpr auto npos = std::basic_string_view<Char>::npos;
     std::size_t p = 0;
     std::size_t n = 0;
-    std::size_t star = std::u32string_view::npos;
+    std::size_t star = npos;
     std::size_t resume = 0;
     while (n < name.size()) {
-        if (p < pattern.size() && (pattern[p] == U'?' || pattern[p] == name[n])) {
+        if (p < pattern.size() && (pattern[p] == Char('?') || pattern[p] == name[n])) {
             ++p;
             ++n;
-        } else if (p < pattern.size() && pattern[p] == U'*') {
+        } else if (p < pattern.size() && pattern[p] == Char('*')) {
             star = p++;
             resume = n;
-        } else if (star != std::u32string_view::npos) {
+        } else if (star != npos) {
             p = star + 1;
             n = ++resume;
         } else {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == U'*') {
+    while (p < pattern.size() && pattern[p] == Char('*')) {
         ++p;
     }
     return p == pattern.size();
+}
+
+bool wildcard_match(const Folded& pattern, const Folded& name) {
+    if (pattern.ascii && name.ascii) {
+        return wildcard_match<char>(pattern.utf8, name.utf8);
+    }
+    auto chars = [](const Folded& f) {
+        return f.ascii ? std::u32string(f.utf8.begin(), f.utf8.end()) : f.chars;
+    };
+    return wildcard_match<char32_t>(chars(pattern), chars(name));
 }
 
 std::uint32_t attributes_of(const struct stat& st) {
@@ -74,24 +113,49 @@ bool mask_matches(std::optional<std::int32_t> mask, std::uint32_t attributes) {
 }
 
 struct Listed {
-    std::u32string key;
+    std::string key;
     Text name;
+    std::string file_name;  // as the folder holds it
     std::uint32_t attributes;
+    bool mode_known;  // the read-only bit is known
 };
 
-// The entries of the pattern's folder whose names match its file part, sorted.
-std::vector<Listed> list_matches(const Text& pattern) {
+// An entry's attributes from its directory entry alone where that tells its kind; a symbolic
+// link (which counts as what it points to) or an entry of unknown kind is looked up.
+// std::nullopt when it has vanished since it was listed. Without `mode_needed` a regular file
+// or directory is not looked up: its read-only bit is then left out.
+std::optional<std::uint32_t> attributes_of(DIR* dir, const dirent& entry, bool mode_needed) {
+    if (!mode_needed && entry.d_type == DT_REG) {
+        return kAttributeArchive;
+    }
+    if (!mode_needed && entry.d_type == DT_DIR) {
+        return kAttributeDirectory;
+    }
+    struct stat st {};
+    if (::fstatat(::dirfd(dir), entry.d_name, &st, 0) != 0 &&
+        ::fstatat(::dirfd(dir), entry.d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        return std::nullopt;
+    }
+    return attributes_of(st);
+}
+
+// The entries of the pattern's folder whose names match its file part, sorted. With
+// `modes_needed` false the read-only bit is only known for links and entries of unknown kind.
+std::string folder_of(const Text& pattern) {
     std::size_t slash = pattern.rfind('/');  // "/" is never part of a multibyte character
-    std::string folder = slash == Text::npos ? "."
-                         : slash == 0        ? "/"
-                                             : to_file_name(pattern.substr(0, slash));
+    return slash == Text::npos ? "." : slash == 0 ? "/" : to_file_name(pattern.substr(0, slash));
+}
+
+std::vector<Listed> list_matches(const Text& pattern, bool modes_needed) {
+    std::size_t slash = pattern.rfind('/');
+    std::string folder = folder_of(pattern);
     std::string file_part = to_utf8(slash == Text::npos ? pattern : pattern.substr(slash + 1));
     std::vector<Listed> out;
     if (file_part.empty()) {
         return out;
     }
     bool match_all = file_part == "*.*";
-    std::u32string wanted = folded(file_part);
+    Folded wanted = folded(file_part);
 
     DIR* dir = ::opendir(folder.c_str());
     if (dir == nullptr) {
@@ -105,22 +169,34 @@ std::vector<Listed> list_matches(const Text& pattern) {
         // A name that is not UTF-8 (GBK bytes from a Windows archive) is listed as the text
         // its bytes are, and matched and sorted as the characters that text reads as.
         Text text = from_file_name(name);
-        std::u32string key = folded(platform::is_valid_utf8(name) ? name : to_utf8(text));
+        Folded key = folded(platform::is_valid_utf8(name) ? name : to_utf8(text));
         if (!match_all && !wildcard_match(wanted, key)) {
             continue;
         }
-        struct stat st {};
-        if (::fstatat(::dirfd(dir), entry->d_name, &st, 0) != 0 &&
-            ::fstatat(::dirfd(dir), entry->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0) {
+        const bool mode_known =
+            modes_needed || (entry->d_type != DT_REG && entry->d_type != DT_DIR);
+        std::optional<std::uint32_t> attributes = attributes_of(dir, *entry, modes_needed);
+        if (!attributes) {
             continue;  // vanished since it was listed
         }
-        out.push_back({std::move(key), std::move(text), attributes_of(st)});
+        out.push_back(
+            {std::move(key.utf8), std::move(text), std::string(name), *attributes, mode_known});
     }
     ::closedir(dir);
-    std::sort(out.begin(), out.end(), [](const Listed& a, const Listed& b) {
-        return a.key != b.key ? a.key < b.key : a.name < b.name;
+    // Sorting the entries' numbers and moving each entry once is cheaper than swapping the
+    // entries (three strings each) through the sort.
+    std::vector<std::uint32_t> order(out.size());
+    std::iota(order.begin(), order.end(), 0U);
+    std::sort(order.begin(), order.end(), [&out](std::uint32_t a, std::uint32_t b) {
+        const int by_key = out[a].key.compare(out[b].key);
+        return by_key != 0 ? by_key < 0 : out[a].name < out[b].name;
     });
-    return out;
+    std::vector<Listed> sorted;
+    sorted.reserve(out.size());
+    for (std::uint32_t i : order) {
+        sorted.push_back(std::move(out[i]));
+    }
+    return sorted;
 }
 
 thread_local FileSearch t_base_search;
@@ -165,16 +241,29 @@ Text run_directory() {
 Text FileSearch::find(const Text& pattern, std::optional<std::int32_t> mask) {
     if (!pattern.empty()) {
         close();
-        for (Listed& listed : list_matches(pattern)) {
-            m_entries.push_back({std::move(listed.name), listed.attributes});
+        m_folder = folder_of(pattern);
+        for (Listed& listed : list_matches(pattern, false)) {
+            m_entries.push_back({std::move(listed.name), std::move(listed.file_name),
+                                 listed.attributes, listed.mode_known});
         }
         m_open = true;
     }
     if (!m_open) {
         return {};
     }
+    // Only a mask that asks for the read-only bit needs an entry's permissions.
+    const bool mode_needed =
+        mask && (static_cast<std::uint32_t>(*mask) & kSearchableBits & kAttributeReadOnly) != 0;
     while (m_next < m_entries.size()) {
-        const Entry& entry = m_entries[m_next++];
+        Entry& entry = m_entries[m_next++];
+        if (mode_needed && !entry.mode_known) {
+            struct stat st {};
+            if (::stat((m_folder + "/" + entry.file_name).c_str(), &st) != 0) {
+                continue;  // vanished since the folder was read
+            }
+            entry.attributes = attributes_of(st);
+            entry.mode_known = true;
+        }
         if (mask_matches(mask, entry.attributes)) {
             return entry.name;
         }
@@ -216,7 +305,7 @@ bool file_exists(const Text& name) {
     std::size_t slash = name.rfind('/');
     std::size_t file_part = slash == Text::npos ? 0 : slash + 1;
     if (name.find_first_of("*?", file_part) != Text::npos) {
-        return !list_matches(name).empty();
+        return !list_matches(name, false).empty();
     }
     struct stat st {};
     return ::stat(to_file_name(name).c_str(), &st) == 0;

@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -61,8 +62,11 @@ public:
 private:
     struct Entry {
         Text name;
+        std::string file_name;  // as the folder holds it
         std::uint32_t attributes;
+        bool mode_known;  // the read-only bit is known; else looked up when a mask asks for it
     };
+    std::string m_folder;  // the folder searched, as the file system names it
     std::vector<Entry> m_entries;
     std::size_t m_next = 0;
     bool m_open = false;

@@ -4,6 +4,8 @@
 #include <QListWidget>
 #include <QMouseEvent>
 
+#include <cassert>
+
 #include "runtime/conversions.h"
 #include "runtime/event_dispatch.h"
 #include "runtime/font_value.h"
@@ -103,14 +105,27 @@ std::int32_t ListBoxUnit::item_count() const {
 }
 
 std::int32_t ListBoxUnit::add_item(const runtime::Text& text, std::int32_t value) {
-    auto* item = new QListWidgetItem(to_qstring(text));
-    item->setData(Qt::UserRole, value);
-    m_list->addItem(item);
+    m_list->addItem(to_qstring(text));
+    m_values.push_back(value);
     return m_list->count() - 1;
+}
+
+void ListBoxUnit::add_items(std::span<const runtime::Text> texts,
+                            std::span<const std::int32_t> values) {
+    assert(texts.size() == values.size());
+    QStringList labels;
+    labels.reserve(static_cast<qsizetype>(texts.size()));
+    for (const runtime::Text& text : texts) {
+        labels.append(to_qstring(text));
+    }
+    // One insertion of all rows: the view lays itself out once.
+    m_list->addItems(labels);
+    m_values.insert(m_values.end(), values.begin(), values.end());
 }
 
 void ListBoxUnit::clear_items() {
     m_list->clear();
+    m_values.clear();
 }
 
 runtime::Text ListBoxUnit::item_text(std::int32_t index) const {
@@ -119,8 +134,9 @@ runtime::Text ListBoxUnit::item_text(std::int32_t index) const {
 }
 
 std::int32_t ListBoxUnit::item_value(std::int32_t index) const {
-    QListWidgetItem* item = m_list->item(index);
-    return item ? item->data(Qt::UserRole).toInt() : -1;
+    return index >= 0 && static_cast<std::size_t>(index) < m_values.size()
+               ? m_values[static_cast<std::size_t>(index)]
+               : -1;
 }
 
 bool ListBoxUnit::select_item(std::int32_t index) {

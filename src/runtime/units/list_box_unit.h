@@ -6,6 +6,9 @@
 // clearing or adding items from the program, and taking the focus, raise nothing.
 #pragma once
 
+#include <span>
+#include <vector>
+
 #include "runtime/template_blocks.h"
 #include "runtime/units/unit_block.h"
 #include "runtime/units/widget_unit.h"
@@ -34,6 +37,9 @@ public:
     std::int32_t item_count() const;
     // Index of the new last item.
     std::int32_t add_item(const runtime::Text& text, std::int32_t value = 0);
+    // Appends the items in order, as add_item would one by one, with the list laid out and
+    // repainted once rather than after each. `values` holds one value per text.
+    void add_items(std::span<const runtime::Text> texts, std::span<const std::int32_t> values);
     void clear_items();
     // The empty text when the index is out of range.
     runtime::Text item_text(std::int32_t index) const;
@@ -51,6 +57,7 @@ private:
     ListBoxWidget* m_list;
     runtime::ListBoxBlock m_block;
     OtherProperties m_other;
+    std::vector<std::int32_t> m_values;  // the items' values, in item order
 };
 
 }  // namespace wavlon::units
