@@ -107,7 +107,7 @@ RangeAsk parse_range(std::string_view header, std::int64_t size) {
     std::int64_t last = size - 1;
     if (first_text.empty()) {  // the last N bytes
         std::int64_t suffix = 0;
-        if (!number(last_text, suffix))
+        if (!number(last_text, suffix) || suffix < 0)
             return {};
         if (suffix == 0 || size == 0)
             return {RangeAsk::Unsatisfiable};
