@@ -16,19 +16,7 @@ for tool in lame mpg123 gst-launch-1.0 python3 /usr/bin/time; do
   command -v "$tool" >/dev/null || { echo "missing $tool (scripts/install-deps.sh)" >&2; exit 1; }
 done
 
-work=$(mktemp -d)
-started_pulse=""
-cleanup() {
-  [ -n "$started_pulse" ] && "$root/scripts/pulse-fixture.sh" stop "$work/pulse" >/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-if ! pactl info >/dev/null 2>&1; then
-  "$root/scripts/pulse-fixture.sh" start "$work/pulse" >/dev/null
-  export PULSE_SERVER="unix:$work/pulse/native"
-  started_pulse=1
-fi
+. "$root/bench/bench_setup.sh"
 
 # 60 s of a stereo chord at 192 kbit/s, so the decoder has real work.
 "$root/bench/make_bench_track.sh" "$work/track.mp3"

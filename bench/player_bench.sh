@@ -32,19 +32,7 @@ for tool in lame gst-launch-1.0 mpg123 python3 /usr/bin/time; do
 done
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
-work=$(mktemp -d)
-started_pulse=""
-cleanup() {
-  [ -n "$started_pulse" ] && "$root/scripts/pulse-fixture.sh" stop "$work/pulse" >/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-if ! pactl info >/dev/null 2>&1; then
-  "$root/scripts/pulse-fixture.sh" start "$work/pulse" >/dev/null
-  export PULSE_SERVER="unix:$work/pulse/native"
-  started_pulse=1
-fi
+. "$root/bench/bench_setup.sh"
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 

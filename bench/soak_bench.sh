@@ -15,18 +15,7 @@ soak_bench="$build/bench/soak_bench"
 [ -x "$soak_bench" ] || { echo "missing $soak_bench: build it first" >&2; exit 1; }
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
-work=$(mktemp -d)
-started_pulse=""
-cleanup() {
-  [ -n "$started_pulse" ] && "$root/scripts/pulse-fixture.sh" stop "$work/pulse" >/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-if ! pactl info >/dev/null 2>&1; then
-  "$root/scripts/pulse-fixture.sh" start "$work/pulse" >/dev/null
-  export PULSE_SERVER="unix:$work/pulse/native"
-  started_pulse=1
-fi
+. "$root/bench/bench_setup.sh"
 
 mkdir -p "$work/music"
 "$root/bench/make_bench_track.sh" "$work/one.mp3" 1
