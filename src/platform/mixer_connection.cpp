@@ -271,23 +271,18 @@ bool Mixer::Connection::set_mute(MixerDeviceKind kind, std::uint32_t index, bool
 
 void Mixer::Connection::watch(std::uint32_t control_id, MixerDeviceKind kind, MixerControlType type,
                               const MixerDeviceState& now) {
-    Watched entry{control_id, kind, type, true, now.index, now.volume, now.mute};
-    LoopLock lock(m_loop);
-    for (Watched& watched : m_watched) {
-        if (watched.control_id == control_id) {
-            watched = entry;
-            return;
-        }
-    }
-    m_watched.push_back(entry);
+    keep_watching({control_id, kind, type, true, now.index, now.volume, now.mute});
 }
 
 void Mixer::Connection::watch(std::uint32_t control_id, MixerDeviceKind kind,
                               MixerControlType type) {
-    Watched entry{control_id, kind, type, false, PA_INVALID_INDEX, {}, false};
+    keep_watching({control_id, kind, type, false, PA_INVALID_INDEX, {}, false});
+}
+
+void Mixer::Connection::keep_watching(const Watched& entry) {
     LoopLock lock(m_loop);
     for (Watched& watched : m_watched) {
-        if (watched.control_id == control_id) {
+        if (watched.control_id == entry.control_id) {
             watched = entry;
             return;
         }

@@ -90,6 +90,8 @@ private:
     };
 
     explicit Connection(std::shared_ptr<MixerHooks> hooks);
+    // Replaces the entry of the same control, or adds it.
+    void keep_watching(const Watched& entry);
 
     // Issues a request under the loop lock and waits for it; false on failure or time-out.
     template <typename Issue>
