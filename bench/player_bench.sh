@@ -4,10 +4,12 @@
 #   launch to window shown, 1,000 tracks stored         vs a bare Qt 6 window process
 #   start-up in process with 1,000 tracks               vs a minimal Qt 6 window
 #   10,000 and 50,000 empty .mp3 files listed           vs readdir + match + sort
-#   idle CPU over 30 s with the window's timers         vs plain Qt timers of the same periods
+#   idle CPU over 30 s with the window's timers         vs plain Qt timers of the same periods,
+#                                                          and the same with the clock's label
 #   resident memory of the idle window                  vs a bare Qt window with the same timers
 #   playing a 60 s 192 kbit/s MP3 through the window    vs gst-launch-1.0 playbin, mpg123 and
-#     (CPU and peak memory of the whole process)           audacious -H (when installed)
+#     (CPU and peak memory of the whole process)           audacious -H (when installed), and
+#                                                          the window as long without playing
 #
 #   bench/player_bench.sh [build-dir]   (default: build/release; needs the targets
 #                                        player_bench, startup_bench, idle_memory_bench,
@@ -68,13 +70,16 @@ for count in 10000 50000; do
     "$floor" "$(ratio "$scan" "$floor")"
 done
 
-echo "Idle CPU over 30 s (two runs of 30 s)"
+echo "Idle CPU over 30 s, after 3 s to settle"
 "$player_bench" --benchmark_filter='BM_Idle' --benchmark_format=json \
   --benchmark_out="$work/idle.json" >/dev/null 2>&1
 idle=$(field "$work/idle.json" BM_IdleWindowThirtySeconds cpu_s)
 timers=$(field "$work/idle.json" BM_IdleQtTimersFloor cpu_s)
+clock=$(field "$work/idle.json" BM_IdleQtTimersAndClockFloor cpu_s)
 printf "  window %.3f s CPU   Qt timers %.3f s CPU   ratio %s\n" "$idle" "$timers" \
   "$(ratio "$idle" "$timers")"
+printf "  window %.3f s CPU   Qt timers and a clock label redrawn each second %.3f s CPU   ratio %s\n" \
+  "$idle" "$clock" "$(ratio "$idle" "$clock")"
 
 echo "Resident memory of the idle window (after 5 s), each in a process of its own"
 "$memory_bench" --benchmark_filter=BM_IdleWindowResident --benchmark_format=json \
@@ -132,10 +137,15 @@ mkdir -p "$audacious_home"
 echo "Playing a 60 s 192 kbit/s MP3 (median of ${PLAY_RUNS:-3} runs each)"
 read -r window_cpu window_mem < <(measure_median window "$player_bench" \
   --benchmark_filter=BM_PlayThroughWindow)
+# The same process and folder without playing, for as long: what the window costs by itself.
+read -r alone_cpu alone_mem < <(WAVLON_BENCH_SECONDS=60 measure_median alone "$player_bench" \
+  --benchmark_filter=BM_WindowForPlayLength)
 read -r gst_cpu gst_mem < <(measure_median gst gst-launch-1.0 -q playbin \
   "uri=file://$work/track.mp3" audio-sink=pulsesink video-sink=fakesink flags=0x12)
 read -r mpg_cpu mpg_mem < <(measure_median mpg123 mpg123 -q -o pulse "$work/track.mp3")
 printf "  window     %6s s CPU %8s KiB peak\n" "$window_cpu" "$window_mem"
+printf "  window, nothing played, as long %6s s CPU %8s KiB peak; playing adds %s s\n" \
+  "$alone_cpu" "$alone_mem" "$(awk -v a="$window_cpu" -v b="$alone_cpu" 'BEGIN { printf "%.2f", a - b }')"
 printf "  gst-launch %6s s CPU %8s KiB peak\n" "$gst_cpu" "$gst_mem"
 printf "  mpg123     %6s s CPU %8s KiB peak\n" "$mpg_cpu" "$mpg_mem"
 echo "  window / gst-launch: CPU $(ratio "$window_cpu" "$gst_cpu"), memory $(ratio "$window_mem" "$gst_mem")"
