@@ -7,7 +7,7 @@
 #include <optional>
 #include <string_view>
 
-#include "platform/media_control_session.h"
+#include "platform/media_backend.h"
 
 namespace wavlon::platform {
 namespace {
@@ -22,10 +22,16 @@ std::string lower(std::string_view s) {
     return out;
 }
 
+// An alias's open source, and the window handle kept for it (only answered, never drawn in).
+struct OpenSource {
+    std::unique_ptr<MediaStream> stream;
+    std::int64_t window = 0;
+};
+
 // Open sources by lower-cased alias. Left alive at exit on purpose: pipelines must not be torn
 // down by static destructors after GStreamer's own state may be gone.
-std::map<std::string, std::unique_ptr<MediaSession>>& sessions() {
-    static auto* open = new std::map<std::string, std::unique_ptr<MediaSession>>;
+std::map<std::string, OpenSource>& open_sources() {
+    static auto* open = new std::map<std::string, OpenSource>;
     return *open;
 }
 
@@ -78,7 +84,7 @@ std::optional<std::int64_t> parse_number(const std::string& word) {
 }
 
 struct Call {
-    MediaSession& session;
+    OpenSource& source;
     const std::string& alias;
     std::optional<std::int64_t> number;  // the "%d" of the pattern, if it has one
     std::string* answer;
@@ -110,29 +116,29 @@ struct CommandRule {
 };
 
 const CommandRule kCommands[] = {
-    {"close %a", [](Call& c) { return sessions().erase(lower(c.alias)) == 1; }},
-    {"play %a", [](Call& c) { return c.session.play(std::nullopt); }},
-    {"play %a from %d", [](Call& c) { return c.session.play(c.number); }},
-    {"pause %a", [](Call& c) { return c.session.pause(); }},
-    {"resume %a", [](Call& c) { return c.session.resume(); }},
-    {"stop %a", [](Call& c) { return c.session.stop(); }},
-    {"seek %a to start", [](Call& c) { return c.session.seek_to_start(); }},
-    {"status %a mode", [](Call& c) { return answer_with(c, mode_name(c.session.mode())); }},
+    {"close %a", [](Call& c) { return open_sources().erase(lower(c.alias)) == 1; }},
+    {"play %a", [](Call& c) { return c.source.stream->play(std::nullopt); }},
+    {"play %a from %d", [](Call& c) { return c.source.stream->play(c.number); }},
+    {"pause %a", [](Call& c) { return c.source.stream->pause(); }},
+    {"resume %a", [](Call& c) { return c.source.stream->resume(); }},
+    {"stop %a", [](Call& c) { return c.source.stream->stop(); }},
+    {"seek %a to start", [](Call& c) { return c.source.stream->seek_to_start(); }},
+    {"status %a mode", [](Call& c) { return answer_with(c, mode_name(c.source.stream->mode())); }},
     {"status %a position",
-     [](Call& c) { return answer_with(c, std::to_string(c.session.position_ms())); }},
+     [](Call& c) { return answer_with(c, std::to_string(c.source.stream->position_ms())); }},
     {"status %a length",
      [](Call& c) {
-         std::optional<std::int64_t> length = c.session.length_ms();
+         std::optional<std::int64_t> length = c.source.stream->length_ms();
          return length && answer_with(c, std::to_string(*length));
      }},
     {"status %a window handle",
-     [](Call& c) { return answer_with(c, std::to_string(c.session.window())); }},
+     [](Call& c) { return answer_with(c, std::to_string(c.source.window)); }},
     // Positions are always milliseconds; the command is accepted for the callers that set it.
     {"set %a time format milliseconds", [](Call&) { return true; }},
     {"set %a time format ms", [](Call&) { return true; }},
     {"window %a handle %d",
      [](Call& c) {
-         c.session.set_window(*c.number);
+         c.source.window = *c.number;
          return true;
      }},
 };
@@ -165,19 +171,19 @@ bool matches(std::string_view pattern, const std::vector<std::string>& words, st
 
 bool run_open(const std::string& device_type, const std::string& element,
               const std::string& alias) {
-    if (alias.empty() || lower(device_type) == "cdaudio" || sessions().count(lower(alias)) != 0) {
+    if (alias.empty() || lower(device_type) == "cdaudio" || open_sources().count(lower(alias)) != 0) {
         return false;
     }
-    ensure_media_runtime();
-    std::optional<MediaSource> source = media_source_for(element);
+    MediaBackend& backend = gstreamer_media_backend();
+    std::optional<MediaSource> source = backend.source_for(element);
     if (!source) {
         return false;
     }
-    std::unique_ptr<MediaSession> session = MediaSession::open(*source);
-    if (!session) {
+    std::unique_ptr<MediaStream> stream = backend.open(*source);
+    if (!stream) {
         return false;
     }
-    sessions()[lower(alias)] = std::move(session);
+    open_sources()[lower(alias)].stream = std::move(stream);
     return true;
 }
 
@@ -223,11 +229,11 @@ bool send_media_command(const std::string& command, std::string* answer) {
         if (!matches(rule.pattern, *words, alias, number)) {
             continue;
         }
-        auto found = sessions().find(lower(alias));
-        if (found == sessions().end()) {
+        auto found = open_sources().find(lower(alias));
+        if (found == open_sources().end()) {
             return false;
         }
-        Call call{*found->second, alias, number, answer};
+        Call call{found->second, alias, number, answer};
         bool ok = rule.run(call);
         if (!ok && answer != nullptr) {
             answer->clear();

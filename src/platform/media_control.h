@@ -1,8 +1,8 @@
 // Media-control command strings: the small command language a media device speaks, on
 // GStreamer.
 //
-// Each alias names one open source, played by its own `playbin` pipeline to the system's
-// default audio output (audio only: no video window is ever made). Commands, case-insensitive,
+// Each alias names one open source, played by the media backend (media_backend.h: GStreamer's
+// `playbin` to the system's default audio output; audio only, no video window is ever made). Commands, case-insensitive,
 // with <alias> the alias given at open:
 //
 //   open <element> type <device type> alias <alias>     element quoted when it holds spaces

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/gst_handle.h"
 #include "platform/media_control.h"
 #include "platform/media_control_session.h"
 
@@ -13,25 +14,17 @@ constexpr gint64 kSinkBufferUs = 500'000;
 constexpr gint64 kSinkSegmentUs = 100'000;
 
 bool factory_exists(const char* name) {
-    GstElementFactory* factory = gst_element_factory_find(name);
-    if (factory == nullptr) {
-        return false;
-    }
-    gst_object_unref(factory);
-    return true;
+    return GstRef<GstElementFactory>{gst_element_factory_find(name)} != nullptr;
 }
 
 // True when a pulsesink can reach its server: READY is where it connects.
 bool pulse_server_answers() {
-    GstElement* probe = gst_element_factory_make("pulsesink", nullptr);
-    if (probe == nullptr) {
+    PipelineRef probe{gst_element_factory_make("pulsesink", nullptr)};
+    if (!probe) {
         return false;
     }
-    gst_object_ref_sink(probe);
-    bool ok = gst_element_set_state(probe, GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
-    gst_element_set_state(probe, GST_STATE_NULL);
-    gst_object_unref(probe);
-    return ok;
+    gst_object_ref_sink(probe.get());
+    return gst_element_set_state(probe.get(), GST_STATE_READY) != GST_STATE_CHANGE_FAILURE;
 }
 
 bool has_uri_scheme(const std::string& element, const char* scheme) {

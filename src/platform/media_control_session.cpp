@@ -48,9 +48,8 @@ GstPadProbeReturn capture_head(GstPad*, GstPadProbeInfo* info, gpointer data) {
 }
 
 void on_source_setup(GstElement*, GstElement* source, gpointer data) {
-    if (GstPad* pad = gst_element_get_static_pad(source, "src")) {
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, capture_head, data, nullptr);
-        gst_object_unref(pad);
+    if (GstRef<GstPad> pad{gst_element_get_static_pad(source, "src")}) {
+        gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, capture_head, data, nullptr);
     }
 }
 
@@ -149,68 +148,53 @@ GstPadProbeReturn count_bytes(GstPad*, GstPadProbeInfo* info, gpointer data) {
 
 // Reads a whole address once to learn its size when the server does not say it.
 std::optional<std::uint64_t> fetch_size(const std::string& uri, Clock::time_point deadline) {
-    GstElement* pipeline = gst_pipeline_new(nullptr);
-    GstElement* source = gst_element_make_from_uri(GST_URI_SRC, uri.c_str(), nullptr, nullptr);
-    GstElement* sink = gst_element_factory_make("fakesink", nullptr);
-    if (pipeline == nullptr || source == nullptr || sink == nullptr) {
-        for (GstElement* e : {pipeline, source, sink}) {
-            if (e != nullptr) {
-                gst_object_unref(e);
-            }
-        }
+    // Declared first: the streaming thread counts into it until the pipeline is released.
+    std::atomic<std::uint64_t> total{0};
+    GstRef<GstElement> source{
+        gst_element_make_from_uri(GST_URI_SRC, uri.c_str(), nullptr, nullptr)};
+    GstRef<GstElement> sink{gst_element_factory_make("fakesink", nullptr)};
+    PipelineRef pipeline{gst_pipeline_new(nullptr)};
+    if (!pipeline || !source || !sink) {
         return std::nullopt;
     }
-    g_object_set(sink, "sync", FALSE, nullptr);
-    gst_bin_add_many(GST_BIN(pipeline), source, sink, nullptr);
-    std::atomic<std::uint64_t> total{0};
-    std::optional<std::uint64_t> size;
-    if (gst_element_link(source, sink)) {
-        GstPad* pad = gst_element_get_static_pad(sink, "sink");
-        gst_pad_add_probe(pad, GST_PAD_PROBE_TYPE_BUFFER, count_bytes, &total, nullptr);
-        gst_object_unref(pad);
-        GstBus* bus = gst_element_get_bus(pipeline);
-        if (gst_element_set_state(pipeline, GST_STATE_PLAYING) != GST_STATE_CHANGE_FAILURE) {
-            auto types = static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR);
-            GstMessage* message =
-                gst_bus_timed_pop_filtered(bus, to_clock(left_until(deadline)), types);
-            if (message != nullptr && GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
-                size = total.load();
-            }
-            if (message != nullptr) {
-                gst_message_unref(message);
-            }
-        }
-        gst_object_unref(bus);
+    g_object_set(sink.get(), "sync", FALSE, nullptr);
+    GstElement* from = source.release();  // the pipeline owns both from here
+    GstElement* to = sink.release();
+    gst_bin_add_many(GST_BIN(pipeline.get()), from, to, nullptr);
+    if (!gst_element_link(from, to)) {
+        return std::nullopt;
     }
-    gst_element_set_state(pipeline, GST_STATE_NULL);
-    gst_object_unref(pipeline);
-    return size;
+    GstRef<GstPad> pad{gst_element_get_static_pad(to, "sink")};
+    gst_pad_add_probe(pad.get(), GST_PAD_PROBE_TYPE_BUFFER, count_bytes, &total, nullptr);
+    GstRef<GstBus> bus{gst_element_get_bus(pipeline.get())};
+    if (gst_element_set_state(pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        return std::nullopt;
+    }
+    auto types = static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR);
+    GstMessageRef message{
+        gst_bus_timed_pop_filtered(bus.get(), to_clock(left_until(deadline)), types)};
+    if (message && GST_MESSAGE_TYPE(message.get()) == GST_MESSAGE_EOS) {
+        return total.load();
+    }
+    return std::nullopt;
 }
 
 }  // namespace
 
-MediaSession::MediaSession(const MediaSource& source)
+GstMediaStream::GstMediaStream(const MediaSource& source)
     : m_source(source), m_capture(std::make_unique<HeadCapture>()) {}
 
-MediaSession::~MediaSession() {
-    if (m_pipeline != nullptr) {
-        gst_element_set_state(m_pipeline, GST_STATE_NULL);
-        gst_object_unref(m_pipeline);
-    }
-    if (m_bus != nullptr) {
-        gst_object_unref(m_bus);
-    }
-}
+GstMediaStream::~GstMediaStream() = default;
 
-std::unique_ptr<MediaSession> MediaSession::open(const MediaSource& source) {
+std::unique_ptr<GstMediaStream> GstMediaStream::open(const MediaSource& source) {
     ensure_media_runtime();
-    std::unique_ptr<MediaSession> session(new MediaSession(source));
+    std::unique_ptr<GstMediaStream> session(new GstMediaStream(source));
     auto deadline = Clock::now() + source.open_timeout;
     if (!session->build() || !session->preroll(deadline)) {
         return nullptr;
     }
     gint audio_streams = 0;
-    g_object_get(session->m_pipeline, "n-audio", &audio_streams, nullptr);
+    g_object_get(session->m_pipeline.get(), "n-audio", &audio_streams, nullptr);
     if (audio_streams <= 0) {
         return nullptr;
     }
@@ -218,30 +202,32 @@ std::unique_ptr<MediaSession> MediaSession::open(const MediaSource& source) {
     return session;
 }
 
-bool MediaSession::build() {
-    m_pipeline = gst_element_factory_make("playbin", nullptr);
-    if (m_pipeline == nullptr) {
+bool GstMediaStream::build() {
+    GstElement* playbin = gst_element_factory_make("playbin", nullptr);
+    if (playbin == nullptr) {
         return false;
     }
-    gst_object_ref_sink(m_pipeline);
+    m_pipeline.reset(GST_ELEMENT(gst_object_ref_sink(playbin)));
     GstElement* audio_sink = make_audio_sink();
     if (audio_sink == nullptr) {
         return false;
     }
-    g_object_set(m_pipeline, "uri", m_source.uri.c_str(), "flags", kAudioOnlyPlayFlags,
+    // playbin takes the floating references of its sinks.
+    g_object_set(m_pipeline.get(), "uri", m_source.uri.c_str(), "flags", kAudioOnlyPlayFlags,
                  "audio-sink", audio_sink, nullptr);
     if (GstElement* video_sink = gst_element_factory_make("fakesink", nullptr)) {
-        g_object_set(m_pipeline, "video-sink", video_sink, nullptr);
+        g_object_set(m_pipeline.get(), "video-sink", video_sink, nullptr);
     }
     if (m_source.remote) {
-        g_signal_connect(m_pipeline, "source-setup", G_CALLBACK(on_source_setup), m_capture.get());
+        g_signal_connect(m_pipeline.get(), "source-setup", G_CALLBACK(on_source_setup),
+                         m_capture.get());
     }
-    m_bus = gst_element_get_bus(m_pipeline);
+    m_bus.reset(gst_element_get_bus(m_pipeline.get()));
     return true;
 }
 
-bool MediaSession::preroll(Clock::time_point deadline) {
-    GstStateChangeReturn change = gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+bool GstMediaStream::preroll(Clock::time_point deadline) {
+    GstStateChangeReturn change = gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
     if (change == GST_STATE_CHANGE_FAILURE) {
         return false;
     }
@@ -250,12 +236,12 @@ bool MediaSession::preroll(Clock::time_point deadline) {
     }
     for (;;) {
         std::chrono::milliseconds left = left_until(deadline);
-        GstMessage* message = left.count() > 0 ? gst_bus_timed_pop(m_bus, to_clock(left)) : nullptr;
-        if (message == nullptr) {
+        GstMessageRef message{left.count() > 0 ? gst_bus_timed_pop(m_bus.get(), to_clock(left))
+                                               : nullptr};
+        if (!message) {
             return false;
         }
-        GstMessageType type = GST_MESSAGE_TYPE(message);
-        gst_message_unref(message);
+        GstMessageType type = GST_MESSAGE_TYPE(message.get());
         if (type == GST_MESSAGE_ASYNC_DONE) {
             return true;
         }
@@ -265,7 +251,7 @@ bool MediaSession::preroll(Clock::time_point deadline) {
     }
 }
 
-void MediaSession::find_length(Clock::time_point deadline) {
+void GstMediaStream::find_length(Clock::time_point deadline) {
     if (m_source.remote) {
         mpeg::StreamHead head;
         {
@@ -286,9 +272,9 @@ void MediaSession::find_length(Clock::time_point deadline) {
     m_capture->closed = true;
 }
 
-std::optional<std::int64_t> MediaSession::pipeline_duration() {
+std::optional<std::int64_t> GstMediaStream::pipeline_duration() {
     gint64 duration = -1;
-    if (gst_element_query_duration(m_pipeline, GST_FORMAT_TIME, &duration) && duration > 0) {
+    if (gst_element_query_duration(m_pipeline.get(), GST_FORMAT_TIME, &duration) && duration > 0) {
         return duration / GST_MSECOND;
     }
     return std::nullopt;
@@ -298,7 +284,7 @@ std::optional<std::int64_t> MediaSession::pipeline_duration() {
 // count and for a constant bit rate; for a variable bit rate without a count it is only the
 // first frames' bit rate applied to the whole file (a file that starts loud and ends quiet
 // comes out far too short), so the frames are counted instead.
-std::optional<std::int64_t> MediaSession::file_length(Clock::time_point deadline) {
+std::optional<std::int64_t> GstMediaStream::file_length(Clock::time_point deadline) {
     mpeg::StreamHead head = read_file_head(m_source.path);
     std::optional<mpeg::StreamInfo> info = mpeg::probe_stream(head.data(), head.data_offset());
     auto known_length = [&]() -> std::optional<std::int64_t> {
@@ -331,7 +317,7 @@ std::optional<std::int64_t> MediaSession::file_length(Clock::time_point deadline
 
 // Without a duration from the pipeline (an MPEG stream with no frame index): the frame count
 // of a Xing/Info/VBRI frame, else the byte length at the first frame's bit rate.
-std::optional<std::int64_t> MediaSession::estimate_length(const mpeg::StreamHead& head,
+std::optional<std::int64_t> GstMediaStream::estimate_length(const mpeg::StreamHead& head,
                                                           Clock::time_point deadline) {
     std::optional<mpeg::StreamInfo> info = mpeg::probe_stream(head.data(), head.data_offset());
     if (!info) {
@@ -350,14 +336,13 @@ std::optional<std::int64_t> MediaSession::estimate_length(const mpeg::StreamHead
             trailing = trailing_tag_size(m_source.path, size);
         }
     } else {
-        GstElement* source = nullptr;
-        g_object_get(m_pipeline, "source", &source, nullptr);
+        GstElement* source_element = nullptr;
+        g_object_get(m_pipeline.get(), "source", &source_element, nullptr);
+        GstRef<GstElement> source{source_element};
         gint64 bytes = -1;
-        if (source != nullptr) {
-            if (gst_element_query_duration(source, GST_FORMAT_BYTES, &bytes) && bytes > 0) {
-                total = static_cast<std::uint64_t>(bytes);
-            }
-            gst_object_unref(source);
+        if (source && gst_element_query_duration(source.get(), GST_FORMAT_BYTES, &bytes) &&
+            bytes > 0) {
+            total = static_cast<std::uint64_t>(bytes);
         }
         if (!total) {
             total = fetch_size(m_source.uri, deadline);
@@ -369,28 +354,28 @@ std::optional<std::int64_t> MediaSession::estimate_length(const mpeg::StreamHead
     return mpeg::estimate_length_ms(*info, *total, trailing);
 }
 
-bool MediaSession::restart() {
-    gst_element_set_state(m_pipeline, GST_STATE_NULL);
-    gst_bus_set_flushing(m_bus, TRUE);  // drops what the old run left on the bus
-    gst_bus_set_flushing(m_bus, FALSE);
+bool GstMediaStream::restart() {
+    gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    gst_bus_set_flushing(m_bus.get(), TRUE);  // drops what the old run left on the bus
+    gst_bus_set_flushing(m_bus.get(), FALSE);
     m_at_end = false;
     m_seek_pending = false;
     m_last_position = 0;
     m_mode = MediaMode::Stopped;
     m_broken = !preroll(Clock::now() + m_source.open_timeout);
     if (m_broken) {
-        gst_element_set_state(m_pipeline, GST_STATE_NULL);
+        gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
         return false;
     }
     return true;
 }
 
-bool MediaSession::seek_to(std::int64_t ms) {
+bool GstMediaStream::seek_to(std::int64_t ms) {
     if (!m_at_end && !m_seek_pending && ms == position_ms()) {
         return true;
     }
     auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
-    if (gst_element_seek_simple(m_pipeline, GST_FORMAT_TIME, flags, ms * GST_MSECOND)) {
+    if (gst_element_seek_simple(m_pipeline.get(), GST_FORMAT_TIME, flags, ms * GST_MSECOND)) {
         m_seek_pending = true;
         m_last_position = ms;
         m_at_end = false;
@@ -400,7 +385,7 @@ bool MediaSession::seek_to(std::int64_t ms) {
     return ms == 0 && restart();
 }
 
-bool MediaSession::play(std::optional<std::int64_t> from_ms) {
+bool GstMediaStream::play(std::optional<std::int64_t> from_ms) {
     poll_bus();
     if (from_ms && (*from_ms < 0 || (m_length && *from_ms > *length_ms()))) {
         return false;
@@ -411,27 +396,27 @@ bool MediaSession::play(std::optional<std::int64_t> from_ms) {
     if (from_ms ? !seek_to(*from_ms) : m_at_end && !seek_to(0)) {
         return false;
     }
-    if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         return false;
     }
     m_mode = MediaMode::Playing;
     return true;
 }
 
-bool MediaSession::pause() {
+bool GstMediaStream::pause() {
     poll_bus();
     if (m_broken) {
         return false;
     }
     if (m_mode == MediaMode::Playing &&
-        gst_element_set_state(m_pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+        gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
         return false;
     }
     m_mode = MediaMode::Paused;
     return true;
 }
 
-bool MediaSession::resume() {
+bool GstMediaStream::resume() {
     poll_bus();
     if (m_mode != MediaMode::Paused) {
         return m_mode == MediaMode::Playing;
@@ -441,45 +426,45 @@ bool MediaSession::resume() {
         m_mode = MediaMode::Stopped;
         return true;
     }
-    if (gst_element_set_state(m_pipeline, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+    if (gst_element_set_state(m_pipeline.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         return false;
     }
     m_mode = MediaMode::Playing;
     return true;
 }
 
-bool MediaSession::stop() {
+bool GstMediaStream::stop() {
     poll_bus();
     if (m_mode == MediaMode::Playing && !m_broken &&
-        gst_element_set_state(m_pipeline, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
+        gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE) {
         return false;
     }
     m_mode = MediaMode::Stopped;
     return true;
 }
 
-bool MediaSession::seek_to_start() {
+bool GstMediaStream::seek_to_start() {
     poll_bus();
     if (m_broken) {
         return restart();
     }
     if (m_mode == MediaMode::Playing) {
-        gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+        gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
     }
     m_mode = MediaMode::Stopped;
     return seek_to(0);
 }
 
-MediaMode MediaSession::mode() {
+MediaMode GstMediaStream::mode() {
     poll_bus();
     return m_mode;
 }
 
-std::int64_t MediaSession::position_ms() {
+std::int64_t GstMediaStream::position_ms() {
     poll_bus();
     if (!m_at_end && !m_seek_pending && !m_broken) {
         gint64 position = -1;
-        if (gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &position) && position >= 0) {
+        if (gst_element_query_position(m_pipeline.get(), GST_FORMAT_TIME, &position) && position >= 0) {
             m_last_position = position / GST_MSECOND;
         }
     }
@@ -489,7 +474,7 @@ std::int64_t MediaSession::position_ms() {
     return m_last_position;
 }
 
-std::optional<std::int64_t> MediaSession::length_ms() {
+std::optional<std::int64_t> GstMediaStream::length_ms() {
     poll_bus();
     if (!m_length_estimated || !m_length) {
         return m_length;
@@ -507,14 +492,13 @@ std::optional<std::int64_t> MediaSession::length_ms() {
     return position < *m_length ? *m_length : position + 1000;
 }
 
-void MediaSession::poll_bus() {
-    while (GstMessage* message = gst_bus_pop(m_bus)) {
-        handle(message);
-        gst_message_unref(message);
+void GstMediaStream::poll_bus() {
+    while (GstMessageRef message{gst_bus_pop(m_bus.get())}) {
+        handle(message.get());
     }
 }
 
-void MediaSession::handle(GstMessage* message) {
+void GstMediaStream::handle(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_EOS:
             // An end that a later flushing seek overtook belongs to the old run.
@@ -533,9 +517,9 @@ void MediaSession::handle(GstMessage* message) {
     }
 }
 
-void MediaSession::on_end_of_stream() {
+void GstMediaStream::on_end_of_stream() {
     gint64 position = -1;
-    if (gst_element_query_position(m_pipeline, GST_FORMAT_TIME, &position) && position >= 0) {
+    if (gst_element_query_position(m_pipeline.get(), GST_FORMAT_TIME, &position) && position >= 0) {
         m_last_position = position / GST_MSECOND;
     }
     // The end gives the true length of a stream whose length was not known or estimated.
@@ -546,14 +530,35 @@ void MediaSession::on_end_of_stream() {
     m_last_position = *m_length;
     m_at_end = true;
     m_mode = MediaMode::Stopped;
-    gst_element_set_state(m_pipeline, GST_STATE_PAUSED);
+    gst_element_set_state(m_pipeline.get(), GST_STATE_PAUSED);
 }
 
-void MediaSession::on_error() {
-    gst_element_set_state(m_pipeline, GST_STATE_NULL);
+void GstMediaStream::on_error() {
+    gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
     m_broken = true;
     m_seek_pending = false;
     m_mode = MediaMode::Stopped;
+}
+
+namespace {
+
+class GstMediaBackend final : public MediaBackend {
+public:
+    std::optional<MediaSource> source_for(const std::string& element) override {
+        ensure_media_runtime();
+        return media_source_for(element);
+    }
+
+    std::unique_ptr<MediaStream> open(const MediaSource& source) override {
+        return GstMediaStream::open(source);
+    }
+};
+
+}  // namespace
+
+MediaBackend& gstreamer_media_backend() {
+    static GstMediaBackend backend;
+    return backend;
 }
 
 }  // namespace wavlon::platform

@@ -1,5 +1,5 @@
-// One open media source of the media-control layer: a `playbin` pipeline and the state the
-// command strings observe. Internal to the layer (media_control.h is the interface).
+// The GStreamer backend of the media-control layer (media_backend.h): each open source is a
+// `playbin` pipeline to the system's default audio output. Internal to the layer.
 //
 // No GLib main loop runs: every call first drains the pipeline's bus, so end of stream and
 // errors are seen by whatever command or query comes next. Call from one thread only.
@@ -13,19 +13,11 @@
 #include <optional>
 #include <string>
 
+#include "platform/gst_handle.h"
+#include "platform/media_backend.h"
 #include "platform/media_control_mpeg.h"
 
 namespace wavlon::platform {
-
-enum class MediaMode { Stopped, Playing, Paused };
-
-// Where an element name leads.
-struct MediaSource {
-    std::string uri;
-    std::string path;  // the local file, empty for an address
-    bool remote = false;
-    std::chrono::milliseconds open_timeout{0};
-};
 
 // The source for an element name: an http(s) address is used as given, with spaces, control
 // characters and non-ASCII bytes percent-escaped; anything else is a local path, which must
@@ -37,31 +29,28 @@ void ensure_media_runtime();
 
 struct HeadCapture;
 
-class MediaSession {
+// One source played by a playbin. What each call does is in media_backend.h.
+class GstMediaStream final : public MediaStream {
 public:
     // Opens and prerolls `source`, then finds its length; nullptr when it cannot be played
     // within the source's time-out.
-    static std::unique_ptr<MediaSession> open(const MediaSource& source);
-    ~MediaSession();
-    MediaSession(const MediaSession&) = delete;
-    MediaSession& operator=(const MediaSession&) = delete;
+    static std::unique_ptr<GstMediaStream> open(const MediaSource& source);
+    ~GstMediaStream() override;
+    GstMediaStream(const GstMediaStream&) = delete;
+    GstMediaStream& operator=(const GstMediaStream&) = delete;
 
-    // From the current position, or from `from_ms` (0..length). At the end: from the start.
-    bool play(std::optional<std::int64_t> from_ms);
-    bool pause();
-    bool resume();
-    bool stop();  // keeps the position
-    bool seek_to_start();
+    bool play(std::optional<std::int64_t> from_ms) override;
+    bool pause() override;
+    bool resume() override;
+    bool stop() override;
+    bool seek_to_start() override;
 
-    MediaMode mode();
-    std::int64_t position_ms();
-    std::optional<std::int64_t> length_ms();
-
-    void set_window(std::int64_t handle) { m_window = handle; }
-    std::int64_t window() const { return m_window; }
+    MediaMode mode() override;
+    std::int64_t position_ms() override;
+    std::optional<std::int64_t> length_ms() override;
 
 private:
-    explicit MediaSession(const MediaSource& source);
+    explicit GstMediaStream(const MediaSource& source);
     bool build();
     bool preroll(std::chrono::steady_clock::time_point deadline);
     void find_length(std::chrono::steady_clock::time_point deadline);
@@ -78,8 +67,8 @@ private:
 
     MediaSource m_source;
     std::unique_ptr<HeadCapture> m_capture;
-    GstElement* m_pipeline = nullptr;
-    GstBus* m_bus = nullptr;
+    PipelineRef m_pipeline;
+    GstRef<GstBus> m_bus;
     MediaMode m_mode = MediaMode::Stopped;
     bool m_at_end = false;
     bool m_broken = false;        // an error stopped the pipeline; play restarts it
@@ -89,7 +78,6 @@ private:
     // The length is an estimate (a stream without a frame count, or a file too large to walk
     // in time): it does not hold the position back, and the end makes it exact.
     bool m_length_estimated = false;
-    std::int64_t m_window = 0;
 };
 
 }  // namespace wavlon::platform
