@@ -7,6 +7,7 @@
 #include <QWindow>
 #include <algorithm>
 
+#include "runtime/conversions.h"
 #include "runtime/units/unit_look.h"
 #include "runtime/window_loader.h"
 
@@ -73,9 +74,9 @@ Value number(std::uint32_t value) {
 Value bytes(const std::vector<std::uint8_t>& data) {
     return Value::byte_set(runtime::ByteSet(data));
 }
+// Logical properties arrive as logical values: true is kept as 1.
 std::uint32_t number_of(const Value& value) {
-    const std::int32_t* n = value.get<std::int32_t>();
-    return n ? static_cast<std::uint32_t>(*n) : 0;
+    return static_cast<std::uint32_t>(runtime::to_integer(value));
 }
 std::vector<std::uint8_t> bytes_of(const Value& value) {
     const runtime::ByteSet* b = value.get<runtime::ByteSet>();
