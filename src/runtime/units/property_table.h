@@ -125,31 +125,45 @@ constexpr std::size_t kRowsIn = 1;
 template <class U, std::size_t N>
 constexpr std::size_t kRowsIn<std::array<PropertyRow<U>, N>> = N;
 
-// Numbers cross the property interface as 32-bit integers, whatever the field's own type.
-template <class T>
-runtime::Value number_value(T number) {
-    return runtime::Value::integer(static_cast<std::int32_t>(number));
-}
-template <class T>
-void take_number(T& field, const runtime::Value& value) {
-    field = static_cast<T>(runtime::to_integer(value));
-}
-
-// What a reader method gives, as a value, and what its writer method takes, from a value.
-inline runtime::Value as_value(const runtime::Text& text) {
-    return runtime::Value::text(text);
-}
-inline runtime::Value as_value(std::int32_t number) {
-    return runtime::Value::integer(number);
-}
-template <class T>
-T from_value(const runtime::Value& value) {
-    if constexpr (std::is_same_v<T, runtime::Text>) {
-        return runtime::to_text(value);
-    } else {
-        return runtime::to_integer(value);
+// How a field of a block crosses the property interface: `get` makes the value of the field,
+// `set` stores a value into it.
+struct AsNumber {  // 32-bit integers, whatever the field's own integer type
+    template <class T>
+    static runtime::Value get(T number) {
+        return runtime::Value::integer(static_cast<std::int32_t>(number));
     }
-}
+    template <class T>
+    static void set(T& field, const runtime::Value& value) {
+        field = static_cast<T>(runtime::to_integer(value));
+    }
+};
+struct AsText {
+    static runtime::Value get(const runtime::Text& text) { return runtime::Value::text(text); }
+    static void set(runtime::Text& field, const runtime::Value& value) {
+        field = runtime::to_text(value);
+    }
+};
+struct AsBytes {  // anything but a byte-set writes none
+    static runtime::Value get(const std::vector<std::uint8_t>& bytes) {
+        return runtime::Value::byte_set(runtime::ByteSet(bytes));
+    }
+    static void set(std::vector<std::uint8_t>& field, const runtime::Value& value) {
+        const runtime::ByteSet* bytes = value.get<runtime::ByteSet>();
+        field = bytes ? bytes->bytes() : std::vector<std::uint8_t>{};
+    }
+};
+struct AsFont {  // the 60-byte byte-set of font_value; anything else is the default font
+    static runtime::Value get(const runtime::FontSetting& font) {
+        return runtime::font_value(font);
+    }
+    static void set(runtime::FontSetting& field, const runtime::Value& value) {
+        field = runtime::font_from_value(value);
+    }
+};
+
+// How what a reader method gives, and what its writer method takes, crosses the interface.
+template <class Read>
+using AsRead = std::conditional_t<std::is_same_v<Read, runtime::Text>, AsText, AsNumber>;
 
 // Calls the unit's `Apply` method, when the row names one, after a field changed.
 template <auto Apply, class U>
@@ -192,7 +206,7 @@ struct PropertyRows {
     // A number of the block: an integer, choice, colour or logical.
     template <auto Field, auto Apply = nullptr>
     static consteval Row number(int index, const char* name, Type type) {
-        return {index, 1, name, type, get_number<Field>, set_number<Field, Apply>};
+        return in_block<Field, property_rows::AsNumber, Apply>(index, name, type);
     }
 
     // The properties from `first` to `last` are the elements of the block's array `Field`
@@ -204,19 +218,18 @@ struct PropertyRows {
 
     template <auto Field, auto Apply = nullptr>
     static consteval Row text(int index, const char* name) {
-        return {index, 1, name, Type::kText, get_text<Field>, set_text<Field, Apply>};
+        return in_block<Field, property_rows::AsText, Apply>(index, name, Type::kText);
     }
 
-    // Byte data (pictures, icons, sounds): anything but a byte-set writes none.
+    // Byte data: a picture, icon or sound.
     template <auto Field, auto Apply = nullptr>
     static consteval Row bytes(int index, const char* name, Type type) {
-        return {index, 1, name, type, get_bytes<Field>, set_bytes<Field, Apply>};
+        return in_block<Field, property_rows::AsBytes, Apply>(index, name, type);
     }
 
-    // A font, as the 60-byte byte-set of font_value; anything else is the default font.
     template <auto Field, auto Apply = nullptr>
     static consteval Row font(int index) {
-        return {index, 1, "font", Type::kFont, get_font<Field>, set_font<Field, Apply>};
+        return in_block<Field, property_rows::AsFont, Apply>(index, "font", Type::kFont);
     }
 
     // The text colour, background colour and font of a unit that draws text on a background
@@ -250,74 +263,52 @@ private:
         return (unit.*Block).*Field;
     }
 
-    template <auto Field>
-    static runtime::Value get_number(const U& unit, int, int) {
-        return property_rows::number_value(field<Field>(unit));
+    // The row of a field of the block that crosses the interface `As` does.
+    template <auto Field, class As, auto Apply>
+    static consteval Row in_block(int index, const char* name, Type type) {
+        return {index, 1, name, type, get_field<Field, As>, set_field<Field, As, Apply>};
     }
-    template <auto Field, auto Apply>
-    static void set_number(U& unit, int, int, const runtime::Value& value) {
-        property_rows::take_number(field<Field>(unit), value);
+    template <auto Field, class As>
+    static runtime::Value get_field(const U& unit, int, int) {
+        return As::get(field<Field>(unit));
+    }
+    template <auto Field, class As, auto Apply>
+    static void set_field(U& unit, int, int, const runtime::Value& value) {
+        As::set(field<Field>(unit), value);
         property_rows::apply<Apply>(unit);
     }
 
     template <auto Field>
     static runtime::Value get_element(const U& unit, int, int element) {
-        return property_rows::number_value(field<Field>(unit)[static_cast<std::size_t>(element)]);
+        return property_rows::AsNumber::get(field<Field>(unit)[static_cast<std::size_t>(element)]);
     }
     template <auto Field, auto Apply>
     static void set_element(U& unit, int, int element, const runtime::Value& value) {
-        property_rows::take_number(field<Field>(unit)[static_cast<std::size_t>(element)], value);
-        property_rows::apply<Apply>(unit);
-    }
-
-    template <auto Field>
-    static runtime::Value get_text(const U& unit, int, int) {
-        return runtime::Value::text(field<Field>(unit));
-    }
-    template <auto Field, auto Apply>
-    static void set_text(U& unit, int, int, const runtime::Value& value) {
-        field<Field>(unit) = runtime::to_text(value);
-        property_rows::apply<Apply>(unit);
-    }
-
-    template <auto Field>
-    static runtime::Value get_bytes(const U& unit, int, int) {
-        return runtime::Value::byte_set(runtime::ByteSet(field<Field>(unit)));
-    }
-    template <auto Field, auto Apply>
-    static void set_bytes(U& unit, int, int, const runtime::Value& value) {
-        const runtime::ByteSet* bytes = value.get<runtime::ByteSet>();
-        field<Field>(unit) = bytes ? bytes->bytes() : std::vector<std::uint8_t>{};
-        property_rows::apply<Apply>(unit);
-    }
-
-    template <auto Field>
-    static runtime::Value get_font(const U& unit, int, int) {
-        return runtime::font_value(field<Field>(unit));
-    }
-    template <auto Field, auto Apply>
-    static void set_font(U& unit, int, int, const runtime::Value& value) {
-        field<Field>(unit) = runtime::font_from_value(value);
+        property_rows::AsNumber::set(field<Field>(unit)[static_cast<std::size_t>(element)], value);
         property_rows::apply<Apply>(unit);
     }
 
     template <auto Get>
+    using Read = std::remove_cvref_t<decltype((std::declval<const U&>().*Get)())>;
+
+    template <auto Get>
     static runtime::Value get_method(const U& unit, int, int) {
-        return property_rows::as_value((unit.*Get)());
+        return property_rows::AsRead<Read<Get>>::get((unit.*Get)());
     }
     template <auto Get, auto Set>
     static void set_method(U& unit, int, int, const runtime::Value& value) {
-        using Read = std::remove_cvref_t<decltype((std::declval<const U&>().*Get)())>;
-        (unit.*Set)(property_rows::from_value<Read>(value));
+        Read<Get> written{};
+        property_rows::AsRead<Read<Get>>::set(written, value);
+        (unit.*Set)(written);
     }
 
     template <auto Kept>
     static runtime::Value get_kept(const U& unit, int index, int) {
-        return runtime::Value::integer((unit.*Kept)[static_cast<std::size_t>(index)]);
+        return property_rows::AsNumber::get((unit.*Kept)[static_cast<std::size_t>(index)]);
     }
     template <auto Kept>
     static void set_kept(U& unit, int index, int, const runtime::Value& value) {
-        (unit.*Kept)[static_cast<std::size_t>(index)] = runtime::to_integer(value);
+        property_rows::AsNumber::set((unit.*Kept)[static_cast<std::size_t>(index)], value);
     }
 };
 
