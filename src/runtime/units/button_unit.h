@@ -2,13 +2,14 @@
 #pragma once
 
 #include "runtime/template_blocks.h"
+#include "runtime/units/property_table.h"
 #include "runtime/units/widget_unit.h"
 
 class QPushButton;
 
 namespace wavlon::units {
 
-class ButtonUnit final : public WidgetUnit {
+class ButtonUnit final : public WithPropertyTable<ButtonUnit, WidgetUnit> {
 public:
     static constexpr std::uint32_t kTypeId = runtime::unit_types::kButton;
     static constexpr std::int32_t kClickEvent = 0;
@@ -18,9 +19,8 @@ public:
 
     ButtonUnit(const runtime::UnitCreateParams& params, runtime::ButtonBlock block);
     static const runtime::UnitTypeInfo& type_info();
+    static const PropertyTable<ButtonUnit>& properties();
 
-    bool set_property(int index, const runtime::Value& value) override;
-    runtime::Value get_property(int index) const override;
     std::vector<std::uint8_t> property_data() const override;
 
     const runtime::Text& caption() const { return m_block.caption; }
@@ -28,6 +28,7 @@ public:
 
 private:
     void apply_picture();
+    void apply_font();
 
     QPushButton* m_button;
     runtime::ButtonBlock m_block;

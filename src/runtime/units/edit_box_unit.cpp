@@ -2,50 +2,40 @@
 
 #include <QLineEdit>
 
-#include "runtime/conversions.h"
 #include "runtime/event_dispatch.h"
-#include "runtime/font_value.h"
 #include "runtime/units/unit_block.h"
 #include "runtime/units/unit_look.h"
 
 namespace wavlon::units {
 
+using runtime::EditBoxBlock;
 using runtime::PropertyType;
-using runtime::Value;
 
-namespace {
-
-constexpr int kPropertyCount = 29;
-
-}  // namespace
+const PropertyTable<EditBoxUnit>& EditBoxUnit::properties() {
+    using Rows = PropertyRows<&EditBoxUnit::m_block>;
+    static constexpr auto rows = Rows::list(
+        Rows::methods<&EditBoxUnit::content, &EditBoxUnit::set_content>(kContent, "content",
+                                                                        PropertyType::kText),
+        Rows::kept<&EditBoxUnit::m_kept>(9, 9, "setting", PropertyType::kChoice),
+        Rows::look<&EditBoxUnit::apply_look>(kTextColour, kBackground, kFont),
+        // The type's further settings (selection, limits, input modes) are plain integers here.
+        Rows::kept<&EditBoxUnit::m_kept>(13, 28));
+    static constexpr PropertyTable<EditBoxUnit> table(rows);
+    return table;
+}
 
 const runtime::UnitTypeInfo& EditBoxUnit::type_info() {
-    static const runtime::UnitTypeInfo info = [] {
-        runtime::UnitTypeInfo t;
-        t.type_id = kTypeId;
-        t.name = "编辑框"_gb;
-        t.english_name = "EditBox";
-        t.flags = runtime::kTypeRaisesEvents;
-        t.properties = runtime::common_properties_and({
-            PropertyType::kText,
-            PropertyType::kChoice,
-            PropertyType::kColour,
-            PropertyType::kBackColour,
-            PropertyType::kFont,
-        });
-        // The type's further settings (selection, limits, input modes) are plain integers here.
-        t.properties.resize(kPropertyCount, {PropertyType::kInteger, 0});
-        t.create = create_unit_with_block<EditBoxUnit, runtime::decode_edit_box_block>;
-        return t;
-    }();
+    static const runtime::UnitTypeInfo info = describe_unit_type<EditBoxUnit>(
+        "编辑框"_gb, "EditBox", runtime::kTypeRaisesEvents,
+        create_unit_with_block<EditBoxUnit, runtime::decode_edit_box_block>);
     return info;
 }
 
 EditBoxUnit::EditBoxUnit(const runtime::UnitCreateParams& params, runtime::EditBoxBlock block)
-    : WidgetUnit(params, new QLineEdit),
+    : WithPropertyTable(params, new QLineEdit),
       m_edit(static_cast<QLineEdit*>(widget())),
       m_block(std::move(block)),
-      m_other(kPropertyCount) {
+      m_kept(kept_numbers(properties())) {
     m_edit->setText(to_qstring(m_block.content));
     apply_look();
     QObject::connect(m_edit, &QLineEdit::textEdited, m_edit,
@@ -70,47 +60,8 @@ void EditBoxUnit::set_content(const runtime::Text& content) {
     raise(kChangedEvent);
 }
 
-bool EditBoxUnit::set_property(int index, const Value& value) {
-    switch (index) {
-        case kContent:
-            set_content(runtime::to_text(value));
-            return false;  // the routine may have destroyed this unit: nothing more here
-        case kTextColour:
-            m_block.text_colour = static_cast<std::uint32_t>(runtime::to_integer(value));
-            apply_look();
-            break;
-        case kBackground:
-            m_block.background = static_cast<std::uint32_t>(runtime::to_integer(value));
-            apply_look();
-            break;
-        case kFont:
-            m_block.font = runtime::font_from_value(value);
-            apply_look();
-            break;
-        default:
-            m_other.set(index, value);
-            break;
-    }
-    return false;
-}
-
-Value EditBoxUnit::get_property(int index) const {
-    switch (index) {
-        case kContent:
-            return Value::text(content());
-        case kTextColour:
-            return Value::integer(static_cast<std::int32_t>(m_block.text_colour));
-        case kBackground:
-            return Value::integer(static_cast<std::int32_t>(m_block.background));
-        case kFont:
-            return runtime::font_value(m_block.font);
-        default:
-            return m_other.get(index);
-    }
-}
-
 std::vector<std::uint8_t> EditBoxUnit::property_data() const {
-    runtime::EditBoxBlock block = m_block;
+    EditBoxBlock block = m_block;
     block.content = content();
     return runtime::encode_block(block);
 }

@@ -5,14 +5,14 @@
 #pragma once
 
 #include "runtime/template_blocks.h"
-#include "runtime/units/unit_block.h"
+#include "runtime/units/property_table.h"
 #include "runtime/units/widget_unit.h"
 
 class QLineEdit;
 
 namespace wavlon::units {
 
-class EditBoxUnit final : public WidgetUnit {
+class EditBoxUnit final : public WithPropertyTable<EditBoxUnit, WidgetUnit> {
 public:
     static constexpr std::uint32_t kTypeId = runtime::unit_types::kEditBox;
     static constexpr std::int32_t kChangedEvent = 0;
@@ -23,9 +23,8 @@ public:
 
     EditBoxUnit(const runtime::UnitCreateParams& params, runtime::EditBoxBlock block);
     static const runtime::UnitTypeInfo& type_info();
+    static const PropertyTable<EditBoxUnit>& properties();
 
-    bool set_property(int index, const runtime::Value& value) override;
-    runtime::Value get_property(int index) const override;
     std::vector<std::uint8_t> property_data() const override;
 
     runtime::Text content() const;
@@ -37,7 +36,7 @@ private:
 
     QLineEdit* m_edit;
     runtime::EditBoxBlock m_block;
-    OtherProperties m_other;  // properties without a Qt counterpart, kept as written
+    std::vector<std::int32_t> m_kept;  // settings without a Qt counterpart, kept as written
 };
 
 }  // namespace wavlon::units

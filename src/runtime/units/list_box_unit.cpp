@@ -6,16 +6,13 @@
 
 #include <cassert>
 
-#include "runtime/conversions.h"
 #include "runtime/event_dispatch.h"
-#include "runtime/font_value.h"
 #include "runtime/units/unit_block.h"
 #include "runtime/units/unit_look.h"
 
 namespace wavlon::units {
 
 using runtime::PropertyType;
-using runtime::Value;
 
 // Tells user picks from program changes by watching the input events themselves.
 class ListBoxWidget final : public QListWidget {
@@ -59,34 +56,31 @@ private:
     std::uint32_t m_unit_id;
 };
 
-namespace {
-
-constexpr int kPropertyCount = 22;
-
-}  // namespace
+const PropertyTable<ListBoxUnit>& ListBoxUnit::properties() {
+    using Rows = PropertyRows<&ListBoxUnit::m_block>;
+    static constexpr auto rows =
+        Rows::list(Rows::kept<&ListBoxUnit::m_kept>(8, 8, "setting", PropertyType::kChoice),
+                   Rows::look<&ListBoxUnit::apply_look>(kTextColour, kBackground, kFont),
+                   Rows::kept<&ListBoxUnit::m_kept>(12, 15),
+                   Rows::methods<&ListBoxUnit::selection, &ListBoxUnit::select_item>(
+                       kSelection, "selection", PropertyType::kInteger),
+                   Rows::kept<&ListBoxUnit::m_kept>(17, 21));
+    static constexpr PropertyTable<ListBoxUnit> table(rows);
+    return table;
+}
 
 const runtime::UnitTypeInfo& ListBoxUnit::type_info() {
-    static const runtime::UnitTypeInfo info = [] {
-        runtime::UnitTypeInfo t;
-        t.type_id = kTypeId;
-        t.name = "列表框"_gb;
-        t.english_name = "ListBox";
-        t.flags = runtime::kTypeRaisesEvents;
-        t.properties =
-            runtime::common_properties_and({PropertyType::kChoice, PropertyType::kColour,
-                                            PropertyType::kBackColour, PropertyType::kFont});
-        t.properties.resize(kPropertyCount, {PropertyType::kInteger, 0});
-        t.create = create_unit_with_block<ListBoxUnit, runtime::decode_list_box_block>;
-        return t;
-    }();
+    static const runtime::UnitTypeInfo info = describe_unit_type<ListBoxUnit>(
+        "列表框"_gb, "ListBox", runtime::kTypeRaisesEvents,
+        create_unit_with_block<ListBoxUnit, runtime::decode_list_box_block>);
     return info;
 }
 
 ListBoxUnit::ListBoxUnit(const runtime::UnitCreateParams& params, runtime::ListBoxBlock block)
-    : WidgetUnit(params, new ListBoxWidget(params.window_id, params.unit_id)),
+    : WithPropertyTable(params, new ListBoxWidget(params.window_id, params.unit_id)),
       m_list(static_cast<ListBoxWidget*>(widget())),
       m_block(std::move(block)),
-      m_other(kPropertyCount) {
+      m_kept(kept_numbers(properties())) {
     m_list->setSelectionMode(QAbstractItemView::SingleSelection);
     m_list->setUniformItemSizes(true);
     watch_common_events(m_list->viewport());
@@ -153,46 +147,6 @@ bool ListBoxUnit::select_item(std::int32_t index) {
 
 std::int32_t ListBoxUnit::selection() const {
     return m_list->selected_row();
-}
-
-bool ListBoxUnit::set_property(int index, const Value& value) {
-    auto number = [&] { return static_cast<std::uint32_t>(runtime::to_integer(value)); };
-    switch (index) {
-        case kTextColour:
-            m_block.text_colour = number();
-            apply_look();
-            break;
-        case kBackground:
-            m_block.background = number();
-            apply_look();
-            break;
-        case kFont:
-            m_block.font = runtime::font_from_value(value);
-            apply_look();
-            break;
-        case kSelection:
-            select_item(runtime::to_integer(value));
-            break;
-        default:
-            m_other.set(index, value);
-            break;
-    }
-    return false;
-}
-
-Value ListBoxUnit::get_property(int index) const {
-    switch (index) {
-        case kTextColour:
-            return Value::integer(static_cast<std::int32_t>(m_block.text_colour));
-        case kBackground:
-            return Value::integer(static_cast<std::int32_t>(m_block.background));
-        case kFont:
-            return runtime::font_value(m_block.font);
-        case kSelection:
-            return Value::integer(selection());
-        default:
-            return m_other.get(index);
-    }
 }
 
 std::vector<std::uint8_t> ListBoxUnit::property_data() const {

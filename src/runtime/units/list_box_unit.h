@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "runtime/template_blocks.h"
-#include "runtime/units/unit_block.h"
+#include "runtime/units/property_table.h"
 #include "runtime/units/widget_unit.h"
 
 namespace wavlon::units {
 
 class ListBoxWidget;
 
-class ListBoxUnit final : public WidgetUnit {
+class ListBoxUnit final : public WithPropertyTable<ListBoxUnit, WidgetUnit> {
 public:
     static constexpr std::uint32_t kTypeId = runtime::unit_types::kListBox;
     static constexpr std::int32_t kSelectionEvent = 0;
@@ -28,9 +28,8 @@ public:
 
     ListBoxUnit(const runtime::UnitCreateParams& params, runtime::ListBoxBlock block);
     static const runtime::UnitTypeInfo& type_info();
+    static const PropertyTable<ListBoxUnit>& properties();
 
-    bool set_property(int index, const runtime::Value& value) override;
-    runtime::Value get_property(int index) const override;
     std::vector<std::uint8_t> property_data() const override;
 
     // Methods the program calls. Indexes count from 0.
@@ -56,7 +55,7 @@ private:
 
     ListBoxWidget* m_list;
     runtime::ListBoxBlock m_block;
-    OtherProperties m_other;
+    std::vector<std::int32_t> m_kept;    // settings without a Qt counterpart, kept as written
     std::vector<std::int32_t> m_values;  // the items' values, in item order
 };
 

@@ -5,19 +5,16 @@
 #include <QTreeWidget>
 #include <algorithm>
 
-#include "runtime/conversions.h"
-#include "runtime/font_value.h"
 #include "runtime/units/unit_block.h"
 #include "runtime/units/unit_look.h"
 
 namespace wavlon::units {
 
+using runtime::ListViewBlock;
 using runtime::PropertyType;
-using runtime::Value;
 
 namespace {
 
-constexpr int kPropertyCount = 39;
 constexpr int kDataRole = Qt::UserRole;
 constexpr int kImageRole = Qt::UserRole + 1;
 constexpr int kStateImageRole = Qt::UserRole + 2;
@@ -48,28 +45,32 @@ protected:
     }
 };
 
+const PropertyTable<ListViewUnit>& ListViewUnit::properties() {
+    using Rows = PropertyRows<&ListViewUnit::m_block>;
+    static constexpr auto rows =
+        Rows::list(Rows::number<&ListViewBlock::view_type, &ListViewUnit::apply_columns>(
+                       kViewType, "view type", PropertyType::kChoice),
+                   Rows::look<&ListViewUnit::apply_look>(kTextColour, kBackground, kFont),
+                   Rows::kept<&ListViewUnit::m_kept>(12, 34),
+                   Rows::methods<&ListViewUnit::current_row, &ListViewUnit::select_row>(
+                       kCurrentRow, "current row", PropertyType::kInteger),
+                   Rows::kept<&ListViewUnit::m_kept>(36, 38));
+    static constexpr PropertyTable<ListViewUnit> table(rows);
+    return table;
+}
+
 const runtime::UnitTypeInfo& ListViewUnit::type_info() {
-    static const runtime::UnitTypeInfo info = [] {
-        runtime::UnitTypeInfo t;
-        t.type_id = kTypeId;
-        t.name = "超级列表框"_gb;
-        t.english_name = "ListView";
-        t.flags = runtime::kTypeRaisesEvents;
-        t.properties =
-            runtime::common_properties_and({PropertyType::kChoice, PropertyType::kColour,
-                                            PropertyType::kBackColour, PropertyType::kFont});
-        t.properties.resize(kPropertyCount, {PropertyType::kInteger, 0});
-        t.create = create_unit_with_block<ListViewUnit, runtime::decode_list_view_block>;
-        return t;
-    }();
+    static const runtime::UnitTypeInfo info = describe_unit_type<ListViewUnit>(
+        "超级列表框"_gb, "ListView", runtime::kTypeRaisesEvents,
+        create_unit_with_block<ListViewUnit, runtime::decode_list_view_block>);
     return info;
 }
 
 ListViewUnit::ListViewUnit(const runtime::UnitCreateParams& params, runtime::ListViewBlock block)
-    : WidgetUnit(params, new ListViewWidget),
+    : WithPropertyTable(params, new ListViewWidget),
       m_view(static_cast<ListViewWidget*>(widget())),
       m_block(std::move(block)),
-      m_other(kPropertyCount) {
+      m_kept(kept_numbers(properties())) {
     m_view->setRootIsDecorated(false);
     m_view->setItemsExpandable(false);
     m_view->setUniformRowHeights(true);
@@ -169,55 +170,12 @@ std::int32_t ListViewUnit::current_row() const {
     return -1;
 }
 
-bool ListViewUnit::set_property(int index, const Value& value) {
-    auto number = [&] { return static_cast<std::uint32_t>(runtime::to_integer(value)); };
-    switch (index) {
-        case kViewType:
-            m_block.view_type = number();
-            apply_columns();
-            break;
-        case kTextColour:
-            m_block.text_colour = number();
-            apply_look();
-            break;
-        case kBackground:
-            m_block.background = number();
-            apply_look();
-            break;
-        case kFont:
-            m_block.font = runtime::font_from_value(value);
-            apply_look();
-            break;
-        case kCurrentRow: {
-            QTreeWidgetItem* item = m_view->topLevelItem(runtime::to_integer(value));
-            m_view->clearSelection();
-            if (item) {
-                m_view->setCurrentItem(item);
-                item->setSelected(true);
-            }
-            break;
-        }
-        default:
-            m_other.set(index, value);
-            break;
-    }
-    return false;
-}
-
-Value ListViewUnit::get_property(int index) const {
-    switch (index) {
-        case kViewType:
-            return Value::integer(static_cast<std::int32_t>(m_block.view_type));
-        case kTextColour:
-            return Value::integer(static_cast<std::int32_t>(m_block.text_colour));
-        case kBackground:
-            return Value::integer(static_cast<std::int32_t>(m_block.background));
-        case kFont:
-            return runtime::font_value(m_block.font);
-        case kCurrentRow:
-            return Value::integer(current_row());
-        default:
-            return m_other.get(index);
+void ListViewUnit::select_row(std::int32_t row) {
+    QTreeWidgetItem* item = m_view->topLevelItem(row);
+    m_view->clearSelection();
+    if (item) {
+        m_view->setCurrentItem(item);
+        item->setSelected(true);
     }
 }
 

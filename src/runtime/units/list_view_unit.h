@@ -9,7 +9,7 @@
 #include <optional>
 
 #include "runtime/template_blocks.h"
-#include "runtime/units/unit_block.h"
+#include "runtime/units/property_table.h"
 #include "runtime/units/widget_unit.h"
 
 class QTreeWidget;
@@ -18,7 +18,7 @@ namespace wavlon::units {
 
 class ListViewWidget;
 
-class ListViewUnit final : public WidgetUnit {
+class ListViewUnit final : public WithPropertyTable<ListViewUnit, WidgetUnit> {
 public:
     static constexpr std::uint32_t kTypeId = runtime::unit_types::kListView;
     static constexpr int kViewType = 8;
@@ -29,9 +29,8 @@ public:
 
     ListViewUnit(const runtime::UnitCreateParams& params, runtime::ListViewBlock block);
     static const runtime::UnitTypeInfo& type_info();
+    static const PropertyTable<ListViewUnit>& properties();
 
-    bool set_property(int index, const runtime::Value& value) override;
-    runtime::Value get_property(int index) const override;
     std::vector<std::uint8_t> property_data() const override;
 
     // Methods the program calls. An omitted or negative position (or one past the end)
@@ -55,10 +54,13 @@ public:
 private:
     void apply_look();
     void apply_columns();
+    // Makes `row` the only selected row and the current one; a row that does not exist
+    // leaves none selected.
+    void select_row(std::int32_t row);
 
     ListViewWidget* m_view;
     runtime::ListViewBlock m_block;
-    OtherProperties m_other;
+    std::vector<std::int32_t> m_kept;  // settings without a Qt counterpart, kept as written
 };
 
 }  // namespace wavlon::units

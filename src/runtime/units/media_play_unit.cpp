@@ -2,20 +2,14 @@
 
 #include <QWidget>
 
+#include "runtime/units/property_table.h"
+#include "runtime/units/unit_block.h"
+
 namespace wavlon::units {
 
 const runtime::UnitTypeInfo& MediaPlayUnit::type_info() {
-    static const runtime::UnitTypeInfo info = [] {
-        runtime::UnitTypeInfo t;
-        t.type_id = kTypeId;
-        t.name = "媒体播放"_gb;
-        t.english_name = "MediaPlay";
-        t.flags = runtime::kTypeNonVisual;
-        t.create = [](const runtime::UnitCreateParams& params) -> std::unique_ptr<runtime::Unit> {
-            return std::make_unique<MediaPlayUnit>(params);
-        };
-        return t;
-    }();
+    static const runtime::UnitTypeInfo info = describe_unit_type<MediaPlayUnit>(
+        "媒体播放"_gb, "MediaPlay", runtime::kTypeNonVisual, create_unit<MediaPlayUnit>);
     return info;
 }
 

@@ -3,24 +3,23 @@
 #include <QSlider>
 #include <algorithm>
 
-#include "runtime/conversions.h"
 #include "runtime/event_dispatch.h"
 
 namespace wavlon::units {
 
 using runtime::PropertyType;
-using runtime::Value;
+using runtime::SliderBarBlock;
 
 namespace {
 
 constexpr std::size_t kFirst = 8;
 
 std::unique_ptr<runtime::Unit> create_slider(const runtime::UnitCreateParams& params) {
-    runtime::SliderBarBlock block;
+    SliderBarBlock block;
     block.set_range(0, 100, 0);
     if (!params.block.empty()) {
         auto decoded = runtime::decode_slider_bar_block(params.block);
-        auto* stored = std::get_if<runtime::SliderBarBlock>(&decoded);
+        auto* stored = std::get_if<SliderBarBlock>(&decoded);
         if (!stored) {
             return nullptr;
         }
@@ -35,23 +34,29 @@ std::int32_t limited(std::int32_t value) {
 
 }  // namespace
 
+const PropertyTable<SliderBarUnit>& SliderBarUnit::properties() {
+    using Rows = PropertyRows<&SliderBarUnit::m_block>;
+    static constexpr auto rows = Rows::list(
+        // Stored for the unit; only the range and the position show.
+        Rows::numbers<&SliderBarBlock::properties>(8, 16, "setting", PropertyType::kInteger),
+        Rows::methods<&SliderBarUnit::minimum, &SliderBarUnit::set_minimum>(kMinimum, "minimum",
+                                                                            PropertyType::kInteger),
+        Rows::methods<&SliderBarUnit::maximum, &SliderBarUnit::set_maximum>(kMaximum, "maximum",
+                                                                            PropertyType::kInteger),
+        Rows::methods<&SliderBarUnit::position, &SliderBarUnit::set_position>(
+            kPosition, "position", PropertyType::kInteger));
+    static constexpr PropertyTable<SliderBarUnit> table(rows);
+    return table;
+}
+
 const runtime::UnitTypeInfo& SliderBarUnit::type_info() {
-    static const runtime::UnitTypeInfo info = [] {
-        runtime::UnitTypeInfo t;
-        t.type_id = kTypeId;
-        t.name = "滑块条"_gb;
-        t.english_name = "SliderBar";
-        t.flags = runtime::kTypeRaisesEvents;
-        t.properties = runtime::common_properties_and({});
-        t.properties.resize(20, {PropertyType::kInteger, 0});
-        t.create = create_slider;
-        return t;
-    }();
+    static const runtime::UnitTypeInfo info = describe_unit_type<SliderBarUnit>(
+        "滑块条"_gb, "SliderBar", runtime::kTypeRaisesEvents, create_slider);
     return info;
 }
 
 SliderBarUnit::SliderBarUnit(const runtime::UnitCreateParams& params, runtime::SliderBarBlock block)
-    : WidgetUnit(params, new QSlider(Qt::Horizontal)),
+    : WithPropertyTable(params, new QSlider(Qt::Horizontal)),
       m_slider(static_cast<QSlider*>(widget())),
       m_block(block) {
     m_block.set_range(limited(m_block.minimum()), limited(m_block.maximum()),
@@ -95,34 +100,6 @@ void SliderBarUnit::set_maximum(std::int32_t value) {
 void SliderBarUnit::set_position(std::int32_t value) {
     m_block.properties[kPosition - kFirst] = limited(value);
     apply_range();
-}
-
-bool SliderBarUnit::set_property(int index, const Value& value) {
-    std::int32_t number = runtime::to_integer(value);
-    switch (index) {
-        case kMinimum:
-            set_minimum(number);
-            break;
-        case kMaximum:
-            set_maximum(number);
-            break;
-        case kPosition:
-            set_position(number);
-            break;
-        default:
-            if (index >= static_cast<int>(kFirst) && index < kMinimum) {
-                m_block.properties[static_cast<std::size_t>(index) - kFirst] = number;
-            }
-            break;
-    }
-    return false;
-}
-
-Value SliderBarUnit::get_property(int index) const {
-    if (index < static_cast<int>(kFirst) || index > kPosition) {
-        return {};
-    }
-    return Value::integer(m_block.properties[static_cast<std::size_t>(index) - kFirst]);
 }
 
 std::vector<std::uint8_t> SliderBarUnit::property_data() const {

@@ -8,13 +8,14 @@
 #pragma once
 
 #include "runtime/template_blocks.h"
+#include "runtime/units/property_table.h"
 #include "runtime/units/widget_unit.h"
 
 class QSlider;
 
 namespace wavlon::units {
 
-class SliderBarUnit final : public WidgetUnit {
+class SliderBarUnit final : public WithPropertyTable<SliderBarUnit, WidgetUnit> {
 public:
     static constexpr std::uint32_t kTypeId = runtime::unit_types::kSliderBar;
     static constexpr std::int32_t kChangedEvent = 0;
@@ -25,9 +26,8 @@ public:
 
     SliderBarUnit(const runtime::UnitCreateParams& params, runtime::SliderBarBlock block);
     static const runtime::UnitTypeInfo& type_info();
+    static const PropertyTable<SliderBarUnit>& properties();
 
-    bool set_property(int index, const runtime::Value& value) override;
-    runtime::Value get_property(int index) const override;
     std::vector<std::uint8_t> property_data() const override;
 
     std::int32_t minimum() const { return m_block.minimum(); }

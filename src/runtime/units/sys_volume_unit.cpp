@@ -1,21 +1,15 @@
 #include "runtime/units/sys_volume_unit.h"
 
 #include "runtime/event_dispatch.h"
+#include "runtime/units/property_table.h"
+#include "runtime/units/unit_block.h"
 
 namespace wavlon::units {
 
 const runtime::UnitTypeInfo& SysVolumeUnit::type_info() {
-    static const runtime::UnitTypeInfo info = [] {
-        runtime::UnitTypeInfo t;
-        t.type_id = kTypeId;
-        t.name = "系统音量"_gb;
-        t.english_name = "SysVolume";
-        t.flags = runtime::kTypeNonVisual | runtime::kTypeRaisesEvents;
-        t.create = [](const runtime::UnitCreateParams& params) -> std::unique_ptr<runtime::Unit> {
-            return std::make_unique<SysVolumeUnit>(params);
-        };
-        return t;
-    }();
+    static const runtime::UnitTypeInfo info = describe_unit_type<SysVolumeUnit>(
+        "系统音量"_gb, "SysVolume", runtime::kTypeNonVisual | runtime::kTypeRaisesEvents,
+        create_unit<SysVolumeUnit>);
     return info;
 }
 

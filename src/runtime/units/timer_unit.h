@@ -6,10 +6,11 @@
 
 #include "runtime/template_blocks.h"
 #include "runtime/units/non_visual_unit.h"
+#include "runtime/units/property_table.h"
 
 namespace wavlon::units {
 
-class TimerUnit final : public NonVisualUnit {
+class TimerUnit final : public WithPropertyTable<TimerUnit, NonVisualUnit> {
 public:
     static constexpr std::uint32_t kTypeId = runtime::unit_types::kTimer;
     static constexpr std::int32_t kTickEvent = 0;
@@ -17,9 +18,8 @@ public:
 
     TimerUnit(const runtime::UnitCreateParams& params, runtime::TimerBlock block);
     static const runtime::UnitTypeInfo& type_info();
+    static const PropertyTable<TimerUnit>& properties();
 
-    bool set_property(int index, const runtime::Value& value) override;
-    runtime::Value get_property(int index) const override;
     std::vector<std::uint8_t> property_data() const override;
 
     std::int32_t interval() const { return static_cast<std::int32_t>(m_block.interval_ms); }

@@ -2,49 +2,40 @@
 
 #include <QLabel>
 
-#include "runtime/conversions.h"
-#include "runtime/font_value.h"
 #include "runtime/units/unit_block.h"
 #include "runtime/units/unit_look.h"
 
 namespace wavlon::units {
 
 using runtime::PropertyType;
-using runtime::Value;
+using runtime::TransLabelBlock;
 
-namespace {
-
-std::uint32_t as_number(const Value& value) {
-    return static_cast<std::uint32_t>(runtime::to_integer(value));
+const PropertyTable<TransLabelUnit>& TransLabelUnit::properties() {
+    using Rows = PropertyRows<&TransLabelUnit::m_block>;
+    static constexpr auto rows = Rows::list(
+        Rows::methods<&TransLabelUnit::caption, &TransLabelUnit::set_caption>(kCaption, "caption",
+                                                                              PropertyType::kText),
+        Rows::number<&TransLabelBlock::property9>(9, "property9", PropertyType::kChoice),
+        Rows::font<&TransLabelBlock::font, &TransLabelUnit::apply_look>(kFont),
+        Rows::number<&TransLabelBlock::text_colour, &TransLabelUnit::apply_look>(
+            kTextColour, "text colour", PropertyType::kColour),
+        Rows::number<&TransLabelBlock::property12>(12, "property12", PropertyType::kChoice),
+        Rows::number<&TransLabelBlock::property13>(13, "property13", PropertyType::kLogical),
+        Rows::number<&TransLabelBlock::property14>(14, "property14", PropertyType::kChoice));
+    static constexpr PropertyTable<TransLabelUnit> table(rows);
+    return table;
 }
 
-}  // namespace
-
 const runtime::UnitTypeInfo& TransLabelUnit::type_info() {
-    static const runtime::UnitTypeInfo info = [] {
-        runtime::UnitTypeInfo t;
-        t.type_id = kTypeId;
-        t.name = "透明标签"_gb;
-        t.english_name = "TransLabel";
-        t.flags = runtime::kTypeRaisesEvents;
-        t.properties = runtime::common_properties_and({
-            PropertyType::kText,
-            PropertyType::kChoice,
-            PropertyType::kFont,
-            PropertyType::kColour,
-            PropertyType::kChoice,
-            PropertyType::kLogical,
-            PropertyType::kChoice,
-        });
-        t.create = create_unit_with_block<TransLabelUnit, runtime::decode_trans_label_block>;
-        return t;
-    }();
+    static const runtime::UnitTypeInfo info = describe_unit_type<TransLabelUnit>(
+        "透明标签"_gb, "TransLabel", runtime::kTypeRaisesEvents,
+        create_unit_with_block<TransLabelUnit, runtime::decode_trans_label_block>);
     return info;
 }
 
 TransLabelUnit::TransLabelUnit(const runtime::UnitCreateParams& params,
                                runtime::TransLabelBlock block)
-    : WidgetUnit(params, new QLabel),
+    : WithPropertyTable(params, new QLabel),
       m_label(static_cast<QLabel*>(widget())),
       m_block(std::move(block)) {
     m_label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
@@ -70,59 +61,6 @@ void TransLabelUnit::apply_look() {
 void TransLabelUnit::set_caption(const runtime::Text& caption) {
     m_block.caption = caption;
     m_label->setText(to_qstring(caption));
-}
-
-bool TransLabelUnit::set_property(int index, const Value& value) {
-    switch (index) {
-        case kCaption:
-            set_caption(runtime::to_text(value));
-            break;
-        case 9:
-            m_block.property9 = as_number(value);
-            break;
-        case kFont:
-            m_block.font = runtime::font_from_value(value);
-            apply_look();
-            break;
-        case kTextColour:
-            m_block.text_colour = as_number(value);
-            apply_look();
-            break;
-        case 12:
-            m_block.property12 = as_number(value);
-            break;
-        case 13:
-            m_block.property13 = as_number(value);
-            break;
-        case 14:
-            m_block.property14 = as_number(value);
-            break;
-        default:
-            break;
-    }
-    return false;
-}
-
-Value TransLabelUnit::get_property(int index) const {
-    auto number = [](std::uint32_t v) { return Value::integer(static_cast<std::int32_t>(v)); };
-    switch (index) {
-        case kCaption:
-            return Value::text(m_block.caption);
-        case 9:
-            return number(m_block.property9);
-        case kFont:
-            return runtime::font_value(m_block.font);
-        case kTextColour:
-            return number(m_block.text_colour);
-        case 12:
-            return number(m_block.property12);
-        case 13:
-            return number(m_block.property13);
-        case 14:
-            return number(m_block.property14);
-        default:
-            return {};
-    }
 }
 
 std::vector<std::uint8_t> TransLabelUnit::property_data() const {

@@ -4,13 +4,14 @@
 #pragma once
 
 #include "runtime/template_blocks.h"
+#include "runtime/units/property_table.h"
 #include "runtime/units/widget_unit.h"
 
 class QLabel;
 
 namespace wavlon::units {
 
-class TransLabelUnit final : public WidgetUnit {
+class TransLabelUnit final : public WithPropertyTable<TransLabelUnit, WidgetUnit> {
 public:
     static constexpr std::uint32_t kTypeId = runtime::unit_types::kTransLabel;
     static constexpr int kCaption = 8;
@@ -19,9 +20,8 @@ public:
 
     TransLabelUnit(const runtime::UnitCreateParams& params, runtime::TransLabelBlock block);
     static const runtime::UnitTypeInfo& type_info();
+    static const PropertyTable<TransLabelUnit>& properties();
 
-    bool set_property(int index, const runtime::Value& value) override;
-    runtime::Value get_property(int index) const override;
     std::vector<std::uint8_t> property_data() const override;
 
     const runtime::Text& caption() const { return m_block.caption; }

@@ -13,7 +13,7 @@
 namespace wavlon::units {
 
 using runtime::PropertyType;
-using runtime::Value;
+using runtime::WindowFormBlock;
 
 // The top-level widget: closing it closes the runtime's window.
 class WindowWidget final : public QWidget {
@@ -55,7 +55,7 @@ namespace {
 
 std::unique_ptr<runtime::Unit> create_window(const runtime::UnitCreateParams& params) {
     auto decoded = runtime::decode_window_block(params.block);
-    auto* block = std::get_if<runtime::WindowFormBlock>(&decoded);
+    auto* block = std::get_if<WindowFormBlock>(&decoded);
     if (!block) {
         return nullptr;
     }
@@ -67,91 +67,45 @@ QMargins frame_margins(const QWidget& widget) {
     return handle ? handle->frameMargins() : QMargins{};
 }
 
-Value number(std::uint32_t value) {
-    return Value::integer(static_cast<std::int32_t>(value));
-}
-Value bytes(const std::vector<std::uint8_t>& data) {
-    return Value::byte_set(runtime::ByteSet(data));
-}
-std::uint32_t number_of(const Value& value) {
-    const std::int32_t* n = value.get<std::int32_t>();
-    return n ? static_cast<std::uint32_t>(*n) : 0;
-}
-std::vector<std::uint8_t> bytes_of(const Value& value) {
-    const runtime::ByteSet* b = value.get<runtime::ByteSet>();
-    return b ? b->bytes() : std::vector<std::uint8_t>{};
-}
-runtime::Text text_of(const Value& value) {
-    const runtime::Text* t = value.get<runtime::Text>();
-    return t ? *t : runtime::Text{};
-}
-
-// Properties 9..31 in block order (8 is the caption).
-std::uint32_t* block_number(runtime::WindowFormBlock& b, int index) {
-    switch (index) {
-        case 9:
-            return &b.border_style;
-        case 10:
-            return &b.field2;
-        case 11:
-            return &b.background;
-        case 12:
-            return &b.maximise_button;
-        case 13:
-            return &b.minimise_button;
-        case 14:
-            return &b.control_box;
-        case 15:
-            return &b.start_position;
-        case 16:
-            return &b.movable;
-        case 17:
-        case 18:
-        case 19:
-        case 20:
-        case 21:
-            return &b.values[static_cast<std::size_t>(index - 17)];
-        case 22:
-            return &b.v2_value;
-        case 23:
-        case 24:
-            return &b.v3_values[static_cast<std::size_t>(index - 23)];
-        case 25:
-            return &b.top_most;
-        case 26:
-            return &b.v5_value;
-        default:
-            return nullptr;
-    }
-}
-
 }  // namespace
 
+const PropertyTable<WindowUnit>& WindowUnit::properties() {
+    using Rows = PropertyRows<&WindowUnit::m_block>;
+    using B = WindowFormBlock;
+    constexpr auto frame = &WindowUnit::apply_frame;
+    static constexpr auto rows = Rows::list(
+        Rows::text<&B::caption, &WindowUnit::apply_caption>(kCaption, "caption"),
+        Rows::number<&B::border_style, frame>(9, "border style", PropertyType::kChoice),
+        Rows::number<&B::field2, frame>(10, "field2", PropertyType::kInteger),
+        Rows::number<&B::background, &WindowUnit::apply_background>(11, "background",
+                                                                    PropertyType::kBackColour),
+        Rows::number<&B::maximise_button, frame>(12, "maximise button", PropertyType::kLogical),
+        Rows::number<&B::minimise_button, frame>(13, "minimise button", PropertyType::kLogical),
+        Rows::number<&B::control_box, frame>(14, "control box", PropertyType::kLogical),
+        Rows::number<&B::start_position, frame>(15, "start position", PropertyType::kChoice),
+        Rows::number<&B::movable, frame>(16, "movable", PropertyType::kLogical),
+        Rows::numbers<&B::values, frame>(17, 21, "values", PropertyType::kInteger),
+        Rows::number<&B::v2_value, frame>(22, "v2 value", PropertyType::kInteger),
+        Rows::numbers<&B::v3_values, frame>(23, 24, "v3 values", PropertyType::kInteger),
+        Rows::number<&B::top_most, frame>(25, "top-most", PropertyType::kLogical),
+        Rows::number<&B::v5_value, frame>(26, "v5 value", PropertyType::kInteger),
+        Rows::text<&B::class_name>(27, "class name"),
+        Rows::bytes<&B::picture>(28, "picture", PropertyType::kPicture),
+        Rows::bytes<&B::icon>(29, "icon", PropertyType::kIcon),
+        Rows::bytes<&B::sound>(30, "sound", PropertyType::kSound),
+        Rows::text<&B::extra_text>(31, "extra text"));
+    static constexpr PropertyTable<WindowUnit> table(rows);
+    return table;
+}
+
 const runtime::UnitTypeInfo& WindowUnit::type_info() {
-    static const runtime::UnitTypeInfo info = [] {
-        runtime::UnitTypeInfo t;
-        t.type_id = kTypeId;
-        t.name = "窗口"_gb;
-        t.english_name = "window";
-        t.flags = runtime::kTypeRaisesEvents;
-        t.properties = runtime::common_properties_and({
-            PropertyType::kText,       PropertyType::kChoice,  PropertyType::kInteger,
-            PropertyType::kBackColour, PropertyType::kLogical, PropertyType::kLogical,
-            PropertyType::kLogical,    PropertyType::kChoice,  PropertyType::kLogical,
-            PropertyType::kInteger,    PropertyType::kInteger, PropertyType::kInteger,
-            PropertyType::kInteger,    PropertyType::kInteger, PropertyType::kInteger,
-            PropertyType::kInteger,    PropertyType::kInteger, PropertyType::kLogical,
-            PropertyType::kInteger,    PropertyType::kText,    PropertyType::kPicture,
-            PropertyType::kIcon,       PropertyType::kSound,   PropertyType::kText,
-        });
-        t.create = create_window;
-        return t;
-    }();
+    static const runtime::UnitTypeInfo info = describe_unit_type<WindowUnit>(
+        "窗口"_gb, "window", runtime::kTypeRaisesEvents, create_window);
     return info;
 }
 
 WindowUnit::WindowUnit(const runtime::UnitCreateParams& params, runtime::WindowFormBlock block)
-    : WidgetUnit(params, new WindowWidget(params.window_id)),
+    : WithPropertyTable(params, new WindowWidget(params.window_id)),
       m_window(static_cast<WindowWidget*>(widget())),
       m_block(std::move(block)),
       m_outer(params.rect) {
@@ -160,7 +114,7 @@ WindowUnit::WindowUnit(const runtime::UnitCreateParams& params, runtime::WindowF
     m_window->setFont(default_unit_font());
     m_window->setAutoFillBackground(true);
     apply_background();
-    m_window->setWindowTitle(to_qstring(m_block.caption));
+    apply_caption();
     apply_window_flags();
     set_rect(m_outer);
     m_window->set_unit(this);
@@ -170,6 +124,10 @@ WindowUnit::~WindowUnit() {
     if (widget()) {
         m_window->set_unit(nullptr);
     }
+}
+
+void WindowUnit::apply_caption() {
+    m_window->setWindowTitle(to_qstring(m_block.caption));
 }
 
 void WindowUnit::apply_background() {
@@ -264,6 +222,11 @@ void WindowUnit::apply_window_flags() {
     }
 }
 
+void WindowUnit::apply_frame() {
+    apply_window_flags();
+    frame_changed();
+}
+
 void WindowUnit::show_window() {
     frame_changed();
     if (m_block.start_position == 1) {
@@ -310,68 +273,6 @@ void WindowUnit::adopt_children(runtime::Unit& old) {
         }
     }
     m_units_extent = old_window->m_units_extent;
-}
-
-bool WindowUnit::set_property(int index, const Value& value) {
-    if (index == kCaption) {
-        m_block.caption = text_of(value);
-        m_window->setWindowTitle(to_qstring(m_block.caption));
-        return false;
-    }
-    if (std::uint32_t* field = block_number(m_block, index)) {
-        *field = number_of(value);
-        if (index == 11) {
-            apply_background();
-        } else {
-            apply_window_flags();
-            frame_changed();
-        }
-        return false;
-    }
-    switch (index) {
-        case 27:
-            m_block.class_name = text_of(value);
-            break;
-        case 28:
-            m_block.picture = bytes_of(value);
-            break;
-        case 29:
-            m_block.icon = bytes_of(value);
-            break;
-        case 30:
-            m_block.sound = bytes_of(value);
-            break;
-        case 31:
-            m_block.extra_text = text_of(value);
-            break;
-        default:
-            break;
-    }
-    return false;
-}
-
-Value WindowUnit::get_property(int index) const {
-    if (index == kCaption) {
-        return Value::text(m_block.caption);
-    }
-    auto block = m_block;
-    if (std::uint32_t* field = block_number(block, index)) {
-        return number(*field);
-    }
-    switch (index) {
-        case 27:
-            return Value::text(m_block.class_name);
-        case 28:
-            return bytes(m_block.picture);
-        case 29:
-            return bytes(m_block.icon);
-        case 30:
-            return bytes(m_block.sound);
-        case 31:
-            return Value::text(m_block.extra_text);
-        default:
-            return {};
-    }
 }
 
 std::vector<std::uint8_t> WindowUnit::property_data() const {

@@ -8,13 +8,14 @@
 #pragma once
 
 #include "runtime/template_blocks.h"
+#include "runtime/units/property_table.h"
 #include "runtime/units/widget_unit.h"
 
 namespace wavlon::units {
 
 class WindowWidget;
 
-class WindowUnit final : public WidgetUnit {
+class WindowUnit final : public WithPropertyTable<WindowUnit, WidgetUnit> {
 public:
     static constexpr std::uint32_t kTypeId = runtime::unit_types::kWindow;
     static constexpr int kCaption = 8;
@@ -22,6 +23,7 @@ public:
     WindowUnit(const runtime::UnitCreateParams& params, runtime::WindowFormBlock block);
     ~WindowUnit() override;
     static const runtime::UnitTypeInfo& type_info();
+    static const PropertyTable<WindowUnit>& properties();
 
     runtime::UnitRect rect() const override;
     void set_rect(const runtime::UnitRect& rect) override;
@@ -29,8 +31,6 @@ public:
     void bring_to_front() override;
     void adopt_children(runtime::Unit& old) override;
     void on_units_created() override;
-    bool set_property(int index, const runtime::Value& value) override;
-    runtime::Value get_property(int index) const override;
     std::vector<std::uint8_t> property_data() const override;
 
     // The client area's size as the window's frame leaves it (see the header comment).
@@ -40,7 +40,10 @@ public:
 
 private:
     void apply_window_flags();
+    // The frame after a change of the settings that shape it.
+    void apply_frame();
     void apply_background();
+    void apply_caption();
     bool fixed_size() const;
 
     WindowWidget* m_window;
