@@ -23,10 +23,10 @@
 #include <string>
 #include <vector>
 
+#include "app/main_window_units.h"
 #include "player/music_folder.h"
 #include "player/playback.h"
 #include "player/player_state.h"
-#include "runtime/units/main_window_units.h"
 #include "bench_window.h"
 
 namespace {

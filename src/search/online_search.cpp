@@ -1,6 +1,6 @@
 #include "search/online_search.h"
 
-#include "runtime/units/main_window_units.h"
+#include "app/main_window_units.h"
 #include "search/http_request.h"
 #include "search/json_document.h"
 #include "search/text_helpers.h"
