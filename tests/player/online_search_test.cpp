@@ -1,4 +1,4 @@
-#include "search/online_search.h"
+#include "player/online_search.h"
 
 #include <gtest/gtest.h>
 
