@@ -11,12 +11,12 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/main_window_units.h"
 #include "platform/dialogs.h"
 #include "platform/network_check.h"
 #include "player/player_state.h"
 #include "runtime/config_file.h"
 #include "runtime/program.h"
-#include "runtime/units/main_window_units.h"
 #include "runtime/window_loader.h"
 
 namespace wavlon::bench {

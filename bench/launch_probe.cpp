@@ -17,11 +17,11 @@
 #include <string>
 
 #include "app/application.h"
+#include "app/main_window_units.h"
 #include "bench_window.h"
 #include "platform/dialogs.h"
 #include "platform/network_check.h"
 #include "runtime/program.h"
-#include "runtime/units/main_window_units.h"
 #include "runtime/window_loader.h"
 
 namespace {

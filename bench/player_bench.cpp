@@ -26,12 +26,12 @@
 #include <string>
 #include <vector>
 
+#include "app/main_window_units.h"
 #include "player/music_folder.h"
 #include "player/playback.h"
 #include "player/player_state.h"
 #include "runtime/conversions.h"
 #include "runtime/system_commands.h"
-#include "runtime/units/main_window_units.h"
 #include "runtime/units/unit_look.h"
 #include "bench_window.h"
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
+#include "network/json_document.h"
+#include "network/text_helpers.h"
 #include "runtime/text.h"
-#include "search/json_document.h"
-#include "search/text_helpers.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include <fstream>
 #include <string>
 
+#include "app/main_window_units.h"
 #include "player/playback.h"
-#include "runtime/units/main_window_units.h"
 #include "bench_window.h"
 
 namespace {

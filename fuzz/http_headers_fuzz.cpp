@@ -7,8 +7,8 @@
 #include <cstdlib>
 #include <string_view>
 
-#include "search/http_request.h"
-#include "search/text_helpers.h"
+#include "network/http_request.h"
+#include "network/text_helpers.h"
 
 using namespace wavlon::search;
 

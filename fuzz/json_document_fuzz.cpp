@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "search/json_document.h"
+#include "network/json_document.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // One engine for the whole run: parse replaces the document each time.

@@ -191,16 +191,48 @@ ListViewColumn column_arg(const std::vector<Token>& args) {
     return column;
 }
 
-void check_routine_name(const Token& token) {
+namespace {
+// Letters, digits and '_', not starting with a digit; bytes of UTF-8 characters count as
+// letters when `unicode`.
+bool is_identifier(const Token& token, bool unicode) {
     const std::string& s = token.text;
     bool ok = !token.quoted && !s.empty() && !(s[0] >= '0' && s[0] <= '9');
     for (char c : s) {
         ok = ok && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                    c == '_');
+                    c == '_' || (unicode && static_cast<unsigned char>(c) >= 0x80));
     }
-    if (!ok) {
-        fail("'" + s + "' is not a routine name");
+    return ok;
+}
+}  // namespace
+
+void check_routine_name(const Token& token) {
+    if (!is_identifier(token, false)) {
+        fail("'" + token.text + "' is not a routine name");
     }
+}
+
+void check_identifier(const Token& token, const std::string& what) {
+    if (!is_identifier(token, true)) {
+        fail(what + " " + token.text + " is not an identifier");
+    }
+}
+
+std::optional<std::string> comment_of(std::string_view line) {
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r'; };
+    while (!line.empty() && blank(line.front())) {
+        line.remove_prefix(1);
+    }
+    if (!line.starts_with('#')) {
+        return std::nullopt;
+    }
+    line.remove_prefix(1);
+    while (!line.empty() && blank(line.front())) {
+        line.remove_prefix(1);
+    }
+    while (!line.empty() && blank(line.back())) {
+        line.remove_suffix(1);
+    }
+    return std::string(line);
 }
 
 std::uint32_t view_arg(const Token& token) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -53,5 +54,10 @@ runtime::ListViewColumn column_arg(const std::vector<Token>& args);
 std::uint32_t view_arg(const Token& token);
 // Checks that a routine name is a plain identifier.
 void check_routine_name(const Token& token);
+// Checks that a name the program's code uses is an identifier (UTF-8 letters allowed);
+// throws "<what> <name> is not an identifier".
+void check_identifier(const Token& token, const std::string& what);
+// The text of a line that holds only a comment, without '#' and surrounding blanks.
+std::optional<std::string> comment_of(std::string_view line);
 
 }  // namespace wavlon::tools

@@ -1,8 +1,8 @@
-// template_compiler <description> <output.cpp> [<output.bin>]
+// template_compiler <description> <output.cpp> <units.h> [<output.bin>]
 //
 // Compiles the readable window-template description into a C++ source holding the stored
-// template bytes and the routine names its handler numbers index (and, when asked, the raw
-// bytes). A description error prints "<file>:<line>: <what>" and exits with status 1, so a
+// template bytes and the routine names its handler numbers index, a header naming the
+// windows' units for the program's code (and, when asked, the raw bytes). A description error prints "<file>:<line>: <what>" and exits with status 1, so a
 // typo fails the build. Outputs are replaced whole (written beside, then renamed), and left
 // untouched when their content would not change, so the build does not redo work.
 #include <cstdio>
@@ -48,9 +48,9 @@ bool write_file_if_changed(const std::string& path, const std::string& content) 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3 && argc != 4) {
-        std::fprintf(stderr,
-                     "usage: template_compiler <description> <output.cpp> [<output.bin>]\n");
+    if (argc != 4 && argc != 5) {
+        std::fprintf(stderr, "usage: template_compiler <description> <output.cpp> <units.h> "
+                             "[<output.bin>]\n");
         return 2;
     }
     std::string source;
@@ -86,8 +86,13 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: cannot write\n", argv[2]);
         return 1;
     }
-    if (argc == 4 && !write_file_if_changed(argv[3], std::string(bytes.begin(), bytes.end()))) {
+    if (!write_file_if_changed(argv[3],
+                               wavlon::tools::generate_units_header(result.names, name))) {
         std::fprintf(stderr, "%s: cannot write\n", argv[3]);
+        return 1;
+    }
+    if (argc == 5 && !write_file_if_changed(argv[4], std::string(bytes.begin(), bytes.end()))) {
+        std::fprintf(stderr, "%s: cannot write\n", argv[4]);
         return 1;
     }
     return 0;

@@ -4,6 +4,7 @@
 #include <map>
 #include <optional>
 #include <set>
+#include <utility>
 
 #include "runtime/template_blocks.h"
 #include "runtime/text.h"
@@ -15,24 +16,43 @@ using namespace runtime;
 
 namespace {
 
-const std::map<std::string, std::uint32_t, std::less<>> kTypeNames = {
-    {"TransLabel", unit_types::kTransLabel}, {"Button", unit_types::kButton},
-    {"EditBox", unit_types::kEditBox},       {"ListBox", unit_types::kListBox},
-    {"ListView", unit_types::kListView},     {"SliderBar", unit_types::kSliderBar},
-    {"Timer", unit_types::kTimer},           {"MediaPlay", unit_types::kMediaPlay},
-    {"SysVolume", unit_types::kSysVolume},
+// A unit type of the description: its type id and the class the runtime creates for it
+// (declared in runtime/units/<header>), which the generated units header refers to.
+struct DescribedType {
+    std::uint32_t id;
+    const char* unit_class;
+    const char* header;
 };
+
+const std::map<std::string, DescribedType, std::less<>> kTypeNames = {
+    {"TransLabel", {unit_types::kTransLabel, "TransLabelUnit", "trans_label_unit.h"}},
+    {"Button", {unit_types::kButton, "ButtonUnit", "button_unit.h"}},
+    {"EditBox", {unit_types::kEditBox, "EditBoxUnit", "edit_box_unit.h"}},
+    {"ListBox", {unit_types::kListBox, "ListBoxUnit", "list_box_unit.h"}},
+    {"ListView", {unit_types::kListView, "ListViewUnit", "list_view_unit.h"}},
+    {"SliderBar", {unit_types::kSliderBar, "SliderBarUnit", "slider_bar_unit.h"}},
+    {"Timer", {unit_types::kTimer, "TimerUnit", "timer_unit.h"}},
+    {"MediaPlay", {unit_types::kMediaPlay, "MediaPlayUnit", "media_play_unit.h"}},
+    {"SysVolume", {unit_types::kSysVolume, "SysVolumeUnit", "sys_volume_unit.h"}},
+};
+constexpr DescribedType kWindowType{unit_types::kWindow, "WindowUnit", "window_unit.h"};
 
 std::string type_name(std::uint32_t type) {
     if (type == unit_types::kWindow) {
         return "window";
     }
-    for (const auto& [name, id] : kTypeNames) {
-        if (id == type) {
+    for (const auto& [name, described] : kTypeNames) {
+        if (described.id == type) {
             return name;
         }
     }
     return "unknown type";
+}
+
+NamedUnit named_unit(std::string name, const DescribedType& type, std::uint32_t id,
+                     std::vector<std::string> role) {
+    return {std::move(name), type.unit_class, std::string("runtime/units/") + type.header, id,
+            std::move(role)};
 }
 
 TypeBlock default_block(std::uint32_t type) {
@@ -66,11 +86,13 @@ struct PendingRecord {
     TypeBlock block;
     std::set<std::string, std::less<>> keys;
     std::vector<std::pair<std::int32_t, std::string>> events;  // event, routine name
+    NamedUnit named;
 };
 
 struct PendingWindow {
     int line = 0;
     WindowBlock window;
+    std::string id_constant;
     std::vector<PendingRecord> records;  // records[0] is the window's own record
     bool has_record_id = false;
 };
@@ -89,7 +111,13 @@ public:
                 end = source.size();
             }
             m_line = ++line_number;
-            statement(tokenize(source.substr(start, end - start)));
+            std::string_view line = source.substr(start, end - start);
+            if (auto comment = comment_of(line)) {
+                m_comment.push_back(std::move(*comment));
+            } else {
+                statement(tokenize(line));
+                m_comment.clear();  // a blank line or a statement ends a role
+            }
             start = end + 1;
         }
         finish_window();
@@ -121,6 +149,17 @@ private:
 
     PendingRecord& current() { return m_windows.back().records.back(); }
 
+    // The comment lines just above the statement. A comment line that ends in a backslash
+    // would swallow the declaration after it in the generated header.
+    std::vector<std::string> take_role() {
+        for (const auto& comment : m_comment) {
+            if (comment.ends_with('\\')) {
+                fail("a comment line above a window or unit ends in a backslash");
+            }
+        }
+        return std::exchange(m_comment, {});
+    }
+
     void begin_window(const std::vector<Token>& args) {
         expect_count(args, 1, "window <window id>");
         finish_window();
@@ -136,6 +175,7 @@ private:
         own.line = m_line;
         own.record.type = unit_types::kWindow;
         own.block = default_block(unit_types::kWindow);
+        own.named = named_unit({}, kWindowType, 0, take_role());
         window.records.push_back(std::move(own));
         m_windows.push_back(std::move(window));
     }
@@ -153,12 +193,14 @@ private:
         if (type == kTypeNames.end() || args[1].quoted) {
             fail("unknown unit type '" + args[1].text + "'");
         }
+        check_identifier(args[0], "unit name");
         PendingRecord unit;
         unit.line = m_line;
         unit.id = id_arg(args[2]);
-        unit.record.type = type->second;
+        unit.record.type = type->second.id;
         unit.record.name = text_of(args[0]);
-        unit.block = default_block(type->second);
+        unit.block = default_block(type->second.id);
+        unit.named = named_unit(args[0].text, type->second, unit.id, take_role());
         for (const auto& other : m_windows.back().records) {
             if (other.id == unit.id) {
                 fail("unit id " + args[2].text + " is used twice");
@@ -210,6 +252,16 @@ private:
                 if constexpr (std::is_same_v<std::decay_t<decltype(b)>, WindowFormBlock>) {
                     r.id = id_arg(args[0]);
                     m_windows.back().has_record_id = true;
+                    return true;
+                }
+                return false;
+            });
+        } else if (key == "name" || key == "id-constant") {
+            expect_count(args, 1, key + " <identifier>");
+            check_identifier(args[0], key == "name" ? "window name" : "id constant");
+            on_block([&](auto& b) {
+                if constexpr (std::is_same_v<std::decay_t<decltype(b)>, WindowFormBlock>) {
+                    (key == "name" ? r.named.name : m_windows.back().id_constant) = args[0].text;
                     return true;
                 }
                 return false;
@@ -393,7 +445,14 @@ private:
         }
         result.routines.assign(names.begin(), names.end());
         for (auto& w : m_windows) {
+            NamedWindow& named = result.names.emplace_back();
+            named.id = w.window.id;
+            named.id_constant = w.id_constant;
+            named.own = std::move(w.records[0].named);
             for (auto& r : w.records) {
+                if (r.record.type != unit_types::kWindow) {
+                    named.units.push_back(std::move(r.named));
+                }
                 for (const auto& [event, name] : r.events) {
                     auto index = std::distance(names.begin(), names.find(name));
                     r.record.events.push_back({event, static_cast<std::uint32_t>(index)});
@@ -423,6 +482,7 @@ private:
 
     int m_line = 0;
     std::vector<PendingWindow> m_windows;
+    std::vector<std::string> m_comment;  // comment lines since the last blank line or statement
 };
 
 }  // namespace

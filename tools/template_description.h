@@ -7,12 +7,19 @@
 //   window <window id>                 starts a window; the keys below apply to it
 //   unit <name> <Type> <unit id>       starts a unit of the current window (template order)
 //
+// A unit's name is also its name in the program's code (units::按钮2), so it is an identifier.
+// The comment lines directly above a `window` or `unit` statement (no blank line between) are
+// its role; the generated units header repeats them above the unit.
+//
 // Keys (each at most once, except `event` and `column`):
 //   rect <left> <top> <width> <height>                 every record (required)
 //   state visible|hidden enabled|disabled [tabstop]    every record (required)
 //   tag "<text>"                                       every record
 //   event <number> <routine>                           every record; binds by routine name
 //   record <id>                                        window: its own record's id (required)
+//   name <identifier>                                  window: its name in the program's code
+//                                                      (not stored; the record's name is empty)
+//   id-constant <identifier>                           window: the constant for its id there
 //   attributes <A> <B>                                 window
 //   border <style>, start-position <n>                 window
 //   maximise-button, minimise-button, control-box, movable, top-most  yes|no   window
@@ -43,9 +50,26 @@
 
 namespace wavlon::tools {
 
+// A unit as the program's code names it.
+struct NamedUnit {
+    std::string name;        // UTF-8 identifier; empty for a window without a name
+    std::string unit_class;  // the runtime's class for the type, e.g. "ButtonUnit"
+    std::string header;      // where that class is declared, e.g. "runtime/units/button_unit.h"
+    std::uint32_t id = 0;    // the unit id; 0 for the window itself
+    std::vector<std::string> role;  // its comment lines, without '#'
+};
+
+struct NamedWindow {
+    std::uint32_t id = 0;
+    std::string id_constant;  // empty: the id is written as a number
+    NamedUnit own;            // the window itself
+    std::vector<NamedUnit> units;  // template order
+};
+
 struct CompiledTemplate {
     runtime::WindowTemplate window_template;
     std::vector<std::string> routines;  // handler k names routines[k]
+    std::vector<NamedWindow> names;     // one per window, in description order
 };
 
 // Compiles a description. On failure the result is one message "<file>:<line>: <what>".
@@ -57,5 +81,10 @@ std::variant<CompiledTemplate, std::string> compile_description(std::string_view
 std::string generate_source(std::span<const std::uint8_t> bytes,
                             const std::vector<std::string>& routines,
                             std::string_view description_name);
+
+// A C++ header declaring, in wavlon::units, a UnitRef for every named window and unit and a
+// constant for every window id that has one; each preceded by its role.
+std::string generate_units_header(const std::vector<NamedWindow>& windows,
+                                  std::string_view description_name);
 
 }  // namespace wavlon::tools

@@ -10,6 +10,7 @@
 
 #include "app/event_table.h"
 #include "app/main_window_template.h"
+#include "app/main_window_units.h"
 #include "app/mpris_service.h"
 #include "app/window_activation.h"
 #include "platform/qt_translations.h"
@@ -17,7 +18,6 @@
 #include "runtime/fatal.h"
 #include "runtime/message_loop.h"
 #include "runtime/program.h"
-#include "runtime/units/main_window_units.h"
 #include "runtime/units/standard_units.h"
 #include "runtime/units/unit_look.h"
 #include "runtime/window_loader.h"

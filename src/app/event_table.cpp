@@ -7,10 +7,10 @@
 #include "player/countdown.h"
 #include "player/found_song.h"
 #include "player/music_folder.h"
+#include "player/online_search.h"
 #include "player/playback.h"
 #include "player/progress.h"
 #include "player/volume.h"
-#include "search/online_search.h"
 
 namespace wavlon::app {
 namespace {

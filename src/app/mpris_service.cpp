@@ -12,10 +12,10 @@
 #include <QStringList>
 #include <QUrl>
 
+#include "app/main_window_units.h"
 #include "app/window_activation.h"
 #include "player/player_state.h"
 #include "runtime/event_dispatch.h"
-#include "runtime/units/main_window_units.h"
 #include "runtime/units/unit_look.h"
 
 namespace wavlon::app {

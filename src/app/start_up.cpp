@@ -1,11 +1,11 @@
 #include "app/start_up.h"
 
+#include "app/main_window_units.h"
 #include "app/skins.h"
 #include "player/music_folder.h"
 #include "player/volume.h"
 #include "runtime/conversions.h"
 #include "runtime/system_commands.h"
-#include "runtime/units/main_window_units.h"
 
 namespace wavlon::app {
 

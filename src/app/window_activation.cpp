@@ -3,7 +3,7 @@
 #include <QApplication>
 #include <QWidget>
 
-#include "runtime/units/main_window_units.h"
+#include "app/main_window_units.h"
 #include "runtime/units/widget_unit.h"
 #include "runtime/window_table.h"
 

@@ -4,10 +4,10 @@
 #include <array>
 #include <limits>
 
+#include "app/main_window_units.h"
 #include "player/player_state.h"
 #include "runtime/conversions.h"
 #include "runtime/system_commands.h"
-#include "runtime/units/main_window_units.h"
 
 namespace wavlon::player {
 

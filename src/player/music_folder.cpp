@@ -2,13 +2,13 @@
 
 #include <vector>
 
+#include "app/main_window_units.h"
 #include "player/player_state.h"
 #include "runtime/config_file.h"
 #include "runtime/config_location.h"
 #include "runtime/file_commands.h"
 #include "runtime/system_commands.h"
 #include "runtime/text_commands.h"
-#include "runtime/units/main_window_units.h"
 
 namespace wavlon::player {
 

@@ -1,8 +1,8 @@
 #include "player/playback.h"
 
+#include "app/main_window_units.h"
 #include "player/player_state.h"
 #include "player/progress.h"
-#include "runtime/units/main_window_units.h"
 
 namespace wavlon::player {
 

@@ -8,9 +8,9 @@
 #include <cstdint>
 #include <optional>
 
+#include "app/main_window_units.h"
 #include "runtime/array.h"
 #include "runtime/text.h"
-#include "runtime/units/main_window_units.h"
 
 namespace wavlon::player {
 

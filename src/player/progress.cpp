@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <string>
 
+#include "app/main_window_units.h"
 #include "player/playback.h"
 #include "player/player_state.h"
-#include "runtime/units/main_window_units.h"
 
 namespace wavlon::player {
 

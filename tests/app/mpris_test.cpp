@@ -15,10 +15,10 @@
 
 #include <memory>
 
+#include "app/main_window_units.h"
 #include "app/window_activation.h"
 #include "player/player_state.h"
 #include "player/player_window.h"
-#include "runtime/units/main_window_units.h"
 #include "support/mp3_fixtures.h"
 #include "support/private_bus.h"
 #include "support/pulse_server.h"

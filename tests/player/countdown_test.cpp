@@ -2,9 +2,9 @@
 
 #include <limits>
 
+#include "app/main_window_units.h"
 #include "player/player_state.h"
 #include "player_window.h"
-#include "runtime/units/main_window_units.h"
 
 namespace wavlon::testing {
 namespace {

@@ -4,9 +4,9 @@
 #include <QMouseEvent>
 #include <QTreeWidget>
 
+#include "app/main_window_units.h"
 #include "player/player_state.h"
 #include "player_window.h"
-#include "runtime/units/main_window_units.h"
 #include "support/local_http_server.h"
 #include "support/mp3_fixtures.h"
 #include "support/pulse_server.h"

@@ -9,10 +9,10 @@
 #include <iterator>
 #include <set>
 
+#include "app/main_window_units.h"
 #include "player/player_state.h"
 #include "player_window.h"
 #include "runtime/program.h"
-#include "runtime/units/main_window_units.h"
 #include "runtime/window_loader.h"
 #include "support/child_test.h"
 #include "support/mp3_fixtures.h"

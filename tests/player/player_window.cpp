@@ -12,11 +12,11 @@
 #include <sstream>
 
 #include "app/application.h"
+#include "app/main_window_units.h"
 #include "platform/network_check.h"
 #include "player/player_state.h"
 #include "runtime/config_file.h"
 #include "runtime/program.h"
-#include "runtime/units/main_window_units.h"
 #include "runtime/window_table.h"
 #include "support/local_http_server.h"
 #include "support/mp3_fixtures.h"

@@ -9,10 +9,10 @@
 #include <QMouseEvent>
 #include <QTreeWidget>
 
+#include "app/main_window_units.h"
+#include "player/online_search.h"
 #include "player/player_state.h"
 #include "player_window.h"
-#include "runtime/units/main_window_units.h"
-#include "search/online_search.h"
 #include "songd/song_service.h"
 #include "support/pulse_server.h"
 

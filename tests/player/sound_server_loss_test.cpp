@@ -14,9 +14,9 @@
 #include <cstring>
 #include <thread>
 
+#include "app/main_window_units.h"
 #include "player/player_state.h"
 #include "player_window.h"
-#include "runtime/units/main_window_units.h"
 #include "support/mp3_fixtures.h"
 
 namespace wavlon::testing {

@@ -3,9 +3,9 @@
 #include <QCoreApplication>
 #include <QWidget>
 
+#include "app/main_window_units.h"
 #include "player/player_state.h"
 #include "player_window.h"
-#include "runtime/units/main_window_units.h"
 #include "runtime/window_loader.h"
 #include "support/mp3_fixtures.h"
 

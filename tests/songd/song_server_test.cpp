@@ -6,9 +6,9 @@
 #include <fstream>
 #include <thread>
 
+#include "network/http_request.h"
+#include "player/online_search.h"
 #include "runtime/text.h"
-#include "search/http_request.h"
-#include "search/online_search.h"
 #include "songd/song_service.h"
 #include "support/mp3_fixtures.h"
 

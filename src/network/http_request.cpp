@@ -1,4 +1,4 @@
-#include "search/http_request.h"
+#include "network/http_request.h"
 
 #include <array>
 #include <chrono>
@@ -6,8 +6,8 @@
 #include "platform/codec.h"
 #include "platform/http_client.h"
 #include "runtime/text_commands.h"
-#include "search/regex_object.h"
-#include "search/text_helpers.h"
+#include "network/regex_object.h"
+#include "network/text_helpers.h"
 
 namespace wavlon::search {
 

@@ -1,9 +1,9 @@
-#include "search/online_search.h"
+#include "player/online_search.h"
 
-#include "runtime/units/main_window_units.h"
-#include "search/http_request.h"
-#include "search/json_document.h"
-#include "search/text_helpers.h"
+#include "app/main_window_units.h"
+#include "network/http_request.h"
+#include "network/json_document.h"
+#include "network/text_helpers.h"
 
 namespace wavlon::search {
 

@@ -1,7 +1,7 @@
 // send_http_request against real servers on 127.0.0.1: the local HTTP test server, an HTTPS
 // server and an authenticating proxy (Python scripts in tests/support), with certificates made
 // for the run by openssl.
-#include "search/http_request.h"
+#include "network/http_request.h"
 
 #include <gtest/gtest.h>
 #include <poll.h>

@@ -1,4 +1,4 @@
-#include "search/online_search.h"
+#include "player/online_search.h"
 
 #include <gtest/gtest.h>
 
@@ -13,10 +13,10 @@
 
 #include "app/application.h"
 #include "app/event_table.h"
+#include "app/main_window_units.h"
 #include "platform/dialogs.h"
 #include "platform/network_check.h"
 #include "runtime/program.h"
-#include "runtime/units/main_window_units.h"
 #include "runtime/window_table.h"
 #include "support/local_http_server.h"
 #include "support/qt_app.h"

@@ -1,4 +1,4 @@
-#include "search/regex_object.h"
+#include "network/regex_object.h"
 
 #include <gtest/gtest.h>
 

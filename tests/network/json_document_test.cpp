@@ -1,4 +1,4 @@
-#include "search/json_document.h"
+#include "network/json_document.h"
 
 #include <gtest/gtest.h>
 

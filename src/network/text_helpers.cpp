@@ -1,4 +1,4 @@
-#include "search/text_helpers.h"
+#include "network/text_helpers.h"
 
 #include <algorithm>
 #include <cstdint>
