@@ -22,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -133,17 +134,25 @@ void BM_IdleWindowThirtySeconds(benchmark::State& state) {
 }
 BENCHMARK(BM_IdleWindowThirtySeconds)->Iterations(1)->Unit(benchmark::kSecond);
 
-// Floor: four Qt timers with the window's periods (the countdown's stopped) and empty slots.
-void BM_IdleQtTimersFloor(benchmark::State& state) {
-    application();
+// Four Qt timers with the window's periods (the countdown's stopped); the 1 s one calls
+// `on_second`, the others empty slots.
+std::vector<std::unique_ptr<QTimer>> window_timers(const std::function<void()>& on_second) {
     std::vector<std::unique_ptr<QTimer>> timers;
     for (int period : {1000, 300, 500, 0}) {
         auto& timer = timers.emplace_back(std::make_unique<QTimer>());
-        QObject::connect(timer.get(), &QTimer::timeout, [] {});
+        QObject::connect(timer.get(), &QTimer::timeout,
+                         period == 1000 ? on_second : std::function<void()>([] {}));
         if (period > 0) {
             timer->start(period);
         }
     }
+    return timers;
+}
+
+// Floor: the window's timers with empty slots.
+void BM_IdleQtTimersFloor(benchmark::State& state) {
+    application();
+    auto timers = window_timers([] {});
     for (auto _ : state) {
         state.counters["cpu_s"] = idle_cpu_seconds();
     }
@@ -171,21 +180,10 @@ void BM_IdleQtTimersAndClockFloor(benchmark::State& state) {
     label->setGeometry(place);
     label->setAttribute(Qt::WA_TranslucentBackground);
     window.show();
-    std::vector<std::unique_ptr<QTimer>> timers;
-    for (int period : {1000, 300, 500, 0}) {
-        auto& timer = timers.emplace_back(std::make_unique<QTimer>());
-        if (period == 1000) {
-            QObject::connect(timer.get(), &QTimer::timeout, [label] {
-                using namespace wavlon::runtime;
-                label->setText(wavlon::units::to_qstring(to_text(Value::date_time(now()))));
-            });
-        } else {
-            QObject::connect(timer.get(), &QTimer::timeout, [] {});
-        }
-        if (period > 0) {
-            timer->start(period);
-        }
-    }
+    auto timers = window_timers([label] {
+        using namespace wavlon::runtime;
+        label->setText(wavlon::units::to_qstring(to_text(Value::date_time(now()))));
+    });
     for (auto _ : state) {
         state.counters["cpu_s"] = idle_cpu_seconds();
     }
