@@ -25,7 +25,8 @@
 
 #include "player/music_folder.h"
 #include "player/playback.h"
-#include "player/player_state.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
 #include "runtime/units/main_window_units.h"
 #include "bench_window.h"
 
@@ -59,7 +60,7 @@ void BM_ScanTracks(benchmark::State& state) {
     const auto text = from_utf8(folder.string());
     for (auto _ : state) {
         wavlon::units::列表框1->clear_items();
-        wavlon::player::track_paths.clear();
+        wavlon::player::program_state().track_paths.clear();
         wavlon::player::scan_music_folder(text);
     }
     state.counters["items"] = wavlon::units::列表框1->item_count();

@@ -4,20 +4,18 @@
 #include <string>
 
 #include "player/playback.h"
-#include "player/player_state.h"
-#include "runtime/units/main_window_units.h"
+#include "player/window_units.h"
+#include "runtime/media_play_state.h"
 
 namespace wavlon::player {
 
 using runtime::operator""_gb;
 using runtime::Text;
 namespace u = units;
+using namespace runtime::media_play;
 
 namespace {
 
-constexpr std::int32_t kNothingOpen = 0;
-constexpr std::int32_t kPlaying = 1;
-constexpr std::int32_t kStopped = 2;
 constexpr std::int32_t kSliderLimit = 32767;  // the slider holds no larger value
 
 // A field of a time text: two digits at least, every digit of a larger number.

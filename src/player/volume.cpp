@@ -1,7 +1,6 @@
 #include "player/volume.h"
 
-#include "player/player_state.h"
-#include "runtime/units/main_window_units.h"
+#include "player/window_units.h"
 
 namespace wavlon::player {
 

@@ -16,8 +16,8 @@
 #include <memory>
 
 #include "app/window_activation.h"
-#include "player/player_state.h"
 #include "player/player_window.h"
+#include "player/window_units.h"
 #include "runtime/units/main_window_units.h"
 #include "support/mp3_fixtures.h"
 #include "support/private_bus.h"

@@ -2,7 +2,8 @@
 
 #include <limits>
 
-#include "player/player_state.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
 #include "player_window.h"
 #include "runtime/units/main_window_units.h"
 
@@ -104,7 +105,7 @@ TEST_F(Countdown, CountsDownAndRequestsPowerOffAtZeroAndAtEveryLaterTick) {
 TEST_F(Countdown, OneMinuteShowsFiftyNineAfterTheFirstTick) {
     enter("0", "1", "");
     click("按钮9");
-    EXPECT_EQ(player::countdown_seconds, 60);
+    EXPECT_EQ(player::program_state().countdown_seconds, 60);
     EXPECT_TRUE(wait_until([&] { return status() == "倒计时：59秒"; }));
 }
 
@@ -118,7 +119,7 @@ TEST_F(Countdown, ZeroRequestsPowerOffAtTheFirstTick) {
 TEST_F(Countdown, CancelStopsTheCountAndResetsThePanel) {
     enter("1", "", "");
     click("按钮9");
-    EXPECT_EQ(player::countdown_seconds, 3600);
+    EXPECT_EQ(player::program_state().countdown_seconds, 3600);
     click("按钮9");
     expect_idle(false);
     wait_ms(1200);

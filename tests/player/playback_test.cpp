@@ -1,6 +1,6 @@
 #include "player/playback.h"
 
-#include "player/player_state.h"
+#include "player/window_units.h"
 #include "player_window.h"
 #include "runtime/units/main_window_units.h"
 #include "support/fatal_capture.h"

@@ -13,7 +13,8 @@
 
 #include "app/application.h"
 #include "platform/network_check.h"
-#include "player/player_state.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
 #include "runtime/config_file.h"
 #include "runtime/program.h"
 #include "runtime/units/main_window_units.h"
@@ -63,8 +64,7 @@ void PlayerWindowTest::SetUp() {
     m_previous_dialogs = platform::set_dialog_backend(&m_dialogs);
     m_previous_power = platform::set_power_backend(&m_power);
     set_online(false);
-    player::track_paths.clear();
-    player::countdown_seconds = 0;
+    player::reset_program_state();
     app::prepare_main_window();
 }
 

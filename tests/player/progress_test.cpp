@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "player/player_state.h"
+#include "player/window_units.h"
 #include "player_window.h"
 #include "runtime/units/main_window_units.h"
 #include "support/mp3_fixtures.h"

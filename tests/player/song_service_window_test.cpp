@@ -9,7 +9,7 @@
 #include <QMouseEvent>
 #include <QTreeWidget>
 
-#include "player/player_state.h"
+#include "player/window_units.h"
 #include "player_window.h"
 #include "runtime/units/main_window_units.h"
 #include "search/online_search.h"

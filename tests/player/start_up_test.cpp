@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QWidget>
 
-#include "player/player_state.h"
+#include "player/window_units.h"
 #include "player_window.h"
 #include "runtime/units/main_window_units.h"
 #include "runtime/window_loader.h"

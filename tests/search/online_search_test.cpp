@@ -15,6 +15,7 @@
 #include "app/event_table.h"
 #include "platform/dialogs.h"
 #include "platform/network_check.h"
+#include "player/program_state.h"
 #include "runtime/program.h"
 #include "runtime/units/main_window_units.h"
 #include "runtime/window_table.h"
@@ -50,7 +51,7 @@ protected:
         runtime::set_run_directory_for_tests(runtime::from_utf8(m_program.string()));
         m_previous_dialogs = platform::set_dialog_backend(&m_dialogs);
         platform::set_network_check_url(m_network.url());
-        search::search_page = 0;
+        player::program_state().search_page = 0;
         search::set_search_service_url_for_tests(m_service.url());
         app::prepare_main_window();
         app::load_main_window();
@@ -176,7 +177,7 @@ TEST_F(OnlineSearch, LoadMoreAppendsTheNextPagesNumberedFromOneEach) {
     }
 
     EXPECT_EQ(pages_asked(), (std::vector<std::string>{"1", "2", "3", "4"}));
-    EXPECT_EQ(search::search_page, 4);
+    EXPECT_EQ(player::program_state().search_page, 4);
     ASSERT_EQ(row_count(), 8);
     for (int row = 0; row < 8; ++row) {
         const std::string page = std::to_string(row / 2 + 1);
@@ -212,7 +213,7 @@ TEST_F(OnlineSearch, FirstClickBeforeTypingSendsNothing) {
     ASSERT_EQ(caption(units::按钮8), "搜索网络歌曲"_gb);
     click_search();
     EXPECT_TRUE(m_service.requests().empty());
-    EXPECT_EQ(search::search_page, 1);
+    EXPECT_EQ(player::program_state().search_page, 1);
     EXPECT_EQ(row_count(), 0);
     EXPECT_EQ(caption(units::按钮8), "搜索网络歌曲"_gb);
 
@@ -291,7 +292,7 @@ TEST_F(OnlineSearch, RefusedServiceAddsNoRowsButTheButtonMovesOn) {
     click_search();
     EXPECT_EQ(row_count(), 0);
     EXPECT_EQ(caption(units::按钮8), "加载更多"_gb);
-    EXPECT_EQ(search::search_page, 1);
+    EXPECT_EQ(player::program_state().search_page, 1);
 }
 
 }  // namespace
