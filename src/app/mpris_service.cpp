@@ -33,7 +33,8 @@ const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player")
 
 template <class T>
 bool usable(const u::UnitRef<T>& button) {
-    return !player::is_disabled(button) && QApplication::activeModalWidget() == nullptr;
+    return !player::logical_of(button, runtime::property::kDisabled) &&
+           QApplication::activeModalWidget() == nullptr;
 }
 
 // A local path as a file URI of its own bytes (a name may be GBK bytes, not UTF-8); an

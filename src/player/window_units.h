@@ -55,11 +55,6 @@ void set_visible(const units::UnitRef<T>& unit, bool visible) {
 }
 
 template <class T>
-bool is_disabled(const units::UnitRef<T>& unit) {
-    return logical_of(unit, runtime::property::kDisabled);
-}
-
-template <class T>
 void set_disabled(const units::UnitRef<T>& unit, bool disabled) {
     unit.write(runtime::property::kDisabled, runtime::Value::logical(disabled));
 }
