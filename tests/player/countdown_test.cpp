@@ -4,8 +4,8 @@
 
 #include "player/program_state.h"
 #include "player/window_units.h"
-#include "player_window.h"
 #include "runtime/units/main_window_units.h"
+#include "support/main_window_driver.h"
 
 namespace wavlon::testing {
 namespace {
@@ -37,10 +37,10 @@ TEST(CountdownTotal, SaturatesInsteadOfOverflowing) {
     EXPECT_EQ(player::countdown_total(kMin, kMin, kMin), kMin);
 }
 
-class Countdown : public PlayerWindowTest {
+class Countdown : public MainWindowTest {
 protected:
     void SetUp() override {
-        PlayerWindowTest::SetUp();
+        MainWindowTest::SetUp();
         start();
         click("按钮7");
     }

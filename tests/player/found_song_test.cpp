@@ -6,9 +6,9 @@
 
 #include "player/program_state.h"
 #include "player/window_units.h"
-#include "player_window.h"
 #include "runtime/units/main_window_units.h"
 #include "support/local_http_server.h"
+#include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"
 #include "support/pulse_server.h"
 
@@ -20,7 +20,7 @@ namespace u = units;
 
 constexpr std::int32_t kPlaying = 1;
 
-class FoundSong : public PlayerWindowTest {
+class FoundSong : public MainWindowTest {
 protected:
     // Starts online (the result list is disabled offline) with two local tracks listed and
     // none selected.

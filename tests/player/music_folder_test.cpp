@@ -11,11 +11,11 @@
 
 #include "player/program_state.h"
 #include "player/window_units.h"
-#include "player_window.h"
 #include "runtime/program.h"
 #include "runtime/units/main_window_units.h"
 #include "runtime/window_loader.h"
 #include "support/child_test.h"
+#include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"
 
 namespace wavlon::testing {
@@ -25,7 +25,7 @@ using runtime::from_utf8;
 using runtime::Text;
 namespace u = units;
 
-class MusicFolder : public PlayerWindowTest {
+class MusicFolder : public MainWindowTest {
 protected:
     std::vector<std::pair<std::string, std::int32_t>> items() {
         std::vector<std::pair<std::string, std::int32_t>> out;

@@ -4,9 +4,9 @@
 #include <QWidget>
 
 #include "player/window_units.h"
-#include "player_window.h"
 #include "runtime/units/main_window_units.h"
 #include "runtime/window_loader.h"
+#include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"
 
 namespace wavlon::testing {
@@ -15,7 +15,7 @@ namespace {
 using runtime::to_utf8;
 namespace u = units;
 
-class StartUp : public PlayerWindowTest {
+class StartUp : public MainWindowTest {
 protected:
     static std::string status_line() {
         return to_utf8(player::text_of(u::透明标签11, u::TransLabelUnit::kCaption));
