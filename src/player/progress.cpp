@@ -12,7 +12,9 @@ namespace wavlon::player {
 using runtime::operator""_gb;
 using runtime::Text;
 namespace u = units;
-using namespace runtime::media_play;
+using runtime::media_play::kNothingOpen;
+using runtime::media_play::kPlaying;
+using runtime::media_play::kStopped;
 
 namespace {
 
