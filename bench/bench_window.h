@@ -14,7 +14,7 @@
 #include "app/main_window_units.h"
 #include "platform/dialogs.h"
 #include "platform/network_check.h"
-#include "player/player_state.h"
+#include "player/program_state.h"
 #include "runtime/config_file.h"
 #include "runtime/program.h"
 #include "runtime/window_loader.h"
@@ -74,7 +74,7 @@ inline void load_window_with(const std::filesystem::path& folder) {
 
 inline void close_window() {
     runtime::close_window(units::kMainWindowId);
-    player::track_paths.clear();
+    player::program_state().track_paths.clear();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
 

@@ -30,10 +30,12 @@
 #include "app/main_window_units.h"
 #include "player/music_folder.h"
 #include "player/playback.h"
-#include "player/player_state.h"
 #include "runtime/conversions.h"
 #include "runtime/system_commands.h"
 #include "runtime/units/unit_look.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
+#include "app/main_window_units.h"
 #include "bench_window.h"
 
 namespace {
@@ -66,7 +68,7 @@ void BM_ScanTracks(benchmark::State& state) {
     const auto text = from_utf8(folder.string());
     for (auto _ : state) {
         wavlon::units::列表框1->clear_items();
-        wavlon::player::track_paths.clear();
+        wavlon::player::program_state().track_paths.clear();
         wavlon::player::scan_music_folder(text);
     }
     state.counters["items"] = wavlon::units::列表框1->item_count();

@@ -19,7 +19,7 @@
 #include "app/main_window_units.h"
 #include "platform/dialogs.h"
 #include "platform/network_check.h"
-#include "player/player_state.h"
+#include "player/program_state.h"
 #include "runtime/config_file.h"
 #include "runtime/program.h"
 #include "runtime/window_loader.h"
@@ -61,7 +61,7 @@ void BM_StartUpWithThousandTracks(benchmark::State& state) {
             wavlon::units::widget_of(wavlon::runtime::live_unit(wavlon::units::kMainWindowId, 0)));
         state.PauseTiming();
         wavlon::runtime::close_window(wavlon::units::kMainWindowId);
-        wavlon::player::track_paths.clear();
+        wavlon::player::program_state().track_paths.clear();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         state.ResumeTiming();
     }

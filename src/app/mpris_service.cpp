@@ -14,28 +14,28 @@
 
 #include "app/main_window_units.h"
 #include "app/window_activation.h"
-#include "player/player_state.h"
+#include "player/window_units.h"
 #include "runtime/event_dispatch.h"
+#include "runtime/media_play_state.h"
 #include "runtime/units/unit_look.h"
 
 namespace wavlon::app {
 namespace {
 
 namespace u = units;
+using runtime::media_play::kPaused;
+using runtime::media_play::kPlaying;
 
 // Properties are read again after event routines, at most this often: the window's own
 // timers run routines several times a second, so a change is announced within about 300 ms
 // without a timer of this service waking the idle program.
 constexpr auto kRefreshInterval = std::chrono::milliseconds(250);
-constexpr std::int32_t kPlaying = 1;
-constexpr std::int32_t kPaused = 3;
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 
 template <class T>
 bool usable(const u::UnitRef<T>& button) {
-    const runtime::Value disabled = button.read(runtime::property::kDisabled);
-    const bool* flag = disabled.get<bool>();
-    return !(flag && *flag) && QApplication::activeModalWidget() == nullptr;
+    return !player::logical_of(button, runtime::property::kDisabled) &&
+           QApplication::activeModalWidget() == nullptr;
 }
 
 // A local path as a file URI of its own bytes (a name may be GBK bytes, not UTF-8); an

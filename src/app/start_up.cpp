@@ -4,12 +4,15 @@
 #include "app/skins.h"
 #include "player/music_folder.h"
 #include "player/volume.h"
+#include "player/window_units.h"
 #include "runtime/conversions.h"
 #include "runtime/system_commands.h"
 
 namespace wavlon::app {
 
 using runtime::operator""_gb;
+using player::set_disabled;
+using player::set_text;
 using runtime::Text;
 using runtime::Value;
 namespace u = units;
@@ -19,9 +22,9 @@ namespace {
 constexpr int kSkinNumber = 6;
 
 void disable_search_units() {
-    u::编辑框3.write(runtime::property::kDisabled, Value::logical(true));
-    u::超级列表框1.write(runtime::property::kDisabled, Value::logical(true));
-    u::按钮8.write(runtime::property::kDisabled, Value::logical(true));
+    set_disabled(u::编辑框3, true);
+    set_disabled(u::超级列表框1, true);
+    set_disabled(u::按钮8, true);
 }
 
 }  // namespace
@@ -38,13 +41,13 @@ void on_main_window_created() {
     player::load_stored_music_folder();
     player::show_folder_hint();
     if (online) {
-        u::透明标签11.write(u::TransLabelUnit::kCaption, Value::text({}));
+        set_text(u::透明标签11, u::TransLabelUnit::kCaption, {});
     }
 }
 
 void update_clock_label() {
-    u::透明标签2.write(u::TransLabelUnit::kCaption,
-                       Value::text(runtime::to_text(Value::date_time(runtime::now()))));
+    set_text(u::透明标签2, u::TransLabelUnit::kCaption,
+             runtime::to_text(Value::date_time(runtime::now())));
 }
 
 }  // namespace wavlon::app

@@ -5,7 +5,8 @@
 #include <limits>
 
 #include "app/main_window_units.h"
-#include "player/player_state.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
 #include "runtime/conversions.h"
 #include "runtime/system_commands.h"
 
@@ -151,7 +152,7 @@ void toggle_countdown() {
     if (std::all_of(texts.begin(), texts.end(), [](const Text& t) { return t.empty(); })) {
         return;
     }
-    countdown_seconds = countdown_total(values[0], values[1], values[2]);
+    program_state().countdown_seconds = countdown_total(values[0], values[1], values[2]);
     set_timer_interval(kTickMs);
     const Text caption = text_of(u::按钮9, u::ButtonUnit::kCaption);
     if (caption == idle_caption()) {
@@ -170,6 +171,7 @@ void toggle_countdown() {
 }
 
 void countdown_tick() {
+    std::int32_t& countdown_seconds = program_state().countdown_seconds;
     // Held at the lowest int32 while the power-off keeps being refused.
     if (countdown_seconds > std::numeric_limits<std::int32_t>::min()) {
         --countdown_seconds;

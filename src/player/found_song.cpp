@@ -3,8 +3,10 @@
 #include <cctype>
 
 #include "app/main_window_units.h"
-#include "player/player_state.h"
 #include "player/progress.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
+#include "runtime/media_play_state.h"
 
 namespace wavlon::player {
 
@@ -13,8 +15,6 @@ using runtime::Text;
 namespace u = units;
 
 namespace {
-
-constexpr std::int32_t kFromCurrentPosition = -1;
 
 bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
     if (text.size() < prefix.size()) {
@@ -56,14 +56,14 @@ std::int32_t play_found_song() {
     const Text address = text_of(u::编辑框4, u::EditBoxUnit::kContent);
     if (is_web_address(address)) {
         media_player().open(address);
-        media_player().play(kFromCurrentPosition);
+        media_player().play(runtime::media_play::kFromCurrentPosition);
     } else {
         media_player().close();
     }
     set_integer(u::滑块条1, u::SliderBarUnit::kMaximum, media_player().get_length() / 1000);
     set_text(u::透明标签1, u::TransLabelUnit::kCaption, format_total_time());
 
-    track_paths.append(cell(row, 3));
+    program_state().track_paths.append(cell(row, 3));
     const Text name = cell(row, 1) + " - " + cell(row, 2);
     u::列表框1->add_item(name, u::列表框1->item_count() + 1);
     set_text(u::编辑框1, u::EditBoxUnit::kContent, name);

@@ -3,7 +3,8 @@
 #include <vector>
 
 #include "app/main_window_units.h"
-#include "player/player_state.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
 #include "runtime/config_file.h"
 #include "runtime/config_location.h"
 #include "runtime/file_commands.h"
@@ -53,6 +54,7 @@ void scan_music_folder(const Text& folder) {
     // repaint of the list instead of one per track.
     std::vector<Text> names;
     std::vector<std::int32_t> values;
+    runtime::Array<Text>& track_paths = program_state().track_paths;
     for (Text name = runtime::find_file(folder + "/*.mp3"); !name.empty();
          name = runtime::find_file({})) {
         track_paths.append(folder + "/" + name);
@@ -83,7 +85,7 @@ void choose_music_folder() {
     media_player().close();
     set_text(u::透明标签1, u::TransLabelUnit::kCaption, "00:00"_gb);
     u::列表框1->clear_items();
-    track_paths.clear();
+    program_state().track_paths.clear();
     // A folder that cannot be stored (read-only directory) still serves this run.
     runtime::write_config_item(runtime::config_file_to_write(kConfigFileName), config_section(),
                                folder_key(), folder);

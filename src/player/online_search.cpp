@@ -4,31 +4,18 @@
 #include "network/http_request.h"
 #include "network/json_document.h"
 #include "network/text_helpers.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
 
 namespace wavlon::search {
 
 using runtime::operator""_gb;
+using player::set_text;
+using player::text_of;
 using runtime::Text;
-using runtime::Value;
 namespace u = units;
 
-std::int32_t search_page = 0;
-
 namespace {
-
-std::string& service_url_override() {
-    static std::string url;
-    return url;
-}
-
-Text text_property(const runtime::Value& value) {
-    const Text* text = value.get<Text>();
-    return text ? *text : Text{};
-}
-
-Text button_caption() {
-    return text_property(u::按钮8.read(u::ButtonUnit::kCaption));
-}
 
 // Asks the service for one page and returns the answer with its percent escapes decoded; the
 // empty text when the request failed.
@@ -58,12 +45,12 @@ void append_rows(JsonDocument& document) {
 
 const std::string& search_service_url() {
     static const std::string built_in = WAVLON_SEARCH_SERVICE_URL;
-    const std::string& url = service_url_override();
+    const std::string& url = player::program_state().search_service_url;
     return url.empty() ? built_in : url;
 }
 
 void set_search_service_url_for_tests(const std::string& url) {
-    service_url_override() = url;
+    player::program_state().search_service_url = url;
 }
 
 Text search_request_body(const Text& keyword, std::int32_t page) {
@@ -74,14 +61,15 @@ Text search_request_body(const Text& keyword, std::int32_t page) {
 
 void on_search_clicked() {
     JsonDocument document;
-    const Text keyword = text_property(u::编辑框3.read(u::EditBoxUnit::kContent));
+    const Text keyword = text_of(u::编辑框3, u::EditBoxUnit::kContent);
+    std::int32_t& search_page = player::program_state().search_page;
     ++search_page;
     Text answer;
-    const Text caption = button_caption();
+    const Text caption = text_of(u::按钮8, u::ButtonUnit::kCaption);
     if (caption == "搜索"_gb) {
         search_page = 1;
         answer = fetch_page(keyword, search_page);
-        u::按钮8.write(u::ButtonUnit::kCaption, Value::text("加载更多"_gb));
+        set_text(u::按钮8, u::ButtonUnit::kCaption, "加载更多"_gb);
     } else if (caption == "加载更多"_gb) {
         answer = fetch_page(keyword, search_page);
     }
@@ -92,8 +80,8 @@ void on_search_clicked() {
 
 void on_keyword_changed() {
     u::超级列表框1->delete_all_items();
-    u::按钮8.write(u::ButtonUnit::kCaption, Value::text("搜索"_gb));
-    u::透明标签12.write(u::TransLabelUnit::kCaption, Value::text({}));
+    set_text(u::按钮8, u::ButtonUnit::kCaption, "搜索"_gb);
+    set_text(u::透明标签12, u::TransLabelUnit::kCaption, {});
 }
 
 }  // namespace wavlon::search

@@ -14,11 +14,9 @@
 
 namespace wavlon::search {
 
-// The page the last request asked for; 0 at start. Every click adds 1, a new search sets 1.
-extern std::int32_t search_page;
-
 // The song-search service's address (scheme, host and a path ending in "/"), from the build
-// setting WAVLON_SEARCH_SERVICE_URL unless a test replaced it.
+// setting WAVLON_SEARCH_SERVICE_URL unless a test replaced it. The page last asked for is
+// player::program_state().search_page.
 const std::string& search_service_url();
 // Points the search at another service; an empty url restores the built-in address.
 void set_search_service_url_for_tests(const std::string& url);

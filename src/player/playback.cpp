@@ -1,21 +1,19 @@
 #include "player/playback.h"
 
 #include "app/main_window_units.h"
-#include "player/player_state.h"
 #include "player/progress.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
+#include "runtime/media_play_state.h"
 
 namespace wavlon::player {
 
 using runtime::operator""_gb;
 using runtime::Text;
 namespace u = units;
+using namespace runtime::media_play;
 
 namespace {
-
-constexpr std::int32_t kPlaying = 1;
-constexpr std::int32_t kStopped = 2;
-constexpr std::int32_t kPaused = 3;
-constexpr std::int32_t kFromCurrentPosition = -1;
 
 std::int32_t selection() {
     return integer_of(u::列表框1, u::ListBoxUnit::kSelection);
@@ -50,7 +48,7 @@ std::optional<AdjacentTrack> adjacent_track(Direction direction) {
     std::int32_t item = 0;
     if (direction == Direction::kPrevious) {
         if (selected <= 0) {
-            location = track_path(track_paths.size());
+            location = track_path(program_state().track_paths.size());
             item = count - 1;
         } else {
             location = track_path(std::int64_t{u::列表框1->item_value(selected)} - 1);

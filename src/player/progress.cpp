@@ -5,19 +5,20 @@
 
 #include "app/main_window_units.h"
 #include "player/playback.h"
-#include "player/player_state.h"
+#include "player/window_units.h"
+#include "runtime/media_play_state.h"
 
 namespace wavlon::player {
 
 using runtime::operator""_gb;
 using runtime::Text;
 namespace u = units;
+using runtime::media_play::kNothingOpen;
+using runtime::media_play::kPlaying;
+using runtime::media_play::kStopped;
 
 namespace {
 
-constexpr std::int32_t kNothingOpen = 0;
-constexpr std::int32_t kPlaying = 1;
-constexpr std::int32_t kStopped = 2;
 constexpr std::int32_t kSliderLimit = 32767;  // the slider holds no larger value
 
 // A field of a time text: two digits at least, every digit of a larger number.

@@ -1,7 +1,7 @@
 #include "player/volume.h"
 
 #include "app/main_window_units.h"
-#include "player/player_state.h"
+#include "player/window_units.h"
 
 namespace wavlon::player {
 

@@ -15,7 +15,6 @@
 #include "app/main_window_template.h"
 #include "app/main_window_units.h"
 #include "platform/dialogs.h"
-#include "platform/network_check.h"
 #include "runtime/conversions.h"
 #include "runtime/event_dispatch.h"
 #include "runtime/system_commands.h"
@@ -23,7 +22,7 @@
 #include "runtime/units/unit_look.h"
 #include "runtime/window_loader.h"
 #include "runtime/window_table.h"
-#include "support/local_http_server.h"
+#include "support/main_window_driver.h"
 #include "support/qt_app.h"
 
 namespace wavlon::app {
@@ -32,57 +31,17 @@ namespace {
 using namespace runtime;
 using namespace units;
 
-// Answers every message box with OK and remembers it.
-class RecordingDialogs final : public platform::DialogBackend {
-public:
-    platform::DialogButton message_box(const platform::MessageBoxRequest& request) override {
-        boxes.push_back(request);
-        return platform::DialogButton::Ok;
-    }
-    std::string browse_for_folder(const platform::FolderRequest&) override { return {}; }
-    std::vector<platform::MessageBoxRequest> boxes;
-};
-
-class MainWindow : public ::testing::Test {
+class MainWindow : public testing::MainWindowTest {
 protected:
-    void SetUp() override {
-        testing::qt_application();
-        m_style_sheet = qApp->styleSheet();
-        m_palette = QApplication::palette();
-        platform::set_dialog_backend(&m_dialogs);
-    }
-    void TearDown() override {
-        uninstall_window_template();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        platform::set_dialog_backend(nullptr);
-        platform::set_network_check_url("");
-        qApp->setStyleSheet(m_style_sheet);  // the start-up applies a skin
-        QApplication::setPalette(m_palette);
-    }
-
     void start(bool online) {
-        if (online) {
-            m_server = std::make_unique<testing::LocalHttpServer>(
-                [](const testing::HttpRequest&) { return testing::HttpReply::ok("up"); });
-            platform::set_network_check_url(m_server->url());
-        } else {
-            platform::set_network_check_url(
-                "http://127.0.0.1:" + std::to_string(testing::LocalHttpServer::refused_port()) +
-                "/");
-        }
-        prepare_main_window();
-        load_main_window();
+        set_online(online);
+        MainWindowTest::start();
     }
 
     static Text text_of(const Value& value) { return value.get<Text>() ? *value.get<Text>() : "?"; }
     static bool logical_of(std::uint32_t unit, int index) {
         return *read_unit_property(kMainWindowId, unit, index).get<bool>();
     }
-
-    RecordingDialogs m_dialogs;
-    std::unique_ptr<testing::LocalHttpServer> m_server;
-    QString m_style_sheet;
-    QPalette m_palette;
 };
 
 struct ExpectedUnit {
@@ -297,7 +256,7 @@ TEST_F(MainWindow, OnlineStartShowsNoMessageEmptiesTheStatusLineAndKeepsSearchEn
 TEST_F(MainWindow, OfflineStartWarnsOnceBeforeTheWindowShowsAndDisablesSearch) {
     bool window_shown_at_box = true;
     struct Watching final : platform::DialogBackend {
-        RecordingDialogs* inner;
+        testing::FakeDialogs* inner;
         bool* shown;
         platform::DialogButton message_box(const platform::MessageBoxRequest& r) override {
             *shown = 启动窗口->widget()->isVisible();
@@ -310,8 +269,8 @@ TEST_F(MainWindow, OfflineStartWarnsOnceBeforeTheWindowShowsAndDisablesSearch) {
     platform::set_dialog_backend(&watching);
     start(false);
     ASSERT_EQ(m_dialogs.boxes.size(), 1u);
-    EXPECT_EQ(m_dialogs.boxes[0].text, "请检测网络通讯连接是否正常");
-    EXPECT_EQ(m_dialogs.boxes[0].caption, "信息：");
+    EXPECT_EQ(m_dialogs.boxes[0].request.text, "请检测网络通讯连接是否正常");
+    EXPECT_EQ(m_dialogs.boxes[0].request.caption, "信息：");
     EXPECT_FALSE(window_shown_at_box);
     EXPECT_TRUE(启动窗口->widget()->isVisible());
     for (std::uint32_t unit : {编辑框3.unit_id, 超级列表框1.unit_id, 按钮8.unit_id}) {

@@ -17,8 +17,10 @@
 
 #include "app/main_window_units.h"
 #include "app/window_activation.h"
-#include "player/player_state.h"
 #include "player/player_window.h"
+#include "player/window_units.h"
+#include "app/main_window_units.h"
+#include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"
 #include "support/private_bus.h"
 #include "support/pulse_server.h"
@@ -62,10 +64,10 @@ QVariantMap plain_map(const QVariant& value) {
     return value.toMap();
 }
 
-class MediaKeys : public PlayerWindowTest {
+class MediaKeys : public MainWindowTest {
 protected:
     void SetUp() override {
-        PlayerWindowTest::SetUp();
+        MainWindowTest::SetUp();
         const std::string number = std::to_string(++g_connection_number);
         const QString address = QString::fromStdString(m_bus.address());
         m_service_bus = QStringLiteral("wavlon-") + QString::fromStdString(number);
@@ -79,7 +81,7 @@ protected:
         m_client.reset();
         QDBusConnection::disconnectFromBus(m_service_bus);
         QDBusConnection::disconnectFromBus(m_client_bus);
-        PlayerWindowTest::TearDown();
+        MainWindowTest::TearDown();
     }
 
     // The window with these tracks stored, and the service on the bus.

@@ -3,8 +3,10 @@
 #include <limits>
 
 #include "app/main_window_units.h"
-#include "player/player_state.h"
 #include "player_window.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
+#include "support/main_window_driver.h"
 
 namespace wavlon::testing {
 namespace {
@@ -36,10 +38,10 @@ TEST(CountdownTotal, SaturatesInsteadOfOverflowing) {
     EXPECT_EQ(player::countdown_total(kMin, kMin, kMin), kMin);
 }
 
-class Countdown : public PlayerWindowTest {
+class Countdown : public MainWindowTest {
 protected:
     void SetUp() override {
-        PlayerWindowTest::SetUp();
+        MainWindowTest::SetUp();
         start();
         click("按钮7");
     }
@@ -104,7 +106,7 @@ TEST_F(Countdown, CountsDownAndRequestsPowerOffAtZeroAndAtEveryLaterTick) {
 TEST_F(Countdown, OneMinuteShowsFiftyNineAfterTheFirstTick) {
     enter("0", "1", "");
     click("按钮9");
-    EXPECT_EQ(player::countdown_seconds, 60);
+    EXPECT_EQ(player::program_state().countdown_seconds, 60);
     EXPECT_TRUE(wait_until([&] { return status() == "倒计时：59秒"; }));
 }
 
@@ -118,7 +120,7 @@ TEST_F(Countdown, ZeroRequestsPowerOffAtTheFirstTick) {
 TEST_F(Countdown, CancelStopsTheCountAndResetsThePanel) {
     enter("1", "", "");
     click("按钮9");
-    EXPECT_EQ(player::countdown_seconds, 3600);
+    EXPECT_EQ(player::program_state().countdown_seconds, 3600);
     click("按钮9");
     expect_idle(false);
     wait_ms(1200);

@@ -5,9 +5,11 @@
 #include <QTreeWidget>
 
 #include "app/main_window_units.h"
-#include "player/player_state.h"
 #include "player_window.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
 #include "support/local_http_server.h"
+#include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"
 #include "support/pulse_server.h"
 
@@ -19,7 +21,7 @@ namespace u = units;
 
 constexpr std::int32_t kPlaying = 1;
 
-class FoundSong : public PlayerWindowTest {
+class FoundSong : public MainWindowTest {
 protected:
     // Starts online (the result list is disabled offline) with two local tracks listed and
     // none selected.
@@ -68,8 +70,8 @@ TEST_F(FoundSong, DoubleClickPlaysTheSongAndAppendsItToTheTrackList) {
     EXPECT_EQ(text(u::编辑框2), url);
     EXPECT_EQ(text(u::编辑框4), url);
     EXPECT_EQ(text(u::编辑框1), "T - S");
-    ASSERT_EQ(player::track_paths.size(), 3);
-    EXPECT_EQ(to_utf8(player::track_paths.at(3)), url);
+    ASSERT_EQ(player::program_state().track_paths.size(), 3);
+    EXPECT_EQ(to_utf8(player::program_state().track_paths.at(3)), url);
     ASSERT_EQ(u::列表框1->item_count(), 3);
     EXPECT_EQ(to_utf8(u::列表框1->item_text(2)), "T - S");
     EXPECT_EQ(u::列表框1->item_value(2), 3);
@@ -100,7 +102,9 @@ TEST_F(FoundSong, AddressesThatAreNotWebAddressesAreNeverOpened) {
         EXPECT_EQ(total_time(), "00:00") << address;
         EXPECT_EQ(window_caption(), "L-S") << address;
         EXPECT_EQ(text(u::编辑框2), address);
-        EXPECT_EQ(to_utf8(player::track_paths.at(player::track_paths.size())), address);
+        EXPECT_EQ(to_utf8(player::program_state().track_paths.at(
+                      player::program_state().track_paths.size())),
+                  address);
         EXPECT_EQ(u::列表框1->item_value(u::列表框1->item_count() - 1), row + 3);
     }
 }
@@ -147,7 +151,7 @@ TEST_F(FoundSong, NothingHappensWithoutACurrentRow) {
     const std::string caption = window_caption();
     EXPECT_EQ(player::play_found_song(), 0);
     EXPECT_EQ(window_caption(), caption);
-    EXPECT_EQ(player::track_paths.size(), 2);
+    EXPECT_EQ(player::program_state().track_paths.size(), 2);
     EXPECT_EQ(u::列表框1->item_count(), 2);
 }
 

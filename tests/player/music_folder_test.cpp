@@ -10,11 +10,13 @@
 #include <set>
 
 #include "app/main_window_units.h"
-#include "player/player_state.h"
 #include "player_window.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
 #include "runtime/program.h"
 #include "runtime/window_loader.h"
 #include "support/child_test.h"
+#include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"
 
 namespace wavlon::testing {
@@ -24,7 +26,7 @@ using runtime::from_utf8;
 using runtime::Text;
 namespace u = units;
 
-class MusicFolder : public PlayerWindowTest {
+class MusicFolder : public MainWindowTest {
 protected:
     std::vector<std::pair<std::string, std::int32_t>> items() {
         std::vector<std::pair<std::string, std::int32_t>> out;
@@ -35,7 +37,7 @@ protected:
     }
     std::vector<std::string> paths() {
         std::vector<std::string> out;
-        for (const Text& path : player::track_paths) {
+        for (const Text& path : player::program_state().track_paths) {
             out.push_back(runtime::to_utf8(path));
         }
         return out;
@@ -116,7 +118,7 @@ TEST_F(MusicFolder, TracksNamedInGbkBytesListPlayAndSurviveTheSettings) {
     EXPECT_NE(stored.find(from_utf8("路径") + "=" + music.native()), std::string::npos) << stored;
 
     runtime::close_window(u::kMainWindowId);
-    player::track_paths.clear();
+    player::program_state().track_paths.clear();
     start();
     ASSERT_EQ(items(), (Items{{"b", 1}, {"歌曲", 2}}));
     click_item(1);
@@ -152,7 +154,7 @@ TEST_F(MusicFolder, StartWithoutAStoredFolderListsNothingAndShowsTheHint) {
         }
         start();
         EXPECT_EQ(u::列表框1->item_count(), 0);
-        EXPECT_TRUE(player::track_paths.empty());
+        EXPECT_TRUE(player::program_state().track_paths.empty());
         EXPECT_EQ(hint(), kHint);
         runtime::close_window(u::kMainWindowId);
     }
@@ -175,8 +177,8 @@ TEST_F(MusicFolder, ChosenFolderSurvivesARestartWhenConfigBesideTheProgramIsRead
     EXPECT_EQ(read_file_bytes(user_config_path().string()),
               "[config]\r\n" + from_utf8("路径=" + second) + "\r\n");
     runtime::close_window(u::kMainWindowId);
-    player::track_paths.clear();  // a new run starts with none
-    start();                      // and lists the folder chosen last
+    player::program_state().track_paths.clear();  // a new run starts with none
+    start();                                      // and lists the folder chosen last
     EXPECT_EQ(items(), (Items{{"x", 1}}));
 }
 

@@ -7,10 +7,8 @@
 #include <QInputMethodEvent>
 #include <QLineEdit>
 #include <QMouseEvent>
-
 #include <cstdlib>
 #include <filesystem>
-
 #include "app/application.h"
 #include "app/event_table.h"
 #include "app/main_window_units.h"
@@ -18,89 +16,32 @@
 #include "platform/network_check.h"
 #include "runtime/program.h"
 #include "runtime/window_table.h"
+#include "player/program_state.h"
 #include "support/local_http_server.h"
-#include "support/qt_app.h"
+#include "support/main_window_driver.h"
 #include "support/song_search_service.h"
 
 namespace wavlon::testing {
 namespace {
 
-namespace fs = std::filesystem;
 using runtime::operator""_gb;
 using runtime::Text;
 using Mode = SongSearchService::Mode;
 
-// Message boxes are answered at once; the online window shows none.
-class AnswerAllDialogs final : public platform::DialogBackend {
-public:
-    platform::DialogButton message_box(const platform::MessageBoxRequest&) override {
-        return platform::DialogButton::Ok;
-    }
-    std::string browse_for_folder(const platform::FolderRequest&) override { return {}; }
-};
-
 // The program's main window, online, with the search pointed at a local song-search service.
-class OnlineSearch : public ::testing::Test {
+class OnlineSearch : public MainWindowTest {
 protected:
     void SetUp() override {
-        qt_application();
-        std::string pattern = (fs::temp_directory_path() / "wavlon_search_XXXXXX").string();
-        ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-        m_program = pattern;
-        runtime::set_run_directory_for_tests(runtime::from_utf8(m_program.string()));
-        m_previous_dialogs = platform::set_dialog_backend(&m_dialogs);
-        platform::set_network_check_url(m_network.url());
-        search::search_page = 0;
+        MainWindowTest::SetUp();
+        set_online(true);
         search::set_search_service_url_for_tests(m_service.url());
-        app::prepare_main_window();
-        app::load_main_window();
-        ASSERT_NE(window(), nullptr);
-    }
-
-    void TearDown() override {
-        runtime::uninstall_window_template();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-        QCoreApplication::processEvents();
-        search::set_search_service_url_for_tests({});
-        platform::set_network_check_url({});
-        platform::set_dialog_backend(m_previous_dialogs);
-        runtime::set_run_directory_for_tests({});
-        std::error_code ignored;
-        fs::remove_all(m_program, ignored);
-    }
-
-    static QWidget* window() {
-        return units::widget_of(runtime::live_unit(units::kMainWindowId, 0));
-    }
-
-    template <class T>
-    static T* widget(const char* name) {
-        T* found = window()->findChild<T*>(QString::fromUtf8(name));
-        EXPECT_NE(found, nullptr) << name;
-        return found;
+        start();
     }
 
     // Types `utf8` at the end of the keyword, as an input method commits it.
-    void type(const std::string& utf8) {
-        QLineEdit* edit = widget<QLineEdit>("编辑框3");
-        ASSERT_NE(edit, nullptr);
-        edit->end(false);
-        QInputMethodEvent event;
-        event.setCommitString(QString::fromUtf8(utf8));
-        QApplication::sendEvent(edit, &event);
-    }
+    void type(const std::string& utf8) { type_text("编辑框3", utf8); }
 
-    void click_search() {
-        auto* button = widget<QAbstractButton>("按钮8");
-        ASSERT_NE(button, nullptr);
-        const QPointF at = QRectF(button->rect()).center();
-        QMouseEvent press(QEvent::MouseButtonPress, at, button->mapToGlobal(at), Qt::LeftButton,
-                          Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(button, &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, button->mapToGlobal(at), Qt::LeftButton,
-                            Qt::NoButton, Qt::NoModifier);
-        QApplication::sendEvent(button, &release);
-    }
+    void click_search() { click("按钮8"); }
 
     static Text caption(const units::UnitRef<units::ButtonUnit>& button) {
         return button->caption();
@@ -116,11 +57,7 @@ protected:
         return pages;
     }
 
-    LocalHttpServer m_network{[](const HttpRequest&) { return HttpReply::ok("ok"); }};
     SongSearchService m_service;
-    AnswerAllDialogs m_dialogs;
-    platform::DialogBackend* m_previous_dialogs = nullptr;
-    fs::path m_program;
 };
 
 TEST(SearchRequestBody, KeywordIsSentAsPercentEncodedUtf8) {
@@ -176,7 +113,7 @@ TEST_F(OnlineSearch, LoadMoreAppendsTheNextPagesNumberedFromOneEach) {
     }
 
     EXPECT_EQ(pages_asked(), (std::vector<std::string>{"1", "2", "3", "4"}));
-    EXPECT_EQ(search::search_page, 4);
+    EXPECT_EQ(player::program_state().search_page, 4);
     ASSERT_EQ(row_count(), 8);
     for (int row = 0; row < 8; ++row) {
         const std::string page = std::to_string(row / 2 + 1);
@@ -212,7 +149,7 @@ TEST_F(OnlineSearch, FirstClickBeforeTypingSendsNothing) {
     ASSERT_EQ(caption(units::按钮8), "搜索网络歌曲"_gb);
     click_search();
     EXPECT_TRUE(m_service.requests().empty());
-    EXPECT_EQ(search::search_page, 1);
+    EXPECT_EQ(player::program_state().search_page, 1);
     EXPECT_EQ(row_count(), 0);
     EXPECT_EQ(caption(units::按钮8), "搜索网络歌曲"_gb);
 
@@ -291,7 +228,7 @@ TEST_F(OnlineSearch, RefusedServiceAddsNoRowsButTheButtonMovesOn) {
     click_search();
     EXPECT_EQ(row_count(), 0);
     EXPECT_EQ(caption(units::按钮8), "加载更多"_gb);
-    EXPECT_EQ(search::search_page, 1);
+    EXPECT_EQ(player::program_state().search_page, 1);
 }
 
 }  // namespace

@@ -1,9 +1,10 @@
 #include "player/playback.h"
 
 #include "app/main_window_units.h"
-#include "player/player_state.h"
 #include "player_window.h"
+#include "player/window_units.h"
 #include "support/fatal_capture.h"
+#include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"
 
 namespace wavlon::testing {
@@ -14,7 +15,7 @@ namespace u = units;
 
 constexpr std::int32_t kPlaying = 1, kStopped = 2, kPaused = 3;
 
-class Playback : public PlayerWindowTest {
+class Playback : public MainWindowTest {
 protected:
     // Starts with the folder of these tracks stored.
     std::string start_with(const std::vector<std::string>& files, Mp3Kind kind) {

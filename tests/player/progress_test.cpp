@@ -3,8 +3,9 @@
 #include <algorithm>
 
 #include "app/main_window_units.h"
-#include "player/player_state.h"
 #include "player_window.h"
+#include "player/window_units.h"
+#include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"
 
 namespace wavlon::testing {
@@ -23,7 +24,7 @@ TEST(TimeText, ShowsMinutesAndSecondsWithEveryMinuteDigit) {
     }
 }
 
-class Progress : public PlayerWindowTest {
+class Progress : public MainWindowTest {
 protected:
     void start_playing(Mp3Kind kind) {
         store_folder(make_folder("music", {"a.mp3"}, mp3_file(kind)));
@@ -90,7 +91,7 @@ TEST_F(Progress, NothingOpenShowsZero) {
     EXPECT_EQ(slider(u::SliderBarUnit::kMaximum), 100);
 }
 
-class Volume : public PlayerWindowTest {};
+class Volume : public MainWindowTest {};
 
 TEST_F(Volume, SliderRunsOverTheMixerRangeAndSetsBothChannels) {
     pactl("set-sink-volume @DEFAULT_SINK@ 100% 100%");

@@ -8,12 +8,12 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QTreeWidget>
-
 #include "app/main_window_units.h"
 #include "player/online_search.h"
-#include "player/player_state.h"
 #include "player_window.h"
+#include "player/window_units.h"
 #include "songd/song_service.h"
+#include "support/main_window_driver.h"
 #include "support/pulse_server.h"
 
 namespace wavlon::testing {
@@ -21,19 +21,13 @@ namespace {
 
 namespace u = units;
 
-class SongServiceWindow : public PlayerWindowTest {
+class SongServiceWindow : public MainWindowTest {
 protected:
     void TearDown() override {
         search::set_search_service_url_for_tests({});
-        PlayerWindowTest::TearDown();
+        MainWindowTest::TearDown();
     }
-    void type_keyword(const std::string& utf8) {
-        auto* edit = qobject_cast<QLineEdit*>(widget("编辑框3"));
-        ASSERT_NE(edit, nullptr);
-        QInputMethodEvent event;
-        event.setCommitString(QString::fromUtf8(utf8));
-        QApplication::sendEvent(edit, &event);
-    }
+    void type_keyword(const std::string& utf8) { type_text("编辑框3", utf8); }
     static std::string cell(int row, int column) {
         return runtime::to_utf8(u::超级列表框1->get_item_text(row, column));
     }

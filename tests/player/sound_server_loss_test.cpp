@@ -15,8 +15,9 @@
 #include <thread>
 
 #include "app/main_window_units.h"
-#include "player/player_state.h"
 #include "player_window.h"
+#include "player/window_units.h"
+#include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"
 
 namespace wavlon::testing {
@@ -80,7 +81,7 @@ private:
     std::thread m_thread;
 };
 
-class SoundServerLoss : public PlayerWindowTest {
+class SoundServerLoss : public MainWindowTest {
 protected:
     // Runs the event loop (timers tick) for `ms`; returns the longest the loop was held.
     static std::chrono::milliseconds longest_stall(int ms) {

@@ -4,9 +4,10 @@
 #include <QWidget>
 
 #include "app/main_window_units.h"
-#include "player/player_state.h"
 #include "player_window.h"
+#include "player/window_units.h"
 #include "runtime/window_loader.h"
+#include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"
 
 namespace wavlon::testing {
@@ -15,7 +16,7 @@ namespace {
 using runtime::to_utf8;
 namespace u = units;
 
-class StartUp : public PlayerWindowTest {
+class StartUp : public MainWindowTest {
 protected:
     static std::string status_line() {
         return to_utf8(player::text_of(u::透明标签11, u::TransLabelUnit::kCaption));

@@ -3,9 +3,9 @@
 #include "runtime/units/sys_volume_unit.h"
 #include "runtime/units/timer_unit.h"
 #include "support/fatal_capture.h"
+#include "support/main_window_driver.h"
 #include "support/pulse_server.h"
 #include "support/qt_app.h"
-#include "unit_window.h"
 
 namespace wavlon::testing {
 namespace {

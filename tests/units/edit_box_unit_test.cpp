@@ -4,7 +4,7 @@
 #include <QLineEdit>
 
 #include "runtime/unit_properties.h"
-#include "unit_window.h"
+#include "support/main_window_driver.h"
 
 namespace wavlon::testing {
 namespace {

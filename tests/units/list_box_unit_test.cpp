@@ -3,10 +3,9 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QListWidget>
-#include <QMouseEvent>
 
 #include "runtime/unit_properties.h"
-#include "unit_window.h"
+#include "support/main_window_driver.h"
 
 namespace wavlon::testing {
 namespace {
@@ -32,15 +31,7 @@ protected:
         }
     }
 
-    void click_row(int row) {
-        QPoint at = m_widget->visualItemRect(m_widget->item(row)).center();
-        QMouseEvent press(QEvent::MouseButtonPress, at, m_widget->viewport()->mapToGlobal(at),
-                          Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
-        send_event(m_widget->viewport(), press);
-        QMouseEvent release(QEvent::MouseButtonRelease, at, m_widget->viewport()->mapToGlobal(at),
-                            Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
-        send_event(m_widget->viewport(), release);
-    }
+    void click_row(int row) { click_list_row(m_widget, row); }
     void key(int code) {
         QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
         send_event(m_widget, press);

@@ -1,11 +1,10 @@
 #include "runtime/units/list_view_unit.h"
 
 #include <QHeaderView>
-#include <QMouseEvent>
 #include <QTreeWidget>
 
 #include "runtime/unit_properties.h"
-#include "unit_window.h"
+#include "support/main_window_driver.h"
 
 namespace wavlon::testing {
 namespace {
@@ -37,19 +36,7 @@ protected:
     std::int32_t current_row() {
         return *read_unit_property(kWindow, kView, ListViewUnit::kCurrentRow).get<std::int32_t>();
     }
-    void double_click_row(int row) {
-        QTreeWidget* tree = m_view->tree();
-        QWidget* viewport = tree->viewport();
-        QPoint at = tree->visualItemRect(tree->topLevelItem(row)).center();
-        QPoint global = viewport->mapToGlobal(at);
-        for (QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease,
-                                  QEvent::MouseButtonDblClick, QEvent::MouseButtonRelease}) {
-            bool down = type != QEvent::MouseButtonRelease;
-            QMouseEvent event(type, at, global, Qt::LeftButton,
-                              down ? Qt::LeftButton : Qt::NoButton, Qt::NoModifier);
-            send_event(viewport, event);
-        }
-    }
+    void double_click_row(int row) { double_click_tree_row(m_view->tree(), row); }
 
     ListViewUnit* m_view = nullptr;
 };

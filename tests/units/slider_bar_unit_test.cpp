@@ -8,7 +8,7 @@
 #include <QWheelEvent>
 
 #include "runtime/unit_properties.h"
-#include "unit_window.h"
+#include "support/main_window_driver.h"
 
 namespace wavlon::testing {
 namespace {

@@ -1,8 +1,8 @@
 #include "runtime/units/timer_unit.h"
 
 #include "runtime/unit_properties.h"
+#include "support/main_window_driver.h"
 #include "support/qt_app.h"
-#include "unit_window.h"
 
 namespace wavlon::testing {
 namespace {

@@ -10,8 +10,8 @@
 #include "runtime/unit_properties.h"
 #include "runtime/units/button_unit.h"
 #include "runtime/window_loader.h"
+#include "support/main_window_driver.h"
 #include "support/qt_app.h"
-#include "unit_window.h"
 
 namespace wavlon::testing {
 namespace {

@@ -1,32 +1,18 @@
-// The player's program-wide state, and the small property helpers its routines share.
+// How the program's routines read and write the main window's units: properties by their
+// index, converted to the value the routines work with; the unit types' own methods
+// (add_item, item_count, get_item_text...) are called on the unit itself. The player, the
+// search and the start-up all go through these, so a property is read one way everywhere.
 //
-// Everything else the player keeps lives in unit properties of the main window: the caption
-// of 按钮2 is the playback state, the content of 编辑框2 the current track's location, the
-// caption of 按钮9 the countdown state. User-interface thread only.
+// User-interface thread only. A unit whose window is not loaded is the runtime's fatal error.
 #pragma once
 
 #include <cstdint>
-#include <optional>
 
 #include "app/main_window_units.h"
 #include "runtime/array.h"
 #include "runtime/text.h"
 
 namespace wavlon::player {
-
-// Location of every listed track (local paths and addresses of found songs). Entry n belongs
-// to the 列表框1 item whose value is n. Empty at start.
-extern runtime::Array<runtime::Text> track_paths;
-
-// Remaining seconds of the power-off countdown; may go below zero while a power-off is
-// refused. 0 at start.
-extern std::int32_t countdown_seconds;
-
-// Entry `index` of track_paths, or nullopt when the index lies outside it, so that no item
-// value, selection or timer tick can reach past the list.
-std::optional<runtime::Text> track_path(std::int64_t index);
-
-// ---- Unit properties by reference, converted to the value the routines work with ----
 
 template <class T>
 runtime::Text text_of(const units::UnitRef<T>& unit, int index) {
@@ -53,10 +39,15 @@ void set_integer(const units::UnitRef<T>& unit, int index, std::int32_t value) {
 }
 
 template <class T>
-bool is_visible(const units::UnitRef<T>& unit) {
-    const runtime::Value value = unit.read(runtime::property::kVisible);
+bool logical_of(const units::UnitRef<T>& unit, int index) {
+    const runtime::Value value = unit.read(index);
     const bool* flag = value.get<bool>();
     return flag && *flag;
+}
+
+template <class T>
+bool is_visible(const units::UnitRef<T>& unit) {
+    return logical_of(unit, runtime::property::kVisible);
 }
 
 template <class T>
@@ -78,6 +69,8 @@ inline units::SysVolumeDevice& system_volume() {
 }
 
 // The main window's caption.
-void set_window_caption(const runtime::Text& caption);
+inline void set_window_caption(const runtime::Text& caption) {
+    set_text(units::启动窗口, units::WindowUnit::kCaption, caption);
+}
 
 }  // namespace wavlon::player
