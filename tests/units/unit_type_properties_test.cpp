@@ -7,7 +7,7 @@
 #include "runtime/unit_properties.h"
 #include "runtime/units/standard_units.h"
 #include "runtime/window_table.h"
-#include "unit_window.h"
+#include "support/main_window_driver.h"
 
 namespace wavlon::testing {
 namespace {
