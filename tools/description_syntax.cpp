@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "platform/codec.h"
+#include "runtime/template_format.h"
 
 namespace wavlon::tools {
 

@@ -5,8 +5,8 @@
 
 #include "runtime/event_suppression.h"
 #include "runtime/fatal.h"
+#include "runtime/live_window.h"
 #include "runtime/message_loop.h"
-#include "runtime/window_table.h"
 
 namespace wavlon::runtime {
 namespace {

@@ -3,7 +3,7 @@
 #include <QCoreApplication>
 #include <QGuiApplication>
 
-#include "runtime/window_table.h"
+#include "runtime/live_window.h"
 
 namespace wavlon::runtime {
 namespace {

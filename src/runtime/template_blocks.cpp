@@ -12,149 +12,391 @@ using detail::ByteWriter;
 
 namespace {
 
+// Each layout is written once, as a `fields` function that walks the members in stored order
+// and names each one's wire form. BlockReader fills the members from the bytes, BlockWriter
+// writes them out, so the two directions cannot disagree. The `what` names appear in the
+// errors a damaged block reports.
+template <class T>
+struct Layout;
+
+template <>
+struct Layout<StoredFont> {
+    static void fields(auto& v, auto& f) {
+        v.i32(f.height, "font height");
+        v.i32(f.width, "font width");
+        v.i32(f.escapement, "font escapement");
+        v.i32(f.orientation, "font orientation");
+        v.i32(f.weight, "font weight");
+        v.u8(f.italic, "font italic");
+        v.u8(f.underline, "font underline");
+        v.u8(f.strike_out, "font strike-out");
+        v.u8(f.charset, "font charset");
+        v.u8(f.out_precision, "font precision");
+        v.u8(f.clip_precision, "font clip precision");
+        v.u8(f.quality, "font quality");
+        v.u8(f.pitch_and_family, "font pitch");
+        v.fixed_text(f.face, kFaceNameSize, "font face");
+    }
+};
+
+template <>
+struct Layout<ListViewColumn> {
+    static void fields(auto& v, auto& c) {
+        v.u8(c.image_on_right, "column flag");
+        v.i32(c.image, "column image");
+        v.alignment(c.alignment, "column alignment");
+        v.u32(c.width, "column width");
+        v.zstring(c.heading, "column heading");
+    }
+};
+
+template <>
+struct Layout<FontSetting> {
+    static constexpr const char* kName = "font";
+    static void fields(auto& v, auto& font) { v.font(font); }
+};
+
+template <>
+struct Layout<std::vector<ListViewColumn>> {
+    static constexpr const char* kName = "column";
+    static void fields(auto& v, auto& columns) { v.columns(columns); }
+};
+
+template <>
+struct Layout<WindowFormBlock> {
+    static constexpr const char* kName = "window";
+    static void fields(auto& v, auto& b) {
+        // Older versions stop short of the later fields, which then keep their defaults.
+        v.version_up_to(b.version, kMaxWindowBlockVersion);
+        v.u32(b.border_style, "border style");
+        v.u32(b.field2, "window field");
+        v.u32(b.background, "background colour");
+        v.u32(b.maximise_button, "maximise flag");
+        v.u32(b.minimise_button, "minimise flag");
+        v.u32(b.control_box, "control box flag");
+        v.u32(b.start_position, "start position");
+        v.u32(b.movable, "movable flag");
+        for (auto& value : b.values) {
+            v.u32(value, "window value");
+        }
+        if (b.version >= 2) {
+            v.u32(b.v2_value, "window value");
+        }
+        if (b.version >= 3) {
+            v.u32(b.v3_values[0], "window value");
+            v.u32(b.v3_values[1], "window value");
+        }
+        if (b.version >= 4) {
+            v.u32(b.top_most, "top-most flag");
+        }
+        if (b.version >= 5) {
+            v.u32(b.v5_value, "window value");
+        }
+        if (b.version >= 6) {
+            v.counted_text(b.class_name, "class name");
+        }
+        v.counted_bytes(b.picture, "background picture");
+        v.counted_bytes(b.icon, "icon");
+        v.counted_bytes(b.sound, "sound");
+        v.counted_text(b.caption, "caption");
+        v.counted_text(b.extra_text, "window text");
+    }
+};
+
+template <>
+struct Layout<TransLabelBlock> {
+    static constexpr const char* kName = "TransLabel";
+    static void fields(auto& v, auto& b) {
+        v.version(b.version, 1);
+        v.u32(b.property9, "label property 9");
+        v.u32(b.text_colour, "text colour");
+        v.u32(b.property12, "label property 12");
+        v.u32(b.property13, "label property 13");
+        v.u32(b.property14, "label property 14");
+        v.font(b.font);
+        v.counted_text(b.caption, "caption");
+    }
+};
+
+template <>
+struct Layout<ButtonBlock> {
+    static constexpr const char* kName = "Button";
+    static void fields(auto& v, auto& b) {
+        v.version(b.version, 1);
+        v.counted_bytes(b.picture, "button picture");
+        v.u32(b.property9, "button property 9");
+        v.u32(b.property11, "button property 11");
+        v.u32(b.property12, "button property 12");
+        v.font(b.font);
+        v.counted_text(b.caption, "caption");
+    }
+};
+
+template <>
+struct Layout<TimerBlock> {
+    static constexpr const char* kName = "Timer";
+    static void fields(auto& v, auto& b) {
+        v.version(b.version, 1);
+        v.u32(b.interval_ms, "timer interval");
+    }
+};
+
+template <>
+struct Layout<SliderBarBlock> {
+    static constexpr const char* kName = "SliderBar";
+    static void fields(auto& v, auto& b) {
+        v.version(b.version, 1);
+        for (auto& property : b.properties) {
+            v.i32(property, "slider property");
+        }
+    }
+};
+
+template <>
+struct Layout<EditBoxBlock> {
+    static constexpr const char* kName = "EditBox";
+    static void fields(auto& v, auto& b) {
+        if (v.empty_block()) {
+            return;  // all defaults
+        }
+        v.version(b.version, 2);
+        v.u32(b.text_colour, "text colour");
+        v.u32(b.background, "background colour");
+        v.font(b.font);
+        v.counted_text(b.content, "content");
+    }
+};
+
+template <>
+struct Layout<ListBoxBlock> {
+    static constexpr const char* kName = "ListBox";
+    static void fields(auto& v, auto& b) {
+        if (v.empty_block()) {
+            return;  // all defaults
+        }
+        v.version(b.version, 3);
+        v.u32(b.text_colour, "text colour");
+        v.u32(b.background, "background colour");
+        v.font(b.font);
+    }
+};
+
+template <>
+struct Layout<ListViewBlock> {
+    static constexpr const char* kName = "ListView";
+    static void fields(auto& v, auto& b) {
+        v.version(b.version, 1);
+        v.u32(b.view_type, "view type");
+        v.u32(b.text_colour, "text colour");
+        v.u32(b.background, "background colour");
+        v.font(b.font);
+        v.columns(b.columns);
+    }
+};
+
 std::string version_error(const char* block, std::uint32_t version) {
     return "unsupported " + std::string(block) + " block version " + std::to_string(version);
 }
 
-// Reads the version word and checks it against the one layout version this decoder knows.
-bool expect_version(ByteReader& in, const char* block, std::uint32_t wanted,
-                    std::uint32_t& version) {
-    std::size_t at = in.position();
-    version = in.u32("block version");
-    if (in.failed()) {
-        return false;
-    }
-    if (version != wanted) {
-        in.fail(at, version_error(block, version));
-        return false;
-    }
-    return true;
-}
+// Fills the members a layout walks. The reader is sticky, so after the first error every
+// later field reads as zero and the error keeps the offset where the block went wrong.
+class BlockReader {
+public:
+    BlockReader(ByteReader& in, const char* block) : m_in(in), m_block(block) {}
 
-FontSetting read_font(ByteReader& in) {
-    std::size_t at = in.position();
-    std::uint32_t size = in.u32("font size");
-    if (in.failed() || size == 0) {
-        return std::nullopt;
-    }
-    if (size != kStoredFontSize) {
-        in.fail(at, "font size " + std::to_string(size) + " is neither 0 nor 60");
-        return std::nullopt;
-    }
-    if (!in.fits(1, kStoredFontSize)) {
-        in.fail_here("font past the end");
-        return std::nullopt;
-    }
-    StoredFont font;
-    font.height = in.i32("font height");
-    font.width = in.i32("font width");
-    font.escapement = in.i32("font escapement");
-    font.orientation = in.i32("font orientation");
-    font.weight = in.i32("font weight");
-    font.italic = in.u8("font italic");
-    font.underline = in.u8("font underline");
-    font.strike_out = in.u8("font strike-out");
-    font.charset = in.u8("font charset");
-    font.out_precision = in.u8("font precision");
-    font.clip_precision = in.u8("font clip precision");
-    font.quality = in.u8("font quality");
-    font.pitch_and_family = in.u8("font pitch");
-    std::size_t face_at = in.position();
-    auto face = in.bytes(kFaceNameSize, "font face");
-    std::size_t n = 0;
-    while (n < face.size() && face[n] != 0) {
-        ++n;
-    }
-    if (n == face.size()) {
-        in.fail(face_at, "font face has no terminator");
-        return std::nullopt;
-    }
-    font.face.assign(face.begin(), face.begin() + static_cast<std::ptrdiff_t>(n));
-    return font;
-}
+    bool empty_block() const { return m_in.at_end(); }
 
-void write_font(ByteWriter& out, const FontSetting& font) {
-    if (!font) {
-        out.u32(0);
-        return;
-    }
-    assert(font->face.size() < kFaceNameSize && font->face.find('\0') == Text::npos);
-    out.u32(kStoredFontSize);
-    out.i32(font->height);
-    out.i32(font->width);
-    out.i32(font->escapement);
-    out.i32(font->orientation);
-    out.i32(font->weight);
-    for (std::uint8_t b :
-         {font->italic, font->underline, font->strike_out, font->charset, font->out_precision,
-          font->clip_precision, font->quality, font->pitch_and_family}) {
-        out.u8(b);
-    }
-    out.bytes(font->face);
-    out.zeros(kFaceNameSize - font->face.size());
-}
-
-std::vector<ListViewColumn> read_columns(ByteReader& in) {
-    std::vector<ListViewColumn> columns;
-    std::size_t at = in.position();
-    std::uint32_t length = in.u32("column data length");
-    if (in.failed()) {
-        return columns;
-    }
-    if (length > in.remaining()) {
-        in.fail(at, "column data length past the end");
-        return columns;
-    }
-    std::size_t data_at = in.position();
-    auto data = in.bytes(length, "column data");
-    ByteReader cols(data, in.absolute(data_at));
-    while (!cols.failed() && !cols.at_end()) {
-        ListViewColumn column;
-        column.image_on_right = cols.u8("column flag");
-        column.image = cols.i32("column image");
-        std::size_t align_at = cols.position();
-        std::uint32_t alignment = cols.u32("column alignment");
-        if (!cols.failed() && alignment > 2) {
-            cols.fail(align_at,
-                      "column alignment " + std::to_string(alignment) + " is not 0, 1 or 2");
+    // The one layout version this decoder knows.
+    void version(std::uint32_t& value, std::uint32_t wanted) {
+        std::size_t at = m_in.position();
+        value = m_in.u32("block version");
+        if (!m_in.failed() && value != wanted) {
+            m_in.fail(at, version_error(m_block, value));
         }
-        column.alignment = static_cast<ColumnAlignment>(alignment);
-        column.width = cols.u32("column width");
-        column.heading = cols.zstring("column heading");
-        columns.push_back(std::move(column));
     }
-    if (cols.failed()) {
-        in.adopt(cols.error());
-        return {};
+    // Any version up to `newest`; the fields that follow may depend on it.
+    void version_up_to(std::uint32_t& value, std::uint32_t newest) {
+        std::size_t at = m_in.position();
+        value = m_in.u32("block version");
+        if (!m_in.failed() && value > newest) {
+            m_in.fail(at, version_error(m_block, value));
+        }
     }
-    return columns;
-}
 
-void write_columns(ByteWriter& out, const std::vector<ListViewColumn>& columns) {
-    ByteWriter data;
-    for (const auto& column : columns) {
-        assert(column.heading.find('\0') == Text::npos);
-        data.u8(column.image_on_right);
-        data.i32(column.image);
-        data.u32(static_cast<std::uint32_t>(column.alignment));
-        data.u32(column.width);
-        data.zstring(column.heading);
+    void u32(std::uint32_t& value, const char* what) { value = m_in.u32(what); }
+    void i32(std::int32_t& value, const char* what) { value = m_in.i32(what); }
+    void u8(std::uint8_t& value, const char* what) { value = m_in.u8(what); }
+    void counted_bytes(std::vector<std::uint8_t>& value, const char* what) {
+        value = m_in.counted_bytes(what);
     }
-    out.counted(data.take());
-}
+    void counted_text(Text& value, const char* what) { value = m_in.counted_text(what); }
+    void zstring(Text& value, const char* what) { value = m_in.zstring(what); }
 
-// Runs `read` over the whole block and insists that it consumes every byte.
-template <class T, class F>
-Decoded<T> decode_whole(std::span<const std::uint8_t> block, const char* name, F read) {
+    // A zero-terminated text in a field of `size` bytes; what follows the terminator is
+    // ignored.
+    void fixed_text(Text& value, std::size_t size, const char* what) {
+        std::size_t at = m_in.position();
+        auto field = m_in.bytes(size, what);
+        std::size_t n = 0;
+        while (n < field.size() && field[n] != 0) {
+            ++n;
+        }
+        if (n == field.size()) {
+            m_in.fail(at, std::string(what) + " has no terminator");
+            return;
+        }
+        value.assign(field.begin(), field.begin() + static_cast<std::ptrdiff_t>(n));
+    }
+
+    void alignment(ColumnAlignment& value, const char* what) {
+        std::size_t at = m_in.position();
+        std::uint32_t stored = m_in.u32(what);
+        if (!m_in.failed() && stored > 2) {
+            m_in.fail(at, std::string(what) + " " + std::to_string(stored) + " is not 0, 1 or 2");
+        }
+        value = static_cast<ColumnAlignment>(stored);
+    }
+
+    // u32 size 0 (the default font) or 60, then the 60-byte logical font.
+    void font(FontSetting& value) {
+        value = std::nullopt;
+        std::size_t at = m_in.position();
+        std::uint32_t size = m_in.u32("font size");
+        if (m_in.failed() || size == 0) {
+            return;
+        }
+        if (size != kStoredFontSize) {
+            m_in.fail(at, "font size " + std::to_string(size) + " is neither 0 nor 60");
+            return;
+        }
+        if (!m_in.fits(1, kStoredFontSize)) {
+            m_in.fail_here("font past the end");
+            return;
+        }
+        StoredFont stored;
+        Layout<StoredFont>::fields(*this, stored);
+        if (!m_in.failed()) {
+            value = std::move(stored);
+        }
+    }
+
+    // u32 byte length, then columns up to the end of those bytes.
+    void columns(std::vector<ListViewColumn>& value) {
+        value.clear();
+        std::size_t at = m_in.position();
+        std::uint32_t length = m_in.u32("column data length");
+        if (m_in.failed()) {
+            return;
+        }
+        if (length > m_in.remaining()) {
+            m_in.fail(at, "column data length past the end");
+            return;
+        }
+        std::size_t data_at = m_in.position();
+        auto data = m_in.bytes(length, "column data");
+        ByteReader in(data, m_in.absolute(data_at));
+        BlockReader cols(in, m_block);
+        while (!in.failed() && !in.at_end()) {
+            ListViewColumn column;
+            Layout<ListViewColumn>::fields(cols, column);
+            value.push_back(std::move(column));
+        }
+        if (in.failed()) {
+            m_in.adopt(in.error());
+            value.clear();
+        }
+    }
+
+private:
+    ByteReader& m_in;
+    const char* m_block;
+};
+
+// Writes the members a layout walks, in the same order and forms.
+class BlockWriter {
+public:
+    explicit BlockWriter(ByteWriter& out) : m_out(out) {}
+
+    bool empty_block() const { return false; }  // every field is written, defaults too
+
+    void version(std::uint32_t value, std::uint32_t) { m_out.u32(value); }
+    void version_up_to(std::uint32_t value, std::uint32_t newest) {
+        assert(value <= newest);
+        m_out.u32(value);
+    }
+
+    void u32(std::uint32_t value, const char*) { m_out.u32(value); }
+    void i32(std::int32_t value, const char*) { m_out.i32(value); }
+    void u8(std::uint8_t value, const char*) { m_out.u8(value); }
+    void counted_bytes(const std::vector<std::uint8_t>& value, const char*) {
+        m_out.counted(value);
+    }
+    void counted_text(const Text& value, const char*) { m_out.counted(value); }
+    void zstring(const Text& value, const char*) {
+        assert(value.find('\0') == Text::npos);
+        m_out.zstring(value);
+    }
+    void fixed_text(const Text& value, std::size_t size, const char*) {
+        assert(value.size() < size && value.find('\0') == Text::npos);
+        m_out.bytes(value);
+        m_out.zeros(size - value.size());
+    }
+    void alignment(ColumnAlignment value, const char*) {
+        m_out.u32(static_cast<std::uint32_t>(value));
+    }
+
+    void font(const FontSetting& value) {
+        if (!value) {
+            m_out.u32(0);
+            return;
+        }
+        m_out.u32(kStoredFontSize);
+        Layout<StoredFont>::fields(*this, *value);
+    }
+
+    void columns(const std::vector<ListViewColumn>& value) {
+        ByteWriter data;
+        BlockWriter cols(data);
+        for (const auto& column : value) {
+            Layout<ListViewColumn>::fields(cols, column);
+        }
+        m_out.counted(data.take());
+    }
+
+private:
+    ByteWriter& m_out;
+};
+
+// Decodes a whole block by its layout and insists that every byte is consumed.
+template <class T>
+Decoded<T> decode(std::span<const std::uint8_t> block) {
     ByteReader in(block);
-    T value = read(in);
+    BlockReader reader(in, Layout<T>::kName);
+    T value;
+    Layout<T>::fields(reader, value);
     if (!in.failed() && !in.at_end()) {
-        in.fail_here(std::string("trailing bytes after ") + name + " block");
+        in.fail_here(std::string("trailing bytes after ") + Layout<T>::kName + " block");
     }
     if (in.failed()) {
         return in.error();
     }
     return value;
+}
+
+template <class T>
+std::vector<std::uint8_t> encode(const T& value) {
+    ByteWriter out;
+    BlockWriter writer(out);
+    Layout<T>::fields(writer, value);
+    return out.take();
+}
+
+template <class T>
+Decoded<TypeBlock> widen(Decoded<T> decoded) {
+    if (auto* error = std::get_if<TemplateError>(&decoded)) {
+        return *error;
+    }
+    return TypeBlock{std::get<T>(std::move(decoded))};
 }
 
 }  // namespace
@@ -169,282 +411,69 @@ StoredFont make_font(const Text& face, int pixels, bool bold) {
 }
 
 Decoded<FontSetting> decode_font_block(std::span<const std::uint8_t> block) {
-    return decode_whole<FontSetting>(block, "font", read_font);
+    return decode<FontSetting>(block);
 }
-
 Decoded<std::vector<ListViewColumn>> decode_column_block(std::span<const std::uint8_t> block) {
-    return decode_whole<std::vector<ListViewColumn>>(block, "column", read_columns);
+    return decode<std::vector<ListViewColumn>>(block);
 }
-
 Decoded<WindowFormBlock> decode_window_block(std::span<const std::uint8_t> block) {
-    return decode_whole<WindowFormBlock>(block, "window", [](ByteReader& in) {
-        WindowFormBlock b;
-        std::size_t at = in.position();
-        b.version = in.u32("block version");
-        if (!in.failed() && b.version > kMaxWindowBlockVersion) {
-            in.fail(at, version_error("window", b.version));
-        }
-        b.border_style = in.u32("border style");
-        b.field2 = in.u32("window field");
-        b.background = in.u32("background colour");
-        b.maximise_button = in.u32("maximise flag");
-        b.minimise_button = in.u32("minimise flag");
-        b.control_box = in.u32("control box flag");
-        b.start_position = in.u32("start position");
-        b.movable = in.u32("movable flag");
-        for (auto& v : b.values) {
-            v = in.u32("window value");
-        }
-        if (b.version >= 2) {
-            b.v2_value = in.u32("window value");
-        }
-        if (b.version >= 3) {
-            b.v3_values[0] = in.u32("window value");
-            b.v3_values[1] = in.u32("window value");
-        }
-        if (b.version >= 4) {
-            b.top_most = in.u32("top-most flag");
-        }
-        if (b.version >= 5) {
-            b.v5_value = in.u32("window value");
-        }
-        if (b.version >= 6) {
-            b.class_name = in.counted_text("class name");
-        }
-        b.picture = in.counted_bytes("background picture");
-        b.icon = in.counted_bytes("icon");
-        b.sound = in.counted_bytes("sound");
-        b.caption = in.counted_text("caption");
-        b.extra_text = in.counted_text("window text");
-        return b;
-    });
+    return decode<WindowFormBlock>(block);
 }
-
-std::vector<std::uint8_t> encode_block(const WindowFormBlock& b) {
-    assert(b.version <= kMaxWindowBlockVersion);
-    ByteWriter out;
-    for (std::uint32_t v : {b.version, b.border_style, b.field2, b.background, b.maximise_button,
-                            b.minimise_button, b.control_box, b.start_position, b.movable}) {
-        out.u32(v);
-    }
-    for (std::uint32_t v : b.values) {
-        out.u32(v);
-    }
-    if (b.version >= 2) {
-        out.u32(b.v2_value);
-    }
-    if (b.version >= 3) {
-        out.u32(b.v3_values[0]);
-        out.u32(b.v3_values[1]);
-    }
-    if (b.version >= 4) {
-        out.u32(b.top_most);
-    }
-    if (b.version >= 5) {
-        out.u32(b.v5_value);
-    }
-    if (b.version >= 6) {
-        out.counted(b.class_name);
-    }
-    out.counted(b.picture);
-    out.counted(b.icon);
-    out.counted(b.sound);
-    out.counted(b.caption);
-    out.counted(b.extra_text);
-    return out.take();
-}
-
 Decoded<TransLabelBlock> decode_trans_label_block(std::span<const std::uint8_t> block) {
-    return decode_whole<TransLabelBlock>(block, "TransLabel", [](ByteReader& in) {
-        TransLabelBlock b;
-        if (!expect_version(in, "TransLabel", 1, b.version)) {
-            return b;
-        }
-        b.property9 = in.u32("label property 9");
-        b.text_colour = in.u32("text colour");
-        b.property12 = in.u32("label property 12");
-        b.property13 = in.u32("label property 13");
-        b.property14 = in.u32("label property 14");
-        b.font = read_font(in);
-        b.caption = in.counted_text("caption");
-        return b;
-    });
+    return decode<TransLabelBlock>(block);
 }
-
-std::vector<std::uint8_t> encode_block(const TransLabelBlock& b) {
-    ByteWriter out;
-    for (std::uint32_t v :
-         {b.version, b.property9, b.text_colour, b.property12, b.property13, b.property14}) {
-        out.u32(v);
-    }
-    write_font(out, b.font);
-    out.counted(b.caption);
-    return out.take();
-}
-
 Decoded<ButtonBlock> decode_button_block(std::span<const std::uint8_t> block) {
-    return decode_whole<ButtonBlock>(block, "Button", [](ByteReader& in) {
-        ButtonBlock b;
-        if (!expect_version(in, "Button", 1, b.version)) {
-            return b;
-        }
-        b.picture = in.counted_bytes("button picture");
-        b.property9 = in.u32("button property 9");
-        b.property11 = in.u32("button property 11");
-        b.property12 = in.u32("button property 12");
-        b.font = read_font(in);
-        b.caption = in.counted_text("caption");
-        return b;
-    });
+    return decode<ButtonBlock>(block);
 }
-
-std::vector<std::uint8_t> encode_block(const ButtonBlock& b) {
-    ByteWriter out;
-    out.u32(b.version);
-    out.counted(b.picture);
-    out.u32(b.property9);
-    out.u32(b.property11);
-    out.u32(b.property12);
-    write_font(out, b.font);
-    out.counted(b.caption);
-    return out.take();
-}
-
 Decoded<TimerBlock> decode_timer_block(std::span<const std::uint8_t> block) {
-    return decode_whole<TimerBlock>(block, "Timer", [](ByteReader& in) {
-        TimerBlock b;
-        if (expect_version(in, "Timer", 1, b.version)) {
-            b.interval_ms = in.u32("timer interval");
-        }
-        return b;
-    });
+    return decode<TimerBlock>(block);
 }
-
-std::vector<std::uint8_t> encode_block(const TimerBlock& b) {
-    ByteWriter out;
-    out.u32(b.version);
-    out.u32(b.interval_ms);
-    return out.take();
-}
-
 Decoded<SliderBarBlock> decode_slider_bar_block(std::span<const std::uint8_t> block) {
-    return decode_whole<SliderBarBlock>(block, "SliderBar", [](ByteReader& in) {
-        SliderBarBlock b;
-        if (expect_version(in, "SliderBar", 1, b.version)) {
-            for (auto& v : b.properties) {
-                v = in.i32("slider property");
-            }
-        }
-        return b;
-    });
+    return decode<SliderBarBlock>(block);
 }
-
-std::vector<std::uint8_t> encode_block(const SliderBarBlock& b) {
-    ByteWriter out;
-    out.u32(b.version);
-    for (std::int32_t v : b.properties) {
-        out.i32(v);
-    }
-    return out.take();
-}
-
 Decoded<EditBoxBlock> decode_edit_box_block(std::span<const std::uint8_t> block) {
-    return decode_whole<EditBoxBlock>(block, "EditBox", [](ByteReader& in) {
-        EditBoxBlock b;
-        if (in.at_end() || !expect_version(in, "EditBox", 2, b.version)) {
-            return b;
-        }
-        b.text_colour = in.u32("text colour");
-        b.background = in.u32("background colour");
-        b.font = read_font(in);
-        b.content = in.counted_text("content");
-        return b;
-    });
+    return decode<EditBoxBlock>(block);
 }
-
-std::vector<std::uint8_t> encode_block(const EditBoxBlock& b) {
-    ByteWriter out;
-    out.u32(b.version);
-    out.u32(b.text_colour);
-    out.u32(b.background);
-    write_font(out, b.font);
-    out.counted(b.content);
-    return out.take();
-}
-
 Decoded<ListBoxBlock> decode_list_box_block(std::span<const std::uint8_t> block) {
-    return decode_whole<ListBoxBlock>(block, "ListBox", [](ByteReader& in) {
-        ListBoxBlock b;
-        if (in.at_end() || !expect_version(in, "ListBox", 3, b.version)) {
-            return b;
-        }
-        b.text_colour = in.u32("text colour");
-        b.background = in.u32("background colour");
-        b.font = read_font(in);
-        return b;
-    });
+    return decode<ListBoxBlock>(block);
 }
-
-std::vector<std::uint8_t> encode_block(const ListBoxBlock& b) {
-    ByteWriter out;
-    out.u32(b.version);
-    out.u32(b.text_colour);
-    out.u32(b.background);
-    write_font(out, b.font);
-    return out.take();
-}
-
 Decoded<ListViewBlock> decode_list_view_block(std::span<const std::uint8_t> block) {
-    return decode_whole<ListViewBlock>(block, "ListView", [](ByteReader& in) {
-        ListViewBlock b;
-        if (!expect_version(in, "ListView", 1, b.version)) {
-            return b;
-        }
-        b.view_type = in.u32("view type");
-        b.text_colour = in.u32("text colour");
-        b.background = in.u32("background colour");
-        b.font = read_font(in);
-        b.columns = read_columns(in);
-        return b;
-    });
-}
-
-std::vector<std::uint8_t> encode_block(const ListViewBlock& b) {
-    ByteWriter out;
-    out.u32(b.version);
-    out.u32(b.view_type);
-    out.u32(b.text_colour);
-    out.u32(b.background);
-    write_font(out, b.font);
-    write_columns(out, b.columns);
-    return out.take();
-}
-
-std::vector<std::uint8_t> encode_block(const OpaqueBlock& b) {
-    return b.bytes;
+    return decode<ListViewBlock>(block);
 }
 
 std::vector<std::uint8_t> encode_font_block(const FontSetting& font) {
-    ByteWriter out;
-    write_font(out, font);
-    return out.take();
+    return encode(font);
 }
-
 std::vector<std::uint8_t> encode_column_block(const std::vector<ListViewColumn>& columns) {
-    ByteWriter out;
-    write_columns(out, columns);
-    return out.take();
+    return encode(columns);
 }
-
-namespace {
-template <class T>
-Decoded<TypeBlock> widen(Decoded<T> decoded) {
-    if (auto* error = std::get_if<TemplateError>(&decoded)) {
-        return *error;
-    }
-    return TypeBlock{std::get<T>(std::move(decoded))};
+std::vector<std::uint8_t> encode_block(const WindowFormBlock& block) {
+    return encode(block);
 }
-}  // namespace
+std::vector<std::uint8_t> encode_block(const TransLabelBlock& block) {
+    return encode(block);
+}
+std::vector<std::uint8_t> encode_block(const ButtonBlock& block) {
+    return encode(block);
+}
+std::vector<std::uint8_t> encode_block(const TimerBlock& block) {
+    return encode(block);
+}
+std::vector<std::uint8_t> encode_block(const SliderBarBlock& block) {
+    return encode(block);
+}
+std::vector<std::uint8_t> encode_block(const EditBoxBlock& block) {
+    return encode(block);
+}
+std::vector<std::uint8_t> encode_block(const ListBoxBlock& block) {
+    return encode(block);
+}
+std::vector<std::uint8_t> encode_block(const ListViewBlock& block) {
+    return encode(block);
+}
+std::vector<std::uint8_t> encode_block(const OpaqueBlock& block) {
+    return block.bytes;
+}
 
 Decoded<TypeBlock> decode_type_block(std::uint32_t unit_type, std::span<const std::uint8_t> block) {
     switch (unit_type) {

@@ -35,7 +35,7 @@
 #include <variant>
 #include <vector>
 
-#include "runtime/template_format.h"
+#include "runtime/template_error.h"
 #include "runtime/text.h"
 
 namespace wavlon::runtime {

@@ -26,6 +26,7 @@
 #include <variant>
 #include <vector>
 
+#include "runtime/template_error.h"
 #include "runtime/text.h"
 
 namespace wavlon::runtime {
@@ -85,11 +86,6 @@ struct WindowBlock {
 struct WindowTemplate {
     std::vector<WindowBlock> windows;
     friend bool operator==(const WindowTemplate&, const WindowTemplate&) = default;
-};
-
-struct TemplateError {
-    std::size_t offset = 0;  // byte offset in the template where decoding failed
-    std::string what;        // short English description, for logs and tests
 };
 
 // Decodes a whole template. Never reads outside `bytes`; any inconsistency is an error: a

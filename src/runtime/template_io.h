@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "runtime/template_format.h"
+#include "runtime/template_error.h"
 #include "runtime/text.h"
 
 namespace wavlon::runtime::detail {

@@ -5,8 +5,8 @@
 #include "runtime/conversions.h"
 #include "runtime/fatal.h"
 #include "runtime/font_value.h"
+#include "runtime/live_window.h"
 #include "runtime/window_loader.h"
-#include "runtime/window_table.h"
 
 namespace wavlon::runtime {
 namespace {

@@ -7,7 +7,7 @@
 
 #include <cstdint>
 
-#include "runtime/window_table.h"
+#include "runtime/live_window.h"
 
 namespace wavlon::runtime {
 

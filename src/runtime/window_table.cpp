@@ -1,14 +1,10 @@
 #include "runtime/window_table.h"
 
-#include <algorithm>
-
 #include "runtime/fatal.h"
 #include "runtime/window_loader.h"
 
 namespace wavlon::runtime {
 namespace {
-
-std::vector<std::unique_ptr<LiveWindow>> g_windows;
 
 [[noreturn]] void template_unreadable() {
     fatal_error("载入窗口模板数据段出错!"_gb);
@@ -99,51 +95,19 @@ void install_window_template(std::span<const std::uint8_t> bytes,
     for (WindowBlock& block : window_template->windows) {
         windows.push_back(build_window(std::move(block), relocator));
     }
-    g_windows = std::move(windows);
+    replace_live_windows(std::move(windows));
     set_fatal_name_resolver(&g_names);
 }
 
 void uninstall_window_template() {
     // Last to first, so that windows a modal one disabled are restored before they go.
-    for (auto it = g_windows.rbegin(); it != g_windows.rend(); ++it) {
+    auto windows = live_windows();
+    for (auto it = windows.rbegin(); it != windows.rend(); ++it) {
         if ((*it)->exists()) {
             destroy_window(**it);
         }
     }
-    g_windows.clear();
-}
-
-LiveWindow* find_live_window(std::uint32_t window_id) {
-    for (auto& window : g_windows) {
-        if (window->id == window_id) {
-            return window.get();
-        }
-    }
-    return nullptr;
-}
-
-int find_record(const LiveWindow& window, std::uint32_t unit_id) {
-    if (unit_id == 0) {
-        return 0;
-    }
-    const auto& ids = window.block.store.ids;
-    auto it = std::find(ids.begin(), ids.end(), unit_id);
-    return it == ids.end() ? -1 : static_cast<int>(it - ids.begin());
-}
-
-Unit* live_unit(std::uint32_t window_id, std::uint32_t unit_id) {
-    LiveWindow* window = find_live_window(window_id);
-    int record = window ? find_record(*window, unit_id) : -1;
-    return record < 0 ? nullptr : window->unit(static_cast<std::size_t>(record));
-}
-
-std::span<const std::unique_ptr<LiveWindow>> live_windows() {
-    return g_windows;
-}
-
-bool any_window_exists() {
-    return std::any_of(g_windows.begin(), g_windows.end(),
-                       [](const auto& window) { return window->exists(); });
+    replace_live_windows({});
 }
 
 }  // namespace wavlon::runtime
