@@ -17,7 +17,6 @@
 
 #include "app/main_window_units.h"
 #include "app/window_activation.h"
-#include "player/player_window.h"
 #include "player/window_units.h"
 #include "app/main_window_units.h"
 #include "support/main_window_driver.h"

@@ -5,7 +5,6 @@
 #include <QTreeWidget>
 
 #include "app/main_window_units.h"
-#include "player_window.h"
 #include "player/program_state.h"
 #include "player/window_units.h"
 #include "support/local_http_server.h"

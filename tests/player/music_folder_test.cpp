@@ -10,7 +10,6 @@
 #include <set>
 
 #include "app/main_window_units.h"
-#include "player_window.h"
 #include "player/program_state.h"
 #include "player/window_units.h"
 #include "runtime/program.h"

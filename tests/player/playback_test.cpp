@@ -1,7 +1,6 @@
 #include "player/playback.h"
 
 #include "app/main_window_units.h"
-#include "player_window.h"
 #include "player/window_units.h"
 #include "support/fatal_capture.h"
 #include "support/main_window_driver.h"

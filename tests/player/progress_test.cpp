@@ -3,7 +3,6 @@
 #include <algorithm>
 
 #include "app/main_window_units.h"
-#include "player_window.h"
 #include "player/window_units.h"
 #include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"

@@ -10,7 +10,6 @@
 #include <QTreeWidget>
 #include "app/main_window_units.h"
 #include "player/online_search.h"
-#include "player_window.h"
 #include "player/window_units.h"
 #include "songd/song_service.h"
 #include "support/main_window_driver.h"

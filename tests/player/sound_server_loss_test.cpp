@@ -15,7 +15,6 @@
 #include <thread>
 
 #include "app/main_window_units.h"
-#include "player_window.h"
 #include "player/window_units.h"
 #include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"

@@ -4,7 +4,6 @@
 #include <QWidget>
 
 #include "app/main_window_units.h"
-#include "player_window.h"
 #include "player/window_units.h"
 #include "runtime/window_loader.h"
 #include "support/main_window_driver.h"
