@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "platform/media_control.h"
+#include "runtime/media_play_state.h"
 
 namespace wavlon::units {
 namespace {
@@ -120,10 +121,14 @@ bool MediaPlayDevice::close() {
 
 std::int32_t MediaPlayDevice::get_state() {
     std::string mode;
+    namespace state = runtime::media_play;
     if (!send("status", " mode", &mode)) {
-        return 0;
+        return state::kNothingOpen;
     }
-    return mode == "playing" ? 1 : mode == "stopped" ? 2 : mode == "paused" ? 3 : 0;
+    return mode == "playing"   ? state::kPlaying
+           : mode == "stopped" ? state::kStopped
+           : mode == "paused"  ? state::kPaused
+                               : state::kNothingOpen;
 }
 
 std::int32_t MediaPlayDevice::get_length() {
@@ -156,7 +161,9 @@ bool MediaPlayDevice::play(std::int32_t position, std::optional<std::int32_t> wi
         m_record.video_window = *window;
         window_ok = send("window", " handle " + std::to_string(*window));
     }
-    bool played = position == -1 ? send("play") : send("play", " from " + std::to_string(position));
+    bool played = position == runtime::media_play::kFromCurrentPosition
+                      ? send("play")
+                      : send("play", " from " + std::to_string(position));
     return window_ok && played;
 }
 
