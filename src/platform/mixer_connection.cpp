@@ -362,22 +362,22 @@ void Mixer::Connection::compare(MixerDeviceKind kind, const MixerDeviceState& no
 }
 
 void Mixer::Connection::post(std::uint32_t control_id) {
-    QCoreApplication* app = QCoreApplication::instance();
-    if (app == nullptr) {
-        return;
-    }
-    std::weak_ptr<MixerHooks> weak = m_hooks;
-    QMetaObject::invokeMethod(
-        app,
-        [weak, control_id] {
-            if (auto hooks = weak.lock(); hooks && hooks->changed) {
-                hooks->changed(control_id);
-            }
-        },
-        Qt::QueuedConnection);
+    post_to_hooks([control_id](MixerHooks& hooks) {
+        if (hooks.changed) {
+            hooks.changed(control_id);
+        }
+    });
 }
 
 void Mixer::Connection::post_lost() {
+    post_to_hooks([](MixerHooks& hooks) {
+        if (hooks.lost) {
+            hooks.lost();
+        }
+    });
+}
+
+void Mixer::Connection::post_to_hooks(std::function<void(MixerHooks&)> call) {
     QCoreApplication* app = QCoreApplication::instance();
     if (app == nullptr) {
         return;
@@ -385,9 +385,9 @@ void Mixer::Connection::post_lost() {
     std::weak_ptr<MixerHooks> weak = m_hooks;
     QMetaObject::invokeMethod(
         app,
-        [weak] {
-            if (auto hooks = weak.lock(); hooks && hooks->lost) {
-                hooks->lost();
+        [weak, call = std::move(call)] {
+            if (auto hooks = weak.lock()) {
+                call(*hooks);
             }
         },
         Qt::QueuedConnection);

@@ -113,6 +113,8 @@ private:
     void compare(MixerDeviceKind kind, const MixerDeviceState& now);
     void post(std::uint32_t control_id);
     void post_lost();
+    // Runs `call` on the hooks in the application's thread, if they are still there then.
+    void post_to_hooks(std::function<void(MixerHooks&)> call);
     // Either thread, lock held.
     void note_own_change(MixerDeviceKind kind, std::uint32_t index, const pa_cvolume* volume,
                          const bool* mute);
