@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "app/application.h"
@@ -44,17 +45,35 @@ inline const std::filesystem::path& work_folder() {
         auto path = std::filesystem::temp_directory_path() /
                     ("wavlon_player_bench_" + std::to_string(getpid()));
         std::filesystem::create_directories(path / "program");
+        return path;
+    }();
+    // Registered once `folder` is made, so that it runs before `folder` is destroyed.
+    static const bool removed_at_exit = [] {
         std::atexit([] {
             std::error_code ignored;
             std::filesystem::remove_all(work_folder(), ignored);
         });
-        return path;
+        return true;
     }();
+    (void)removed_at_exit;
     return folder;
 }
 
-// The program's window, as start-up leaves it, with `folder` stored in config.ini.
-inline void load_window_with(const std::filesystem::path& folder) {
+// A folder of `count` empty .mp3 files in the work folder, made once under `name`.
+inline std::filesystem::path folder_of_tracks(const std::string& name, int count) {
+    std::filesystem::path folder = work_folder() / name;
+    if (!std::filesystem::exists(folder)) {
+        std::filesystem::create_directories(folder);
+        for (int i = 0; i < count; ++i) {
+            std::ofstream(folder / ("track " + std::to_string(i) + ".mp3"));
+        }
+    }
+    return folder;
+}
+
+// Everything start-up needs but the window itself: dialogs that answer by themselves, an
+// offline network check, the program folder, and `folder` stored in config.ini.
+inline void prepare_window_with(const std::filesystem::path& folder) {
     using runtime::from_utf8;
     application();
     static AnswerOk dialogs;
@@ -69,6 +88,11 @@ inline void load_window_with(const std::filesystem::path& folder) {
     (void)prepared;
     runtime::write_config_item(from_utf8((work_folder() / "program/config.ini").string()),
                                "config", from_utf8("路径"), from_utf8(folder.string()));
+}
+
+// The program's window, as start-up leaves it, with `folder` stored in config.ini.
+inline void load_window_with(const std::filesystem::path& folder) {
+    prepare_window_with(folder);
     app::load_main_window();
 }
 

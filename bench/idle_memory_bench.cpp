@@ -26,9 +26,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using wavlon::runtime::from_utf8;
-
 // One line of /proc/self/status in KiB ("VmRSS", "VmHWM").
 double status_kib(const std::string& key) {
     std::ifstream in("/proc/self/status");
@@ -49,32 +46,13 @@ void run_event_loop(int milliseconds) {
 constexpr int kIdleMs = 5000;
 
 void BM_IdleWindowResident(benchmark::State& state) {
-    wavlon::bench::application();
-    const fs::path work =
-        fs::temp_directory_path() / ("wavlon_idle_memory_" + std::to_string(getpid()));
-    fs::create_directories(work / "program");
-    fs::create_directories(work / "music");
-    for (int i = 0; i < 1000; ++i) {
-        std::ofstream(work / "music" / ("track " + std::to_string(i) + ".mp3"));
-    }
-    static wavlon::bench::AnswerOk dialogs;
-    wavlon::platform::set_dialog_backend(&dialogs);
-    wavlon::platform::set_network_check_url("http://127.0.0.1:9/");  // refused: offline at once
-    wavlon::runtime::set_run_directory_for_tests(from_utf8((work / "program").string()));
-    wavlon::runtime::write_config_item(from_utf8((work / "program/config.ini").string()), "config",
-                                       from_utf8("路径"), from_utf8((work / "music").string()));
-    wavlon::app::prepare_main_window();
-    wavlon::app::load_main_window();
+    wavlon::bench::load_window_with(wavlon::bench::folder_of_tracks("music", 1000));
     for (auto _ : state) {
         run_event_loop(kIdleMs);
     }
     state.counters["rss_kib"] = status_kib("VmRSS");
     state.counters["peak_kib"] = status_kib("VmHWM");
-    wavlon::runtime::close_window(wavlon::units::kMainWindowId);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    wavlon::platform::set_dialog_backend(nullptr);
-    std::error_code ignored;
-    fs::remove_all(work, ignored);
+    wavlon::bench::close_window();
 }
 BENCHMARK(BM_IdleWindowResident)->Iterations(1)->Unit(benchmark::kSecond);
 

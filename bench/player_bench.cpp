@@ -45,20 +45,9 @@ using wavlon::runtime::from_utf8;
 
 using wavlon::bench::application;
 using wavlon::bench::close_window;
+using wavlon::bench::folder_of_tracks;
 using wavlon::bench::load_window_with;
 using wavlon::bench::work_folder;
-
-// A folder of `count` empty .mp3 files, made once per name.
-fs::path folder_of_tracks(const std::string& name, int count) {
-    fs::path folder = work_folder() / name;
-    if (!fs::exists(folder)) {
-        fs::create_directories(folder);
-        for (int i = 0; i < count; ++i) {
-            std::ofstream(folder / ("track " + std::to_string(i) + ".mp3"));
-        }
-    }
-    return folder;
-}
 
 // A folder of range(0) empty .mp3 files listed into the track list.
 void BM_ScanTracks(benchmark::State& state) {

@@ -27,10 +27,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-using wavlon::runtime::from_utf8;
-
-using wavlon::bench::AnswerOk;
 using wavlon::bench::application;
 
 // Shows the window and lets it paint once.
@@ -40,34 +36,15 @@ void settle(QWidget* window) {
 }
 
 void BM_StartUpWithThousandTracks(benchmark::State& state) {
-    application();
-    const fs::path work =
-        fs::temp_directory_path() / ("wavlon_startup_bench_" + std::to_string(getpid()));
-    fs::create_directories(work / "program");
-    fs::create_directories(work / "music");
-    for (int i = 0; i < 1000; ++i) {
-        std::ofstream(work / "music" / ("track " + std::to_string(i) + ".mp3"));
-    }
-    AnswerOk dialogs;
-    wavlon::platform::set_dialog_backend(&dialogs);
-    wavlon::platform::set_network_check_url("http://127.0.0.1:9/");  // refused: offline at once
-    wavlon::runtime::set_run_directory_for_tests(from_utf8((work / "program").string()));
-    wavlon::runtime::write_config_item(from_utf8((work / "program/config.ini").string()), "config",
-                                       from_utf8("路径"), from_utf8((work / "music").string()));
-    wavlon::app::prepare_main_window();
+    wavlon::bench::prepare_window_with(wavlon::bench::folder_of_tracks("music", 1000));
     for (auto _ : state) {
         wavlon::app::load_main_window();
         settle(
             wavlon::units::widget_of(wavlon::runtime::live_unit(wavlon::units::kMainWindowId, 0)));
         state.PauseTiming();
-        wavlon::runtime::close_window(wavlon::units::kMainWindowId);
-        wavlon::player::program_state().track_paths.clear();
-        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        wavlon::bench::close_window();
         state.ResumeTiming();
     }
-    wavlon::platform::set_dialog_backend(nullptr);
-    std::error_code ignored;
-    fs::remove_all(work, ignored);
 }
 BENCHMARK(BM_StartUpWithThousandTracks)->Unit(benchmark::kMillisecond);
 
