@@ -74,20 +74,20 @@ inline std::filesystem::path folder_of_tracks(const std::string& name, int count
 // Everything start-up needs but the window itself: dialogs that answer by themselves, an
 // offline network check, the program folder, and `folder` stored in config.ini.
 inline void prepare_window_with(const std::filesystem::path& folder) {
-    using runtime::from_utf8;
+    using runtime::utf8_to_gbk;
     application();
     static AnswerOk dialogs;
     static const bool prepared = [] {
         platform::set_dialog_backend(&dialogs);
         // A refused local port: the start-up takes the offline branch without waiting.
         platform::set_network_check_url("http://127.0.0.1:9/");
-        runtime::set_run_directory_for_tests(from_utf8((work_folder() / "program").string()));
+        runtime::set_run_directory_for_tests(utf8_to_gbk((work_folder() / "program").string()));
         app::prepare_main_window();
         return true;
     }();
     (void)prepared;
-    runtime::write_config_item(from_utf8((work_folder() / "program/config.ini").string()),
-                               "config", from_utf8("路径"), from_utf8(folder.string()));
+    runtime::write_config_item(utf8_to_gbk((work_folder() / "program/config.ini").string()),
+                               "config", utf8_to_gbk("路径"), utf8_to_gbk(folder.string()));
 }
 
 // The program's window, as start-up leaves it, with `folder` stored in config.ini.

@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     wavlon::bench::AnswerOk dialogs;
     wavlon::platform::set_dialog_backend(&dialogs);
     wavlon::platform::set_network_check_url("http://127.0.0.1:9/");  // refused: offline at once
-    wavlon::runtime::set_run_directory_for_tests(wavlon::runtime::from_utf8(argv[2]));
+    wavlon::runtime::set_run_directory_for_tests(wavlon::runtime::utf8_to_gbk(argv[2]));
     wavlon::app::prepare_main_window();
     wavlon::app::load_main_window();
     paint(wavlon::units::widget_of(wavlon::runtime::live_unit(wavlon::units::kMainWindowId, 0)));

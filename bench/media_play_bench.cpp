@@ -28,7 +28,7 @@ void BM_OpenToPlaying(benchmark::State& state) {
     }
     MediaPlayDevice device;
     for (auto _ : state) {
-        if (!device.open(bench_file()) || !device.play(-1)) {
+        if (!device.open(wavlon::runtime::file_name_to_gbk(bench_file())) || !device.play(-1)) {
             state.SkipWithError("the file does not open");
             return;
         }
@@ -49,7 +49,7 @@ void BM_PlayWholeFile(benchmark::State& state) {
     }
     MediaPlayDevice device;
     for (auto _ : state) {
-        if (!device.open(bench_file()) || !device.play(-1)) {
+        if (!device.open(wavlon::runtime::file_name_to_gbk(bench_file())) || !device.play(-1)) {
             state.SkipWithError("the file does not open");
             return;
         }

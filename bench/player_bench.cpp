@@ -41,7 +41,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using wavlon::runtime::from_utf8;
+using wavlon::runtime::utf8_to_gbk;
 
 using wavlon::bench::application;
 using wavlon::bench::close_window;
@@ -54,7 +54,7 @@ void BM_ScanTracks(benchmark::State& state) {
     const auto count = static_cast<int>(state.range(0));
     const fs::path folder = folder_of_tracks("tracks_" + std::to_string(count), count);
     load_window_with(work_folder() / "none");
-    const auto text = from_utf8(folder.string());
+    const auto text = utf8_to_gbk(folder.string());
     for (auto _ : state) {
         wavlon::units::列表框1->clear_items();
         wavlon::player::program_state().track_paths.clear();

@@ -28,11 +28,11 @@ void ReadHundredRowAnswer(benchmark::State& state) {
     const std::string answer = hundred_songs();
     for (auto _ : state) {
         JsonDocument document;
-        document.parse(wavlon::search::url_decode(answer, false));
+        document.parse(wavlon::search::url_decode(wavlon::runtime::TextView(answer), false));
         const std::int32_t count = document.get_count("data");
         std::size_t bytes = 0;
         for (std::int32_t i = 0; i < count; ++i) {
-            const std::string element = "data[" + std::to_string(i) + "].";
+            const wavlon::runtime::Text element = "data[" + wavlon::runtime::decimal(i) + "].";
             bytes += document.get_text(element + "title").size();
             bytes += document.get_text(element + "author").size();
             bytes += document.get_text(element + "url").size();

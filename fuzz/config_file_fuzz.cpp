@@ -84,7 +84,7 @@ void write_through_file(std::string_view content, std::string_view section,
     const std::string path = folder.path + "/config.ini";
     std::ofstream(path, std::ios::binary | std::ios::trunc)
         .write(content.data(), static_cast<std::streamsize>(content.size()));
-    bool written = write_config_item(from_utf8(path), Text(section), key, value);
+    bool written = write_config_item(utf8_to_gbk(path), Text(section), key, value);
     check(written == expected.has_value());
     std::ifstream in(path, std::ios::binary);
     std::string stored{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -105,17 +105,19 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Piece value(next_field(input));
     Piece content(input);
 
-    Text read = read_config_text(content.view(), section.view(), key.view(), "default");
+    Text read =
+        read_config_text(content.view(), TextView(section.view()), TextView(key.view()), "default");
     check(read.size() <= kConfigValueLimit);
 
     std::optional<Text> key_arg = operation == 2 ? std::nullopt : std::optional<Text>(key.view());
     std::optional<Text> value_arg =
         operation == 1 || operation == 2 ? std::nullopt : std::optional<Text>(value.view());
     std::optional<std::string> edited =
-        edit_config_text(content.view(), section.view(), key_arg, value_arg);
+        edit_config_text(content.view(), TextView(section.view()), key_arg, value_arg);
     if (edited && plain_name(section.view()) && plain_name(key.view()) &&
         !content.view().starts_with("\xEF\xBB\xBF")) {
-        Text back = read_config_text(*edited, section.view(), key.view(), "default");
+        Text back =
+            read_config_text(*edited, TextView(section.view()), TextView(key.view()), "default");
         if (value_arg) {
             check(value_arg->size() > kConfigValueLimit || back == *value_arg);
         } else {

@@ -15,8 +15,9 @@ using namespace wavlon::search;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);
     std::size_t zero = input.find('\0');
-    std::string_view block = input.substr(0, zero);
-    std::string_view extra = zero == std::string_view::npos ? "" : input.substr(zero + 1);
+    // The bytes are taken as texts, as the headers of an answer are.
+    const TextView block(input.substr(0, zero));
+    const TextView extra(zero == std::string_view::npos ? "" : input.substr(zero + 1));
 
     ResponseHeaderInfo info = parse_response_headers(block);
     // Values come from single lines: none may carry a line break into the caller's texts.
@@ -44,6 +45,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     options.normalise_headers = (size & 2) == 0;
     assemble_request_headers(options);
 
-    decode_body(block, info.charset);
+    decode_body(block.bytes(), info.charset);
     return 0;
 }

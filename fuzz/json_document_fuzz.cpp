@@ -10,11 +10,12 @@
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // One engine for the whole run: parse replaces the document each time.
     static wavlon::search::JsonDocument doc;
-    std::string_view text(reinterpret_cast<const char*>(data), size);
+    const wavlon::runtime::TextView text(
+        std::string_view(reinterpret_cast<const char*>(data), size));
     doc.parse(text);
     std::int32_t count = doc.get_count("data");
     for (std::int32_t i = 0; i < std::min(count, 20); ++i) {
-        std::string row = "data[" + std::to_string(i) + "].";
+        const wavlon::runtime::Text row = "data[" + wavlon::runtime::decimal(i) + "].";
         doc.get_text(row + "title");
         doc.get_text(row + "author");
         doc.get_text(row + "url");

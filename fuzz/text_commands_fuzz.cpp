@@ -25,7 +25,8 @@ public:
             std::memcpy(m_bytes.get(), data, size);
         }
     }
-    std::string_view view() const { return {m_bytes.get(), m_size}; }
+    // The input bytes, taken as a text.
+    TextView view() const { return TextView(std::string_view(m_bytes.get(), m_size)); }
 
 private:
     std::unique_ptr<char[]> m_bytes;
@@ -38,8 +39,8 @@ void check(bool condition) {
     }
 }
 
-void walk_text(std::string_view text, std::string_view search, std::string_view replacement,
-               std::uint8_t flags, std::int32_t start, std::int32_t count) {
+void walk_text(TextView text, TextView search, TextView replacement, std::uint8_t flags,
+               std::int32_t start, std::int32_t count) {
     bool ignore_case = (flags & 1) != 0;
     std::int32_t found = find_text(text, search, start, ignore_case);
     check(found == -1 || (found >= 1 && static_cast<std::size_t>(found) <= text.size()));
@@ -65,7 +66,7 @@ void walk_text(std::string_view text, std::string_view search, std::string_view 
     check(total <= text.size());
 
     Text trimmed = trim_text(text);
-    check(text.find(trimmed) != std::string_view::npos);
+    check(text.find(trimmed) != TextView::npos);
     check(to_upper(text).size() == text.size());
 
     std::int32_t forward = compare_text(text, search, (flags & 16) != 0);
@@ -112,6 +113,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Piece text(p + search_size + replacement_size, rest - search_size - replacement_size);
 
     walk_text(text.view(), search.view(), replacement.view(), flags, start, count);
-    walk_byte_set(text.view(), start < 1 ? 1 : start);
+    walk_byte_set(text.view().bytes(), start < 1 ? 1 : start);
     return 0;
 }

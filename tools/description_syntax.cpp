@@ -109,7 +109,7 @@ Text text_of(const Token& token) {
     if (!platform::is_valid_utf8(token.text)) {
         fail("text is not valid UTF-8");
     }
-    return from_utf8(token.text);
+    return utf8_to_gbk(token.text);
 }
 Text text_arg(const Token& token) {
     if (!token.quoted) {

@@ -412,7 +412,7 @@ private:
         m_line = r.line;
         const std::string what = r.record.type == unit_types::kWindow
                                      ? std::string("window")
-                                     : "unit " + to_utf8(r.record.name);
+                                     : "unit " + gbk_to_utf8(r.record.name);
         for (const char* key : {"rect", "state"}) {
             if (!r.keys.contains(key)) {
                 fail(what + " has no " + key);

@@ -42,7 +42,7 @@ bool usable(const u::UnitRef<T>& button) {
 // address as it is, encoded.
 QString uri_of(const runtime::Text& location) {
     if (location.starts_with('/')) {
-        const std::string path = runtime::to_file_name(location);
+        const std::string path = runtime::gbk_to_file_name(location);
         return QStringLiteral("file://") +
                QString::fromLatin1(QUrl::toPercentEncoding(
                    QByteArray(path.data(), static_cast<qsizetype>(path.size())), "/"));

@@ -13,16 +13,17 @@ namespace wavlon::search {
 
 namespace {
 
+using runtime::operator""_gb;
 using runtime::find_text;
 
-constexpr std::string_view kCrLf = "\r\n";
+constexpr TextView kCrLf = "\r\n";
 constexpr std::int32_t kDefaultTimeoutSeconds = 30;
 // Charset declarations are looked for only near the top of a page.
 constexpr std::size_t kMetaScanBytes = 1024;
 
 struct DefaultHeader {
-    std::string_view probe;
-    std::string_view line;
+    TextView probe;
+    TextView line;
     bool post_only;
 };
 
@@ -41,26 +42,26 @@ constexpr std::array kDefaultHeaders = {
 constexpr std::array<const char*, 8> kMethodNames = {"GET",     "POST",   "HEAD",  "PUT",
                                                      "OPTIONS", "DELETE", "TRACE", "CONNECT"};
 
-bool iequals(std::string_view a, std::string_view b) {
+bool iequals(TextView a, TextView b) {
     return a.size() == b.size() && runtime::compare_text(a, b, false) == 0;
 }
 
-bool starts_with_icase(std::string_view text, std::string_view prefix) {
+bool starts_with_icase(TextView text, TextView prefix) {
     return text.size() >= prefix.size() && iequals(text.substr(0, prefix.size()), prefix);
 }
 
-bool contains_icase(std::string_view text, std::string_view part) {
+bool contains_icase(TextView text, TextView part) {
     return find_text(text, part, 1, true) > 0;
 }
 
 // Calls `visit` with every line of a "\r\n"-separated block (the part after the last break
 // too, when it is not empty).
 template <typename Visit>
-void for_each_line(std::string_view block, Visit visit) {
+void for_each_line(TextView block, Visit visit) {
     while (!block.empty()) {
         std::size_t end = block.find(kCrLf);
         visit(block.substr(0, end));
-        if (end == std::string_view::npos) {
+        if (end == TextView::npos) {
             break;
         }
         block.remove_prefix(end + kCrLf.size());
@@ -68,12 +69,12 @@ void for_each_line(std::string_view block, Visit visit) {
 }
 
 // The charset parameter of a Content-Type value, without quotes; empty when there is none.
-Text charset_parameter(std::string_view value) {
+Text charset_parameter(TextView value) {
     std::int32_t at = find_text(value, "charset=", 1, true);
     if (at < 1) {
         return {};
     }
-    std::string_view rest = value.substr(static_cast<std::size_t>(at) - 1 + 8);
+    TextView rest = value.substr(static_cast<std::size_t>(at) - 1 + 8);
     std::size_t end = rest.find_first_of("; \t");
     rest = rest.substr(0, end);
     while (!rest.empty() && (rest.front() == '"' || rest.front() == '\'')) {
@@ -94,9 +95,8 @@ const char* method_name(std::int32_t method) {
 
 // A "Cookie:" line handed in as the cookie list is a list once its name is gone, so it can
 // be merged item by item like a plain one.
-std::string_view cookie_items(std::string_view cookies) {
-    std::string_view trimmed =
-        cookies.substr(std::min(cookies.size(), cookies.find_first_not_of(' ')));
+TextView cookie_items(TextView cookies) {
+    TextView trimmed = cookies.substr(std::min(cookies.size(), cookies.find_first_not_of(' ')));
     if (starts_with_icase(trimmed, "Cookie:")) {
         return trimmed.substr(7);
     }
@@ -107,20 +107,20 @@ std::string_view cookie_items(std::string_view cookies) {
 
 Text http_failure_text(HttpFailure failure) {
     static const std::array<Text, 14> texts = {
-        runtime::from_utf8("700 当前系统不支持WinHttp服务!"),
-        runtime::from_utf8("701 解析URL地址失败!"),
-        runtime::from_utf8("702 创建WinHttp会话失败!"),
-        runtime::from_utf8("703 创建WinHttp连接失败!"),
-        runtime::from_utf8("704 创建WinHttp请求失败!"),
-        runtime::from_utf8("705 设置超时时间失败!"),
-        runtime::from_utf8("忽略错误/证书错误  失败！"),
-        runtime::from_utf8("707 设置代理凭证失败!"),
-        runtime::from_utf8("708 禁止自动设置Cookies失败!"),
-        runtime::from_utf8("709 重定向设置失败!"),
-        runtime::from_utf8("710 设置协议头失败!"),
-        runtime::from_utf8("711 发送请求失败!"),
-        runtime::from_utf8("712 服务器未响应!"),
-        runtime::from_utf8("713 读取数据失败!"),
+        "700 当前系统不支持WinHttp服务!"_gb,
+        "701 解析URL地址失败!"_gb,
+        "702 创建WinHttp会话失败!"_gb,
+        "703 创建WinHttp连接失败!"_gb,
+        "704 创建WinHttp请求失败!"_gb,
+        "705 设置超时时间失败!"_gb,
+        "忽略错误/证书错误  失败！"_gb,
+        "707 设置代理凭证失败!"_gb,
+        "708 禁止自动设置Cookies失败!"_gb,
+        "709 重定向设置失败!"_gb,
+        "710 设置协议头失败!"_gb,
+        "711 发送请求失败!"_gb,
+        "712 服务器未响应!"_gb,
+        "713 读取数据失败!"_gb,
     };
     return texts.at(static_cast<std::size_t>(failure));
 }
@@ -157,19 +157,18 @@ Text assemble_request_headers(const HttpRequestOptions& options) {
     return h;
 }
 
-ResponseHeaderInfo parse_response_headers(std::string_view block) {
+ResponseHeaderInfo parse_response_headers(TextView block) {
     ResponseHeaderInfo info;
-    std::string_view status_line = block.substr(0, block.find(kCrLf));
+    TextView status_line = block.substr(0, block.find(kCrLf));
     if (status_line.size() > 9) {
         info.status = Text(status_line.substr(9));
     }
-    for_each_line(block, [&](std::string_view line) {
+    for_each_line(block, [&](TextView line) {
         std::size_t colon = line.find(':');
-        std::string_view name = line.substr(0, colon);
-        std::string_view value =
-            colon == std::string_view::npos ? std::string_view{} : line.substr(colon + 1);
+        TextView name = line.substr(0, colon);
+        TextView value = colon == TextView::npos ? TextView{} : line.substr(colon + 1);
         // Header names are case-insensitive; servers send "set-cookie" as well.
-        if (colon != std::string_view::npos && iequals(name, "Set-Cookie")) {
+        if (colon != TextView::npos && iequals(name, "Set-Cookie")) {
             Text item = runtime::trim_text(value.substr(0, value.find(';')));
             if (!item.empty()) {
                 info.cookies += item + "; ";
@@ -178,14 +177,14 @@ ResponseHeaderInfo parse_response_headers(std::string_view block) {
         if (starts_with_icase(line, "Location: ")) {
             info.location = Text(line.substr(10));
         }
-        if (colon != std::string_view::npos && iequals(runtime::trim_text(name), "Content-Type")) {
+        if (colon != TextView::npos && iequals(runtime::trim_text(name), "Content-Type")) {
             info.charset = charset_parameter(value);
         }
     });
     return info;
 }
 
-Text finish_cookies(Text received, std::string_view sent, bool merge) {
+Text finish_cookies(Text received, TextView sent, bool merge) {
     if (received.ends_with("; ")) {
         received.resize(received.size() - 2);
     }
@@ -195,7 +194,7 @@ Text finish_cookies(Text received, std::string_view sent, bool merge) {
     return received;
 }
 
-Text meta_charset(std::string_view body) {
+Text meta_charset(TextView body) {
     RegexObject regex;
     if (!regex.execute("<meta.+?charset=[^\\w]?([-\\w]+)", body.substr(0, kMetaScanBytes))) {
         return {};
@@ -203,15 +202,15 @@ Text meta_charset(std::string_view body) {
     return regex.get_submatch(1, 1);
 }
 
-Text decode_body(std::string_view body, std::string_view header_charset) {
-    const Text name = header_charset.empty() ? meta_charset(body) : Text(header_charset);
+Text decode_body(std::string_view body, TextView header_charset) {
+    const Text name = header_charset.empty() ? meta_charset(TextView(body)) : Text(header_charset);
     // GBK and GB2312 pages already are texts of the program's code page. Handing "GB2312" to
     // the converter would decode it strictly and turn the characters that only GBK has into
     // "?", so both names, in any case, keep the bytes as they came.
     if (name.empty() || iequals(name, "gbk") || iequals(name, "gb2312")) {
         return Text(body);
     }
-    auto decoded = platform::charset_to_gb(name, body);
+    auto decoded = platform::charset_to_gbk(name.bytes(), body);
     return decoded ? std::move(*decoded) : Text(body);
 }
 
@@ -225,18 +224,20 @@ Text send_http_request(const Text& url, const HttpRequestOptions& options) {
 
     platform::HttpClientRequest request;
     request.method = method_name(options.method);
-    request.url = runtime::to_utf8(url);
-    request.header_lines.push_back(assemble_request_headers(options));
-    request.body = options.body_bytes.empty() ? options.body : options.body_bytes.to_string();
+    request.url = runtime::gbk_to_utf8(url);
+    // Header lines, body and credentials go out in the texts' own bytes.
+    request.header_lines.push_back(assemble_request_headers(options).bytes());
+    request.body =
+        options.body_bytes.empty() ? options.body.bytes() : options.body_bytes.to_string();
     request.follow_redirects = !options.no_redirect;
     if (!options.user.empty() && !options.password.empty()) {
-        request.user = options.user;
-        request.password = options.password;
+        request.user = options.user.bytes();
+        request.password = options.password.bytes();
     }
-    request.proxy = options.proxy;
+    request.proxy = options.proxy.bytes();
     if (!options.proxy.empty() && !options.proxy_user.empty() && !options.proxy_password.empty()) {
-        request.proxy_user = options.proxy_user;
-        request.proxy_password = options.proxy_password;
+        request.proxy_user = options.proxy_user.bytes();
+        request.proxy_password = options.proxy_password.bytes();
     }
     std::int32_t seconds =
         options.timeout_seconds >= 1 ? options.timeout_seconds : kDefaultTimeoutSeconds;
@@ -261,10 +262,11 @@ Text send_http_request(const Text& url, const HttpRequestOptions& options) {
     if (!result.headers_received) {
         return fail(HttpFailure::kRead);
     }
+    const Text header_block(std::move(result.header_block));
     if (options.headers_out != nullptr) {
-        *options.headers_out = result.header_block;
+        *options.headers_out = header_block;
     }
-    ResponseHeaderInfo info = parse_response_headers(result.header_block);
+    ResponseHeaderInfo info = parse_response_headers(header_block);
     if (options.status_out != nullptr) {
         *options.status_out = read_failed ? http_failure_text(HttpFailure::kRead) : info.status;
     }
@@ -272,7 +274,7 @@ Text send_http_request(const Text& url, const HttpRequestOptions& options) {
         // What the variable already held stays a list of its own items.
         Text received = *options.cookies_out;
         if (!received.empty() && !info.cookies.empty() && !received.ends_with("; ")) {
-            received += received.ends_with(';') ? " " : "; ";
+            received += received.ends_with(';') ? TextView(" ") : TextView("; ");
         }
         *options.cookies_out =
             finish_cookies(received + info.cookies, options.cookies, options.auto_merge_cookies);

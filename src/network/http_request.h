@@ -18,6 +18,7 @@ namespace wavlon::search {
 
 using runtime::ByteSet;
 using runtime::Text;
+using runtime::TextView;
 
 // The options after the URL, in their order. Out parameters are the caller's variables,
 // written by the routine when not null.
@@ -66,19 +67,19 @@ struct ResponseHeaderInfo {
     std::optional<Text> location;  // the last "Location: " value, when there is one
     Text charset;                  // the charset parameter of the last Content-Type, unquoted
 };
-ResponseHeaderInfo parse_response_headers(std::string_view block);
+ResponseHeaderInfo parse_response_headers(TextView block);
 
 // The cookie list handed back: `received` without its final "; ", merged with the cookies
 // that were sent when `merge` is on and some were.
-Text finish_cookies(Text received, std::string_view sent, bool merge);
+Text finish_cookies(Text received, TextView sent, bool merge);
 
 // The charset that a page declares in a meta element within its first 1024 bytes.
-Text meta_charset(std::string_view body);
+Text meta_charset(TextView body);
 
 // The body decoded to a text from the header's charset, else from the page's meta charset;
 // as received when neither names one, when it is gbk or gb2312 (in any case), or when it is
 // unknown.
-Text decode_body(std::string_view body, std::string_view header_charset);
+Text decode_body(std::string_view body, TextView header_charset);
 
 // The failures the routine reports in `status_out`, each with its own text.
 enum class HttpFailure {

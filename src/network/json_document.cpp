@@ -150,8 +150,8 @@ bool JsonDocument::create_engine() {
                         "str_reg = new RegExp(str_Code, 'g')");
 }
 
-std::string JsonDocument::full_path(std::string_view path) const {
-    std::string p = platform::gb_to_utf8(path);
+std::string JsonDocument::full_path(TextView path) const {
+    std::string p = platform::gbk_to_utf8(path);
     bool has_name = p.starts_with(m_name) && (p.size() == m_name.size() ||
                                               p[m_name.size()] == '.' || p[m_name.size()] == '[');
     if (!has_name) {
@@ -167,11 +167,11 @@ bool JsonDocument::run_with_input(std::string_view value, const std::string& exp
 }
 
 Text JsonDocument::eval_text(const std::string& expression) {
-    return platform::utf8_to_gb(m_engine.eval_text(expression).value_or(""));
+    return platform::utf8_to_gbk(m_engine.eval_text(expression).value_or(""));
 }
 
-bool JsonDocument::parse(std::string_view json) {
-    return parse_utf8(platform::gb_to_utf8(json));
+bool JsonDocument::parse(TextView json) {
+    return parse_utf8(platform::gbk_to_utf8(json));
 }
 
 bool JsonDocument::parse_utf8(std::string_view json) {
@@ -191,12 +191,12 @@ Text JsonDocument::to_json() {
     return to_json_at("");
 }
 
-bool JsonDocument::set_value(std::string_view path, std::string_view value, bool is_json) {
+bool JsonDocument::set_value(TextView path, TextView value, bool is_json) {
     std::string p = full_path(path);
     if (p.empty()) {
         return false;
     }
-    std::string utf8 = platform::gb_to_utf8(value);
+    std::string utf8 = platform::gbk_to_utf8(value);
     if (!is_json) {
         // Stored backslashes become U+2400; every read turns them back.
         return run_with_input(utf8,
@@ -211,10 +211,10 @@ bool JsonDocument::set_value(std::string_view path, std::string_view value, bool
         utf8, exists ? p + " = get__extend(" + p + ", " + parsed + ")" : p + " = " + parsed);
 }
 
-bool JsonDocument::set_json(std::string_view path, std::string_view json) {
+bool JsonDocument::set_json(TextView path, TextView json) {
     std::string p = full_path(path);
     return !p.empty() &&
-           run_with_input(platform::gb_to_utf8(json), p + " = " + input_expression(true));
+           run_with_input(platform::gbk_to_utf8(json), p + " = " + input_expression(true));
 }
 
 bool JsonDocument::resolve_path(Text& path) {
@@ -222,11 +222,11 @@ bool JsonDocument::resolve_path(Text& path) {
     if (p.empty()) {
         return false;
     }
-    path = platform::utf8_to_gb(p);
+    path = platform::utf8_to_gbk(p);
     return m_engine.eval_logical(p + " != null").value_or(false);
 }
 
-std::int32_t JsonDocument::get_type(std::string_view path) {
+std::int32_t JsonDocument::get_type(TextView path) {
     std::string p = full_path(path);
     if (p.empty() || m_engine.eval_logical(p + " == null").value_or(true)) {
         return kJsonNull;
@@ -245,7 +245,7 @@ std::int32_t JsonDocument::get_type(std::string_view path) {
     return kJsonOther;
 }
 
-Text JsonDocument::get_text(std::string_view path, bool as_json) {
+Text JsonDocument::get_text(TextView path, bool as_json) {
     if (as_json) {
         return to_json_at(path);
     }
@@ -253,14 +253,14 @@ Text JsonDocument::get_text(std::string_view path, bool as_json) {
     return p.empty() ? Text{} : eval_text(p + ".toString()" + std::string(kRestoreBackslashes));
 }
 
-std::int32_t JsonDocument::get_member_names(std::string_view path, runtime::Array<Text>& out) {
+std::int32_t JsonDocument::get_member_names(TextView path, runtime::Array<Text>& out) {
     std::string p = full_path(path);
     Text names = p.empty() ? Text{} : eval_text("get__name_All(" + p + ")");
     out = runtime::split_text(names, "\r\n");
     return out.size();
 }
 
-std::int32_t JsonDocument::get_count(std::string_view path) {
+std::int32_t JsonDocument::get_count(TextView path) {
     std::string p = full_path(path);
     return p.empty() ? 0 : to_int32(m_engine.eval_number("get__count(" + p + ")").value_or(0));
 }
@@ -273,12 +273,12 @@ JsonDocument JsonDocument::document_of(const std::string& expression) {
     return document;
 }
 
-JsonDocument JsonDocument::get_object(std::string_view path) {
+JsonDocument JsonDocument::get_object(TextView path) {
     std::string p = full_path(path);
     return p.empty() ? document_of("null") : document_of(p);
 }
 
-bool JsonDocument::push(std::string_view path, std::string_view value, bool is_json) {
+bool JsonDocument::push(TextView path, TextView value, bool is_json) {
     std::string p = full_path(path);
     if (p.empty()) {
         return false;
@@ -288,15 +288,15 @@ bool JsonDocument::push(std::string_view path, std::string_view value, bool is_j
     std::string expression = "(function (value) { if (Object.prototype.toString.call(" + p +
                              ") != '[object Array]') { " + p + " = new Array() } " + p +
                              ".push(value) })(" + input_expression(is_json) + ")";
-    return run_with_input(platform::gb_to_utf8(value), expression);
+    return run_with_input(platform::gbk_to_utf8(value), expression);
 }
 
-JsonDocument JsonDocument::get_element_object(std::string_view path, std::int32_t index) {
+JsonDocument JsonDocument::get_element_object(TextView path, std::int32_t index) {
     std::string p = full_path(path);
     return p.empty() ? document_of("null") : document_of(element(p, index));
 }
 
-Text JsonDocument::get_element_text(std::string_view path, std::int32_t index, bool as_json) {
+Text JsonDocument::get_element_text(TextView path, std::int32_t index, bool as_json) {
     std::string p = full_path(path);
     if (p.empty()) {
         return {};
@@ -306,24 +306,23 @@ Text JsonDocument::get_element_text(std::string_view path, std::int32_t index, b
                              : target + ".toString()" + std::string(kRestoreBackslashes));
 }
 
-bool JsonDocument::set_element(std::string_view path, std::int32_t index, std::string_view value,
-                               bool is_json) {
+bool JsonDocument::set_element(TextView path, std::int32_t index, TextView value, bool is_json) {
     std::string p = full_path(path);
-    return !p.empty() && run_with_input(platform::gb_to_utf8(value),
+    return !p.empty() && run_with_input(platform::gbk_to_utf8(value),
                                         element(p, index) + " = " + input_expression(is_json));
 }
 
-bool JsonDocument::remove_element(std::string_view path, std::int32_t index) {
+bool JsonDocument::remove_element(TextView path, std::int32_t index) {
     std::string p = full_path(path);
     return !p.empty() && m_engine.run(p + ".splice(" + std::to_string(index) + ", 1)");
 }
 
-bool JsonDocument::remove(std::string_view path) {
+bool JsonDocument::remove(TextView path) {
     std::string p = full_path(path);
     return !p.empty() && m_engine.eval_logical("delete " + p).value_or(false);
 }
 
-bool JsonDocument::set_number(std::string_view path, double value) {
+bool JsonDocument::set_number(TextView path, double value) {
     std::string p = full_path(path);
     if (p.empty()) {
         return false;
@@ -334,12 +333,12 @@ bool JsonDocument::set_number(std::string_view path, double value) {
     return done;
 }
 
-double JsonDocument::get_number(std::string_view path) {
+double JsonDocument::get_number(TextView path) {
     std::string p = full_path(path);
     return p.empty() ? 0 : m_engine.eval_number(p).value_or(0);
 }
 
-Text JsonDocument::to_json_at(std::string_view path) {
+Text JsonDocument::to_json_at(TextView path) {
     std::string p = full_path(path);
     return p.empty() ? Text{}
                      : eval_text("JSON.stringify(" + p + ")" + std::string(kRestoreBackslashes));

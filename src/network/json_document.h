@@ -25,6 +25,8 @@
 
 namespace wavlon::search {
 
+using runtime::TextView;
+
 // Type codes of get_type.
 enum JsonType : std::int32_t {
     kJsonNull = 0,  // null, undefined or a path that does not exist
@@ -47,7 +49,7 @@ public:
     bool create_engine();
     // Replaces the document with the JSON value of `json`. False (and a null document) when
     // the text is not JSON or holds null.
-    bool parse(std::string_view json);
+    bool parse(TextView json);
     // Makes the document an empty object.
     bool clear();
     runtime::Text to_json();
@@ -55,40 +57,39 @@ public:
     // Stores `value` at `path`. Without is_json as a string; with it as the JSON value of the
     // text (an empty text meaning {}), merged into an existing value: an array gets the
     // elements appended, an object the members (recursively; plain members replaced).
-    bool set_value(std::string_view path, std::string_view value, bool is_json = false);
+    bool set_value(TextView path, TextView value, bool is_json = false);
     // Stores the JSON value of `json` at `path`, replacing what was there.
-    bool set_json(std::string_view path, std::string_view json);
+    bool set_json(TextView path, TextView json);
     // Rewrites `path` into its full form (starting with the name). True when it denotes a
     // value that is not null; false also for a path that is refused (left unchanged).
     bool resolve_path(runtime::Text& path);
-    std::int32_t get_type(std::string_view path);
+    std::int32_t get_type(TextView path);
     // The value as text (strings as they are, other values in their script text form), or
     // with as_json as JSON.
-    runtime::Text get_text(std::string_view path, bool as_json = false);
+    runtime::Text get_text(TextView path, bool as_json = false);
     // The names of an object's members (in enumeration order) into `out`, replacing what it
     // held; 0 names for anything that is not an object.
-    std::int32_t get_member_names(std::string_view path, runtime::Array<runtime::Text>& out);
+    std::int32_t get_member_names(TextView path, runtime::Array<runtime::Text>& out);
     // The length of an array; 0 for anything else.
-    std::int32_t get_count(std::string_view path);
-    JsonDocument get_object(std::string_view path);
+    std::int32_t get_count(TextView path);
+    JsonDocument get_object(TextView path);
 
     // Appends to the array at `path`, which is made an empty array first when it is not one.
-    bool push(std::string_view path, std::string_view value, bool is_json = false);
-    JsonDocument get_element_object(std::string_view path, std::int32_t index);
-    runtime::Text get_element_text(std::string_view path, std::int32_t index, bool as_json = false);
-    bool set_element(std::string_view path, std::int32_t index, std::string_view value,
-                     bool is_json = false);
-    bool remove_element(std::string_view path, std::int32_t index);
-    bool remove(std::string_view path);
-    bool set_number(std::string_view path, double value);
-    double get_number(std::string_view path);
-    runtime::Text to_json_at(std::string_view path);
+    bool push(TextView path, TextView value, bool is_json = false);
+    JsonDocument get_element_object(TextView path, std::int32_t index);
+    runtime::Text get_element_text(TextView path, std::int32_t index, bool as_json = false);
+    bool set_element(TextView path, std::int32_t index, TextView value, bool is_json = false);
+    bool remove_element(TextView path, std::int32_t index);
+    bool remove(TextView path);
+    bool set_number(TextView path, double value);
+    double get_number(TextView path);
+    runtime::Text to_json_at(TextView path);
 
     platform::ScriptEngine get_engine() const { return m_engine; }
 
 private:
     // The full UTF-8 path, or empty when the path is refused.
-    std::string full_path(std::string_view path) const;
+    std::string full_path(TextView path) const;
     bool parse_utf8(std::string_view json);
     // Runs `expression` with the global input variable holding `value` (a string, UTF-8).
     bool run_with_input(std::string_view value, const std::string& expression);

@@ -31,20 +31,20 @@ struct Utf8Subject {
     std::string utf8;
     std::vector<std::size_t> origin;  // utf8.size() + 1 entries
 
-    explicit Utf8Subject(std::string_view text) {
+    explicit Utf8Subject(TextView text) {
         utf8.reserve(text.size() * 3 / 2);
         origin.reserve(text.size() * 3 / 2 + 1);
         for (std::size_t i = 0; i < text.size();) {
             std::size_t size = runtime::char_size(text, i);
             if (static_cast<unsigned char>(text[i]) < 0x80) {
-                append(text.substr(i, 1), i);
+                append(text.substr(i, 1).bytes(), i);
             } else {
-                std::string converted = platform::gb_to_utf8(text.substr(i, size));
+                std::string converted = platform::gbk_to_utf8(text.substr(i, size));
                 if (code_points(converted) == 1) {
                     append(converted, i);
                 } else {
                     for (std::size_t k = 0; k < size; ++k) {
-                        append(platform::gb_to_utf8(text.substr(i + k, 1)), i + k);
+                        append(platform::gbk_to_utf8(text.substr(i + k, 1)), i + k);
                     }
                 }
             }
@@ -75,8 +75,8 @@ struct RegexObject::State {
     std::vector<platform::RegexMatch> matches;  // ranges in bytes of the original subject
 };
 
-bool RegexObject::execute(std::string_view pattern, std::string_view subject, bool case_sensitive,
-                          bool multiline, bool global, bool quote_marker) {
+bool RegexObject::execute(TextView pattern, TextView subject, bool case_sensitive, bool multiline,
+                          bool global, bool quote_marker) {
     auto state = std::make_shared<State>();
     state->pattern =
         quote_marker ? runtime::replace_text(pattern, "#引号"_gb, "\"") : Text(pattern);
@@ -85,7 +85,7 @@ bool RegexObject::execute(std::string_view pattern, std::string_view subject, bo
 
     platform::RegexOptions options{
         .ignore_case = !case_sensitive, .multiline = multiline, .global = global};
-    auto engine = platform::RegexEngine::compile(platform::gb_to_utf8(state->pattern), options);
+    auto engine = platform::RegexEngine::compile(platform::gbk_to_utf8(state->pattern), options);
     if (!engine) {
         return false;
     }
@@ -110,11 +110,12 @@ Text RegexObject::get_pattern() const {
     return m_state ? m_state->pattern : Text{};
 }
 
-Text RegexObject::replace(std::string_view replacement) const {
+Text RegexObject::replace(TextView replacement) const {
     if (!m_state || !m_state->succeeded) {
         return {};
     }
-    return platform::replace_matches(m_subject, m_state->matches, replacement);
+    return Text(
+        platform::replace_matches(m_subject.bytes(), m_state->matches, replacement.bytes()));
 }
 
 std::int32_t RegexObject::match_count() const {
@@ -141,7 +142,7 @@ Text RegexObject::get_match(std::int32_t k, std::int32_t* position, bool want_po
     if (k >= 1 && k <= match_count()) {
         range = &m_state->matches[static_cast<std::size_t>(k - 1)].whole;
     }
-    return read_range(m_subject, range, position, want_position);
+    return read_range(m_subject.bytes(), range, position, want_position);
 }
 
 Text RegexObject::get_submatch(std::int32_t k, std::int32_t j, std::int32_t* position,
@@ -153,7 +154,7 @@ Text RegexObject::get_submatch(std::int32_t k, std::int32_t j, std::int32_t* pos
             range = &groups[static_cast<std::size_t>(j - 1)];
         }
     }
-    return read_range(m_subject, range, position, want_position);
+    return read_range(m_subject.bytes(), range, position, want_position);
 }
 
 std::int32_t RegexObject::submatch_count() const {

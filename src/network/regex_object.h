@@ -18,12 +18,14 @@
 
 namespace wavlon::search {
 
+using runtime::TextView;
+
 class RegexObject {
 public:
     // Compiles `pattern` and collects its matches in `subject` (all of them when global,
     // else the first). With quote_marker every "#引号" in the pattern stands for a double
     // quote. True when the pattern compiled and the search ran, even without a match.
-    bool execute(std::string_view pattern, std::string_view subject, bool case_sensitive = false,
+    bool execute(TextView pattern, TextView subject, bool case_sensitive = false,
                  bool multiline = true, bool global = true, bool quote_marker = false);
 
     // The pattern of the last `execute` (after quote-marker replacement); empty before one.
@@ -31,7 +33,7 @@ public:
     // The subject with the kept matches replaced by `replacement`, in which $$, $&, $`, $'
     // and $1..$99 refer to a dollar sign, the match, the text before and after it, and a
     // group. Empty when the last `execute` failed or there was none.
-    runtime::Text replace(std::string_view replacement) const;
+    runtime::Text replace(TextView replacement) const;
     std::int32_t match_count() const;
     // The text of match k. With want_position, *position receives the match's byte offset
     // (-1 when there is no such match); without it *position is left alone.

@@ -35,7 +35,7 @@ bool is_unreserved(unsigned char b) {
 }
 
 // The text from 1-based byte position `from` to the end (empty past the end).
-Text text_from(std::string_view text, std::int64_t from) {
+Text text_from(TextView text, std::int64_t from) {
     if (from < 1 || from > static_cast<std::int64_t>(text.size())) {
         return {};
     }
@@ -48,17 +48,17 @@ std::int32_t clamp_position(std::int64_t position) {
         std::clamp<std::int64_t>(position, INT32_MIN, static_cast<std::int64_t>(INT32_MAX)));
 }
 
-Text replace_quote_marker(std::string_view marker) {
+Text replace_quote_marker(TextView marker) {
     return runtime::replace_text(marker, "#引号"_gb, "\"");
 }
 
-Text cookie_name(std::string_view item) {
+Text cookie_name(TextView item) {
     auto equals = item.find('=');
-    return runtime::trim_text(equals == std::string_view::npos ? item : item.substr(0, equals));
+    return runtime::trim_text(equals == TextView::npos ? item : item.substr(0, equals));
 }
 
 // Trims a cookie list and makes a trailing ";" a full "; " separator.
-Text prepare_cookie_list(std::string_view list) {
+Text prepare_cookie_list(TextView list) {
     Text trimmed = runtime::trim_text(list);
     if (!trimmed.empty() && trimmed.back() == ';') {
         trimmed += ' ';
@@ -66,7 +66,7 @@ Text prepare_cookie_list(std::string_view list) {
     return trimmed;
 }
 
-Text join_with(const std::vector<Text>& items, std::string_view separator) {
+Text join_with(const std::vector<Text>& items, TextView separator) {
     Text joined;
     for (std::size_t i = 0; i < items.size(); ++i) {
         if (i > 0) {
@@ -79,11 +79,11 @@ Text join_with(const std::vector<Text>& items, std::string_view separator) {
 
 }  // namespace
 
-ByteSet to_utf16(std::string_view text, bool drop_terminator) {
+ByteSet to_utf16(TextView text, bool drop_terminator) {
     if (text.empty()) {
         return {};
     }
-    std::u16string units = platform::gb_to_utf16(text);
+    std::u16string units = platform::gbk_to_utf16(text);
     if (!drop_terminator) {
         units.push_back(u'\0');
     }
@@ -106,30 +106,24 @@ Text from_utf16(const ByteSet& bytes) {
         }
         units.push_back(unit);
     }
-    return platform::utf16_to_gb(units);
+    return platform::utf16_to_gbk(units);
 }
 
-std::string gbk_to_utf8(std::string_view text) {
-    return platform::gb_to_utf8(text);
-}
-
-Text utf8_to_gbk(std::string_view utf8) {
-    return platform::utf8_to_gb(utf8);
-}
-
-Text url_encode(std::string_view text, bool keep_unreserved, bool utf8) {
+Text url_encode(TextView text, bool keep_unreserved, bool utf8) {
     if (text.empty()) {
         return {};
     }
+    // The bytes to encode: the text's own, or its UTF-8 form.
     std::string converted;
+    std::string_view bytes = text.bytes();
     if (utf8) {
         converted = gbk_to_utf8(text);
-        text = converted;
+        bytes = converted;
     }
     static constexpr char kHex[] = "0123456789ABCDEF";
     Text encoded;
-    encoded.reserve(text.size() * 3);
-    for (char c : text) {
+    encoded.reserve(bytes.size() * 3);
+    for (char c : bytes) {
         auto b = static_cast<unsigned char>(c);
         if (keep_unreserved && is_unreserved(b)) {
             encoded += c;
@@ -142,7 +136,7 @@ Text url_encode(std::string_view text, bool keep_unreserved, bool utf8) {
     return encoded;
 }
 
-Text url_decode(std::string_view text, bool utf8) {
+Text url_decode(TextView text, bool utf8) {
     // "%" is never a byte inside a multibyte character, so a byte walk is character-safe.
     std::string decoded;
     decoded.reserve(text.size());
@@ -160,11 +154,10 @@ Text url_decode(std::string_view text, bool utf8) {
         }
         decoded += text[i];
     }
-    return utf8 ? utf8_to_gbk(decoded) : decoded;
+    return utf8 ? utf8_to_gbk(decoded) : Text(std::move(decoded));
 }
 
-Text text_before(std::string_view text, std::string_view separator, std::int32_t start,
-                 bool ignore_case) {
+Text text_before(TextView text, TextView separator, std::int32_t start, bool ignore_case) {
     std::int32_t found;
     if (start >= 0) {
         found = find_text(text, separator, std::max(start, 1), ignore_case);
@@ -177,8 +170,7 @@ Text text_before(std::string_view text, std::string_view separator, std::int32_t
     return found < 1 ? Text{} : runtime::text_left(text, found - 1);
 }
 
-Text text_after(std::string_view text, std::string_view separator, std::int32_t start,
-                bool ignore_case) {
+Text text_after(TextView text, TextView separator, std::int32_t start, bool ignore_case) {
     std::int32_t found;
     if (start >= 0) {
         std::int64_t limit = std::int64_t{text_byte_length(text)} - start + 1;
@@ -192,8 +184,8 @@ Text text_after(std::string_view text, std::string_view separator, std::int32_t 
     return text_from(text, std::int64_t{found} + static_cast<std::int64_t>(separator.size()));
 }
 
-Text text_between(std::string_view text, std::string_view opening, std::string_view closing,
-                  std::int32_t start, bool ignore_case) {
+Text text_between(TextView text, TextView opening, TextView closing, std::int32_t start,
+                  bool ignore_case) {
     Text open_marker = replace_quote_marker(opening);
     Text close_marker = replace_quote_marker(closing);
     std::int32_t open_at = find_text(text, open_marker, std::max(start, 1), ignore_case);
@@ -213,7 +205,7 @@ Text text_between(std::string_view text, std::string_view opening, std::string_v
                             static_cast<std::size_t>(close_at - inner)));
 }
 
-Text capitalise_first(std::string_view text) {
+Text capitalise_first(TextView text) {
     if (text.empty()) {
         return {};
     }
@@ -221,14 +213,14 @@ Text capitalise_first(std::string_view text) {
     return runtime::to_upper(text.substr(0, first)) + Text(text.substr(first));
 }
 
-Text normalise_header_names(std::string_view block) {
+Text normalise_header_names(TextView block) {
     std::vector<Text> lines;
     for (const Text& line : runtime::split_text(block, "\r\n")) {
         std::int32_t colon = find_text(line, ":");
         if (colon < 1) {
             continue;
         }
-        std::string_view name = std::string_view(line).substr(0, colon - 1);
+        TextView name = TextView(line).substr(0, colon - 1);
         // Every "-"-separated word gets a capital; empty words (a leading, doubled or
         // trailing "-") are kept so the name keeps all its characters.
         Text normalised;
@@ -236,7 +228,7 @@ Text normalise_header_names(std::string_view block) {
         while (true) {
             std::size_t dash = name.find('-', word_start);
             normalised += capitalise_first(name.substr(word_start, dash - word_start));
-            if (dash == std::string_view::npos) {
+            if (dash == TextView::npos) {
                 break;
             }
             normalised += '-';
@@ -247,7 +239,7 @@ Text normalise_header_names(std::string_view block) {
     return join_with(lines, "\r\n");
 }
 
-Text get_header_value(std::string_view block, std::string_view name) {
+Text get_header_value(TextView block, TextView name) {
     // A line belongs to the header when it starts with the whole name and ": "; the value is
     // everything after that, even if it contains the name again.
     Text prefix = Text(name) + ": ";
@@ -260,7 +252,7 @@ Text get_header_value(std::string_view block, std::string_view name) {
     return value;
 }
 
-Text merge_cookies(std::string_view old_list, std::string_view new_list) {
+Text merge_cookies(TextView old_list, TextView new_list) {
     runtime::Array<Text> old_items = runtime::split_text(prepare_cookie_list(old_list), "; ");
     runtime::Array<Text> new_items = runtime::split_text(prepare_cookie_list(new_list), "; ");
     std::vector<Text> combined(new_items.begin(), new_items.end());
@@ -282,7 +274,7 @@ Text merge_cookies(std::string_view old_list, std::string_view new_list) {
     return remove_duplicates(join_with(kept, "; "), "; ", true);
 }
 
-Text remove_duplicates(std::string_view text, std::string_view separator, bool by_separator) {
+Text remove_duplicates(TextView text, TextView separator, bool by_separator) {
     std::vector<Text> items;
     if (by_separator) {
         for (const Text& item : runtime::split_text(text, separator)) {

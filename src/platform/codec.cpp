@@ -116,7 +116,8 @@ std::string_view as_bytes(std::u16string_view s) {
 
 }  // namespace
 
-std::string gb_to_utf8(std::string_view gb) {
+std::string gbk_to_utf8(TextView text) {
+    std::string_view gb = text.bytes();
     if (gb.empty()) {
         return {};
     }
@@ -126,17 +127,18 @@ std::string gb_to_utf8(std::string_view gb) {
     return fixed_converter<kGb, kUtf8>().run(gb, kReplacementUtf8, 1);
 }
 
-std::string utf8_to_gb(std::string_view utf8) {
+Text utf8_to_gbk(std::string_view utf8) {
     if (utf8.empty()) {
         return {};
     }
     if (is_ascii(utf8)) {
-        return std::string(utf8);
+        return Text(utf8);
     }
-    return fixed_converter<kUtf8, kGb>().run(utf8, "?", 1);
+    return Text(fixed_converter<kUtf8, kGb>().run(utf8, "?", 1));
 }
 
-std::u16string gb_to_utf16(std::string_view gb) {
+std::u16string gbk_to_utf16(TextView text) {
+    std::string_view gb = text.bytes();
     if (gb.empty()) {
         return {};
     }
@@ -146,14 +148,14 @@ std::u16string gb_to_utf16(std::string_view gb) {
     return to_u16(fixed_converter<kGb, kUtf16>().run(gb, kReplacementUtf16, 1));
 }
 
-std::string utf16_to_gb(std::u16string_view utf16) {
+Text utf16_to_gbk(std::u16string_view utf16) {
     if (utf16.empty()) {
         return {};
     }
     if (is_ascii(utf16)) {
-        return widen_or_narrow<std::string>(utf16);
+        return Text(widen_or_narrow<std::string>(utf16));
     }
-    return fixed_converter<kUtf16, kGb>().run(as_bytes(utf16), "?", 2);
+    return Text(fixed_converter<kUtf16, kGb>().run(as_bytes(utf16), "?", 2));
 }
 
 std::u16string utf8_to_utf16(std::string_view utf8) {
@@ -217,11 +219,12 @@ bool is_valid_utf8(std::string_view s) {
     return true;
 }
 
-std::string file_name_to_gb(std::string_view name) {
-    return is_valid_utf8(name) ? utf8_to_gb(name) : std::string(name);
+Text file_name_to_gbk(std::string_view name) {
+    return is_valid_utf8(name) ? utf8_to_gbk(name) : Text(name);
 }
 
-std::string gb_to_file_name(std::string_view gb) {
+std::string gbk_to_file_name(TextView text) {
+    std::string_view gb = text.bytes();
     auto exists = [](const std::string& path) {
         struct stat st {};
         return ::lstat(path.c_str(), &st) == 0;
@@ -229,7 +232,7 @@ std::string gb_to_file_name(std::string_view gb) {
     if (is_ascii(gb)) {
         return std::string(gb);
     }
-    std::string utf8 = gb_to_utf8(gb);
+    std::string utf8 = gbk_to_utf8(text);
     if (exists(utf8)) {
         return utf8;
     }
@@ -241,7 +244,7 @@ std::string gb_to_file_name(std::string_view gb) {
         std::string_view part = gb.substr(start, end == std::string_view::npos ? end : end - start);
         if (is_ascii(part)) {
             name += part;
-        } else if (std::string converted = gb_to_utf8(part); exists(name + converted)) {
+        } else if (std::string converted = gbk_to_utf8(TextView(part)); exists(name + converted)) {
             name += converted;
         } else if (exists(name + std::string(part))) {
             name += part;
@@ -256,7 +259,7 @@ std::string gb_to_file_name(std::string_view gb) {
     }
 }
 
-std::optional<std::string> charset_to_gb(std::string_view charset, std::string_view bytes) {
+std::optional<Text> charset_to_gbk(std::string_view charset, std::string_view bytes) {
     std::string name(charset);
     std::transform(name.begin(), name.end(), name.begin(),
                    [](unsigned char c) { return static_cast<char>(std::toupper(c)); });
@@ -267,7 +270,7 @@ std::optional<std::string> charset_to_gb(std::string_view charset, std::string_v
     if (!conv.valid()) {
         return std::nullopt;
     }
-    return conv.run(bytes, "?", 1);
+    return Text(conv.run(bytes, "?", 1));
 }
 
 }  // namespace wavlon::platform

@@ -1,22 +1,24 @@
 // Text encodings at the platform boundary.
 //
-// The program's texts are GB18030 byte strings (the superset of GBK: every GBK text keeps its
-// bytes). Libraries and the file system speak UTF-8, Qt speaks UTF-16. Every conversion
-// between them happens here, on iconv. Invalid input never truncates or fails a conversion:
-// each byte that cannot be decoded becomes a replacement character ("?" in GB18030 output,
-// U+FFFD in UTF-8 and UTF-16 output) and the conversion goes on after it.
+// The program's texts are GB18030 byte strings (platform/gbk_text.h). Libraries and the file
+// system speak UTF-8, Qt speaks UTF-16. Every conversion between them happens here, on iconv,
+// and each has one name, used everywhere in the program. Invalid input never truncates or fails a
+// conversion: each byte that cannot be decoded becomes a replacement character ("?" in GB18030
+// output, U+FFFD in UTF-8 and UTF-16 output) and the conversion goes on after it.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "platform/gbk_text.h"
+
 namespace wavlon::platform {
 
-std::string gb_to_utf8(std::string_view gb);
-std::string utf8_to_gb(std::string_view utf8);
-std::u16string gb_to_utf16(std::string_view gb);
-std::string utf16_to_gb(std::u16string_view utf16);
+std::string gbk_to_utf8(TextView text);
+Text utf8_to_gbk(std::string_view utf8);
+std::u16string gbk_to_utf16(TextView text);
+Text utf16_to_gbk(std::u16string_view utf16);
 std::u16string utf8_to_utf16(std::string_view utf8);
 std::string utf16_to_utf8(std::u16string_view utf16);
 
@@ -29,16 +31,16 @@ bool is_valid_utf8(std::string_view bytes);
 
 // The text for a name as the file system holds it: valid UTF-8 is converted, any other bytes
 // are the text as they stand.
-std::string file_name_to_gb(std::string_view name);
+Text file_name_to_gbk(std::string_view name);
 
 // The file-system name of a text. Its UTF-8 form when an entry of that name exists; otherwise
 // each "/"-separated part of the path in its UTF-8 form where such an entry exists, else in
 // its own bytes where an entry with exactly those bytes exists, else (a name yet to be made)
 // in UTF-8. A text of ASCII only is its own name.
-std::string gb_to_file_name(std::string_view gb);
+std::string gbk_to_file_name(TextView text);
 
 // Converts `bytes` from the named charset (any name iconv knows, compared case-insensitively)
 // to GB18030. An unknown charset name gives std::nullopt; undecodable bytes are replaced.
-std::optional<std::string> charset_to_gb(std::string_view charset, std::string_view bytes);
+std::optional<Text> charset_to_gbk(std::string_view charset, std::string_view bytes);
 
 }  // namespace wavlon::platform

@@ -64,26 +64,6 @@ void show_stopped() {
     set_text(u::透明标签18, u::TransLabelUnit::kCaption, "倒计时已停止"_gb);
 }
 
-// Full-width forms (A3A1-A3FE) and the full-width space (A1A1) as their ASCII counterparts,
-// as the integer conversion reads them.
-Text half_width(const Text& text) {
-    Text out;
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = runtime::char_size(text, i);
-        const auto lead = static_cast<unsigned char>(text[i]);
-        const auto trail = n == 2 ? static_cast<unsigned char>(text[i + 1]) : 0;
-        if (n == 2 && lead == 0xA3 && trail >= 0xA1 && trail <= 0xFE) {
-            out.push_back(static_cast<char>(trail - 0x80));
-        } else if (n == 2 && lead == 0xA1 && trail == 0xA1) {
-            out.push_back(' ');
-        } else {
-            out.append(text, i, n);
-        }
-        i += n;
-    }
-    return out;
-}
-
 bool is_space(char c) {
     return c == ' ' || (c >= '\t' && c <= '\r');
 }
@@ -111,7 +91,7 @@ std::optional<std::int32_t> countdown_entry_value(const Text& entry) {
     if (entry.empty()) {
         return 0;
     }
-    if (!is_whole_number(half_width(entry))) {
+    if (!is_whole_number(runtime::half_width(entry))) {
         return std::nullopt;
     }
     return runtime::to_integer(Value::text(entry));

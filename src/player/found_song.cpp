@@ -16,7 +16,7 @@ namespace u = units;
 
 namespace {
 
-bool starts_with_ignoring_case(std::string_view text, std::string_view prefix) {
+bool starts_with_ignoring_case(runtime::TextView text, runtime::TextView prefix) {
     if (text.size() < prefix.size()) {
         return false;
     }
@@ -35,7 +35,7 @@ Text cell(std::int32_t row, std::int32_t column) {
 
 }  // namespace
 
-bool is_web_address(std::string_view address) {
+bool is_web_address(runtime::TextView address) {
     return starts_with_ignoring_case(address, "http://") ||
            starts_with_ignoring_case(address, "https://");
 }

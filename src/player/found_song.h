@@ -7,12 +7,13 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
+
+#include "runtime/text.h"
 
 namespace wavlon::player {
 
 // True when `address` starts with "http://" or "https://" (scheme in any case).
-bool is_web_address(std::string_view address);
+bool is_web_address(runtime::TextView address);
 
 // Plays the current row of 超级列表框1: the window caption reads "title-singer", 按钮2 "暂 停";
 // the address goes into 编辑框2 and 编辑框4, is appended to track_paths and listed in 列表框1

@@ -24,7 +24,7 @@ Text fetch_page(const Text& keyword, std::int32_t page) {
     options.method = 1;  // POST
     options.body = search_request_body(keyword, page);
     options.extra_headers = "X-Requested-With: XMLHttpRequest";
-    const Text answer = send_http_request(runtime::from_utf8(search_service_url()), options);
+    const Text answer = send_http_request(runtime::utf8_to_gbk(search_service_url()), options);
     return url_decode(answer, false);
 }
 
@@ -33,8 +33,8 @@ void append_rows(JsonDocument& document) {
     const std::int32_t count = document.get_count("data");
     for (std::int32_t i = 1; i <= count; ++i) {
         const std::int32_t row = u::超级列表框1->insert_item();
-        const std::string element = "data[" + std::to_string(i - 1) + "].";
-        u::超级列表框1->set_item_text(row, 0, std::to_string(i));
+        const Text element = "data[" + runtime::decimal(i - 1) + "].";
+        u::超级列表框1->set_item_text(row, 0, runtime::decimal(i));
         u::超级列表框1->set_item_text(row, 1, document.get_text(element + "title"));
         u::超级列表框1->set_item_text(row, 2, document.get_text(element + "author"));
         u::超级列表框1->set_item_text(row, 3, document.get_text(element + "url"));
@@ -54,9 +54,9 @@ void set_search_service_url_for_tests(const std::string& url) {
 }
 
 Text search_request_body(const Text& keyword, std::int32_t page) {
-    // The keyword becomes UTF-8 exactly once; url_encode then only escapes its bytes.
-    return "input=" + url_encode(gbk_to_utf8(keyword), true, false) +
-           "&filter=name&type=netease&page=" + std::to_string(page);
+    // The keyword goes out as UTF-8, percent-encoded.
+    return "input=" + url_encode(keyword, true, true) +
+           "&filter=name&type=netease&page=" + runtime::decimal(page);
 }
 
 void on_search_clicked() {

@@ -23,7 +23,7 @@ constexpr std::int32_t kSliderLimit = 32767;  // the slider holds no larger valu
 
 // A field of a time text: two digits at least, every digit of a larger number.
 Text time_field(std::int64_t value) {
-    Text digits = std::to_string(value);
+    Text digits = runtime::decimal(value);
     return value < 10 ? "0" + digits : digits;
 }
 

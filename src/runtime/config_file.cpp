@@ -37,13 +37,21 @@ std::string_view skip_control(std::string_view s) {
     return s;
 }
 
+// Blanks and control bytes are single-byte characters, so cutting them keeps a text whole.
+TextView trim(TextView s) {
+    return TextView(trim(s.bytes()));
+}
+TextView skip_control(TextView s) {
+    return TextView(skip_control(s.bytes()));
+}
+
 char ascii_lower(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // Equal ignoring the case of single-byte letters; the trail byte of a multibyte character is
 // never folded, so two different characters never compare equal.
-bool same_name(std::string_view a, std::string_view b) {
+bool same_name(TextView a, TextView b) {
     if (a.size() != b.size()) {
         return false;
     }
@@ -158,15 +166,15 @@ Parsed parse(std::string_view content) {
 }
 
 // Texts of a UTF-8 file are compared and returned in the program's code page.
-std::string decoded(const Parsed& parsed, std::string_view bytes) {
-    return parsed.utf8 ? platform::utf8_to_gb(bytes) : std::string(bytes);
+Text decoded(const Parsed& parsed, std::string_view bytes) {
+    return parsed.utf8 ? utf8_to_gbk(bytes) : Text(bytes);
 }
-std::string encoded(const Parsed& parsed, std::string_view text) {
-    return parsed.utf8 ? platform::gb_to_utf8(text) : std::string(text);
+std::string encoded(const Parsed& parsed, TextView text) {
+    return parsed.utf8 ? gbk_to_utf8(text) : std::string(text.bytes());
 }
 
 // Indices of the lines of every section named `section`, headers excluded, in file order.
-std::vector<std::size_t> section_lines(const Parsed& parsed, std::string_view section) {
+std::vector<std::size_t> section_lines(const Parsed& parsed, TextView section) {
     std::vector<std::size_t> out;
     bool inside = false;
     for (std::size_t i = 0; i < parsed.lines.size(); ++i) {
@@ -180,7 +188,7 @@ std::vector<std::size_t> section_lines(const Parsed& parsed, std::string_view se
     return out;
 }
 
-std::optional<std::size_t> first_header(const Parsed& parsed, std::string_view section) {
+std::optional<std::size_t> first_header(const Parsed& parsed, TextView section) {
     for (std::size_t i = 0; i < parsed.lines.size(); ++i) {
         const Line& line = parsed.lines[i];
         if (line.kind == LineKind::Section && same_name(decoded(parsed, line.name), section)) {
@@ -190,27 +198,28 @@ std::optional<std::size_t> first_header(const Parsed& parsed, std::string_view s
     return std::nullopt;
 }
 
-bool is_key(const Parsed& parsed, const Line& line, std::string_view key) {
+bool is_key(const Parsed& parsed, const Line& line, TextView key) {
     return line.kind == LineKind::Item && same_name(decoded(parsed, line.name), key);
 }
 
-bool storable(std::string_view text) {
-    return text.find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
+bool storable(TextView text) {
+    return text.bytes().find_first_of(std::string_view("\r\n\0", 3)) == std::string_view::npos;
 }
 
 // The value as it has to be written to read back unchanged.
-std::string stored_value(std::string_view value) {
-    if (trim(value) != value || unquote(value) != value) {
-        std::string quoted = "\"";  // (not "\"" + …: GCC 12 warns wrongly at -O2)
+Text stored_value(const Text& value) {
+    std::string_view bytes = value.bytes();
+    if (trim(bytes) != bytes || unquote(bytes) != bytes) {
+        Text quoted = "\"";  // (not "\"" + …: GCC 12 warns wrongly at -O2)
         return quoted.append(value).append("\"");
     }
-    return std::string(value);
+    return value;
 }
 
 enum class ReadResult { Ok, Missing, Failed };
 
 ReadResult read_whole(const Text& file, std::string& content) {
-    int fd = ::open(to_file_name(file).c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(gbk_to_file_name(file).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
     }
@@ -235,7 +244,7 @@ ReadResult read_whole(const Text& file, std::string& content) {
 
 }  // namespace
 
-Text read_config_text(std::string_view content, std::string_view section, std::string_view key,
+Text read_config_text(std::string_view content, TextView section, TextView key,
                       const Text& default_value) {
     section = trim(skip_control(section));
     key = trim(skip_control(key));
@@ -252,23 +261,23 @@ Text read_config_text(std::string_view content, std::string_view section, std::s
             return limited(decoded(parsed, unquote(line.value)));
         }
     }
-    std::string_view fallback = default_value;
+    TextView fallback = default_value;
     while (!fallback.empty() && fallback.back() == ' ') {
         fallback.remove_suffix(1);
     }
     return limited(Text(fallback));
 }
 
-std::optional<std::string> edit_config_text(std::string_view content, std::string_view section,
+std::optional<std::string> edit_config_text(std::string_view content, TextView section,
                                             const std::optional<Text>& key,
                                             const std::optional<Text>& value) {
     section = trim(section);
-    std::string_view key_name = key ? trim(*key) : std::string_view();
+    TextView key_name = key ? trim(*key) : TextView();
     if (section.empty() || !storable(section) || (key && !storable(key_name)) ||
         (value && !storable(*value))) {
         return std::nullopt;
     }
-    if (key && (key_name.empty() || key_name.find('=') != std::string_view::npos ||
+    if (key && (key_name.empty() || key_name.find('=') != TextView::npos ||
                 key_name.front() == ';' || key_name.front() == '#' || key_name.front() == '[')) {
         return std::nullopt;
     }
@@ -339,8 +348,9 @@ std::optional<std::string> edit_config_text(std::string_view content, std::strin
 
 Text read_config_item(const Text& file, const Text& section, const Text& key,
                       const Text& default_value) {
-    std::string_view name = skip_control(file);
-    if (name.empty() || skip_control(section).empty() || skip_control(key).empty()) {
+    TextView name = skip_control(TextView(file));
+    if (name.empty() || skip_control(TextView(section)).empty() ||
+        skip_control(TextView(key)).empty()) {
         return {};
     }
     std::string content;

@@ -49,10 +49,10 @@ bool write_config_item(const Text& file, const Text& section, const std::optiona
                        const std::optional<Text>& value);
 
 // The same rules on a file's content, for callers that hold it in memory.
-Text read_config_text(std::string_view content, std::string_view section, std::string_view key,
+Text read_config_text(std::string_view content, TextView section, TextView key,
                       const Text& default_value = {});
 // The content after the write, or nullopt when the arguments cannot be stored (see above).
-std::optional<std::string> edit_config_text(std::string_view content, std::string_view section,
+std::optional<std::string> edit_config_text(std::string_view content, TextView section,
                                             const std::optional<Text>& key,
                                             const std::optional<Text>& value);
 

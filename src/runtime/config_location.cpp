@@ -56,12 +56,12 @@ bool make_folders(const std::string& path) {
 
 bool file_present(const Text& name) {
     struct stat st {};
-    return ::stat(to_file_name(name).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+    return ::stat(gbk_to_file_name(name).c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
 }
 
 // The whole file, or nothing when it cannot be read.
 bool read_file(const Text& name, std::string& content) {
-    int fd = ::open(to_file_name(name).c_str(), O_RDONLY | O_CLOEXEC);
+    int fd = ::open(gbk_to_file_name(name).c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
@@ -100,7 +100,7 @@ Text user_config_folder() {
         }
         base = without_trailing_slashes(home) + "/.config";
     }
-    return from_file_name(without_trailing_slashes(base) + "/" + std::string(kProgramFolder));
+    return file_name_to_gbk(without_trailing_slashes(base) + "/" + std::string(kProgramFolder));
 }
 
 Text config_file_to_read(std::string_view name) {
@@ -123,7 +123,7 @@ Text config_file_to_write(std::string_view name) {
     }
     const Text user = in_user_folder(folder, name);
     // A folder that cannot be made leaves the write to fail on the missing folder.
-    if (make_folders(to_file_name(folder)) && !file_present(user) && file_present(beside)) {
+    if (make_folders(gbk_to_file_name(folder)) && !file_present(user) && file_present(beside)) {
         std::string content;
         if (read_file(beside, content)) {
             std::string_view part = content;

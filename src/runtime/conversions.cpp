@@ -71,44 +71,22 @@ Text format_number(double v, int precision) {
 
 Text date_time_text(DateTime value) {
     DateTimeParts p = date_time_parts(value);
-    Text out = std::to_string(p.year) + "年"_gb + std::to_string(p.month) + "月"_gb +
-               std::to_string(p.day) + "日"_gb;
+    Text out = decimal(p.year) + "年"_gb + decimal(p.month) + "月"_gb + decimal(p.day) + "日"_gb;
     if (p.hour == 0 && p.minute == 0 && p.second == 0) {
         return out;
     }
-    out += std::to_string(p.hour) + "时"_gb;
+    out += decimal(p.hour) + "时"_gb;
     if (p.minute == 0 && p.second == 0) {
         return out;
     }
-    out += std::to_string(p.minute) + "分"_gb;
+    out += decimal(p.minute) + "分"_gb;
     if (p.second != 0) {
-        out += std::to_string(p.second) + "秒"_gb;
+        out += decimal(p.second) + "秒"_gb;
     }
     return out;
 }
 
-// Full-width forms (A3A1-A3FE) and the full-width space (A1A1) as their ASCII counterparts;
-// every other character is kept.
-Text half_width(std::string_view text) {
-    Text out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t n = char_size(text, i);
-        auto lead = static_cast<unsigned char>(text[i]);
-        auto trail = n == 2 ? static_cast<unsigned char>(text[i + 1]) : 0;
-        if (n == 2 && lead == 0xA3 && trail >= 0xA1 && trail <= 0xFE) {
-            out.push_back(static_cast<char>(trail - 0x80));
-        } else if (n == 2 && lead == 0xA1 && trail == 0xA1) {
-            out.push_back(' ');
-        } else {
-            out.append(text.substr(i, n));
-        }
-        i += n;
-    }
-    return out;
-}
-
-std::int32_t parse_integer(std::string_view text) {
+std::int32_t parse_integer(TextView text) {
     Text s = half_width(text);
     std::size_t i = 0;
     while (i < s.size() && (s[i] == ' ' || (s[i] >= '\t' && s[i] <= '\r'))) {
@@ -134,16 +112,35 @@ ByteSet raw_bytes(T v) {
 
 }  // namespace
 
+Text half_width(TextView text) {
+    Text out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        std::size_t n = char_size(text, i);
+        auto lead = static_cast<unsigned char>(text[i]);
+        auto trail = n == 2 ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (n == 2 && lead == 0xA3 && trail >= 0xA1 && trail <= 0xFE) {
+            out.push_back(static_cast<char>(trail - 0x80));
+        } else if (n == 2 && lead == 0xA1 && trail == 0xA1) {
+            out.push_back(' ');
+        } else {
+            out.append(text.substr(i, n));
+        }
+        i += n;
+    }
+    return out;
+}
+
 Text to_text(const Value& value) {
     switch (value.type()) {
         case ValueType::kByte:
-            return std::to_string(*value.get<std::uint8_t>());
+            return decimal(*value.get<std::uint8_t>());
         case ValueType::kShort:
-            return std::to_string(*value.get<std::int16_t>());
+            return decimal(*value.get<std::int16_t>());
         case ValueType::kInteger:
-            return std::to_string(*value.get<std::int32_t>());
+            return decimal(*value.get<std::int32_t>());
         case ValueType::kLong:
-            return std::to_string(*value.get<std::int64_t>());
+            return decimal(*value.get<std::int64_t>());
         case ValueType::kFloat:
             return format_number(static_cast<double>(*value.get<float>()), 6);
         case ValueType::kDouble:
@@ -238,7 +235,7 @@ ByteSet to_byte_set(const Value& value) {
         case ValueType::kRoutine:
             return raw_bytes(static_cast<std::uint32_t>(value.get<RoutinePointer>()->address));
         case ValueType::kText:
-            return ByteSet::from_string(*value.get<Text>());
+            return ByteSet::from_string(value.get<Text>()->bytes());
         case ValueType::kByteSet:
             return *value.get<ByteSet>();
         default:

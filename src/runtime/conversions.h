@@ -28,6 +28,10 @@ Text to_text(const Value& value);
 // the decimal digits that follow is read; no digits give 0.
 std::int32_t to_integer(const Value& value);
 
+// The full-width forms (A3A1-A3FE) and the full-width space (A1A1) of the text as their ASCII
+// counterparts, every other character kept: how to_integer reads a text's digits.
+Text half_width(TextView text);
+
 // Upper-case hexadecimal of the value's 32 bits, no prefix, no leading zeros ("0" for 0).
 Text to_hex_text(std::int32_t value);
 

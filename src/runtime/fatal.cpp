@@ -16,8 +16,8 @@ class MessageBoxSink final : public FatalReportSink {
 public:
     [[noreturn]] void report(const Text& caption, const Text& text) override {
         platform::MessageBoxRequest request;
-        request.text = to_utf8(text);
-        request.caption = to_utf8(caption);
+        request.text = gbk_to_utf8(text);
+        request.caption = gbk_to_utf8(caption);
         request.flags = platform::kMessageBoxIconError | platform::kMessageBoxTaskModal;
         platform::dialogs().message_box(request);
         end_program(-1);
@@ -27,8 +27,9 @@ public:
 MessageBoxSink g_default_sink;
 FatalReportSink* g_sink = &g_default_sink;
 
-Text decimal(std::uint32_t value) {
-    return std::to_string(static_cast<std::int32_t>(value));
+// An id as the report shows it: its bits read as a signed number.
+Text id_text(std::uint32_t value) {
+    return decimal(static_cast<std::int32_t>(value));
 }
 
 bool is_window_id(std::uint32_t id) { return ((id >> 24) & 0x0F) == 2; }
@@ -67,7 +68,7 @@ FatalReportSink* set_fatal_report_sink(FatalReportSink* sink) {
 Text format_fatal_report(int number, const Text& message, std::uint32_t first_id,
                          std::uint32_t second_id) {
     const Text crlf = "\r\n";
-    Text details = crlf + decimal(first_id) + ", " + decimal(second_id);
+    Text details = crlf + id_text(first_id) + ", " + id_text(second_id);
     if (is_window_id(first_id)) {
         std::optional<Text> window = g_resolver ? g_resolver->window_name(first_id) : std::nullopt;
         if (window) {
@@ -87,7 +88,7 @@ Text format_fatal_report(int number, const Text& message, std::uint32_t first_id
 
     Text text = "运行时出错!"_gb + crlf;
     if (number != 0) {
-        text += crlf + "错误代码："_gb + std::to_string(number) + crlf;
+        text += crlf + "错误代码："_gb + decimal(number) + crlf;
     }
     if (!message.empty()) {
         text += crlf + "错误信息："_gb + message + crlf;
@@ -104,7 +105,7 @@ void fatal_error(const Text& message, std::uint32_t first_id, std::uint32_t seco
     // No event routine may run while the report is up; the program ends after it.
     raise_event_suppression();
     Text text = format_fatal_report(number, message, first_id, second_id);
-    std::fprintf(stderr, "%s\n", to_utf8(text).c_str());
+    std::fprintf(stderr, "%s\n", gbk_to_utf8(text).c_str());
     g_sink->report("错误"_gb, text);
     end_program(-1);  // a sink that returns anyway still ends the program
 }

@@ -143,13 +143,15 @@ std::optional<std::uint32_t> attributes_of(DIR* dir, const dirent& entry, bool m
 // `modes_needed` false the read-only bit is only known for links and entries of unknown kind.
 std::string folder_of(const Text& pattern) {
     std::size_t slash = pattern.rfind('/');  // "/" is never part of a multibyte character
-    return slash == Text::npos ? "." : slash == 0 ? "/" : to_file_name(pattern.substr(0, slash));
+    return slash == Text::npos ? "."
+           : slash == 0        ? "/"
+                               : gbk_to_file_name(pattern.substr(0, slash));
 }
 
 std::vector<Listed> list_matches(const Text& pattern, bool modes_needed) {
     std::size_t slash = pattern.rfind('/');
     std::string folder = folder_of(pattern);
-    std::string file_part = to_utf8(slash == Text::npos ? pattern : pattern.substr(slash + 1));
+    std::string file_part = gbk_to_utf8(slash == Text::npos ? pattern : pattern.substr(slash + 1));
     std::vector<Listed> out;
     if (file_part.empty()) {
         return out;
@@ -168,8 +170,8 @@ std::vector<Listed> list_matches(const Text& pattern, bool modes_needed) {
         }
         // A name that is not UTF-8 (GBK bytes from a Windows archive) is listed as the text
         // its bytes are, and matched and sorted as the characters that text reads as.
-        Text text = from_file_name(name);
-        Folded key = folded(platform::is_valid_utf8(name) ? name : to_utf8(text));
+        Text text = file_name_to_gbk(name);
+        Folded key = folded(platform::is_valid_utf8(name) ? name : gbk_to_utf8(text));
         if (!match_all && !wildcard_match(wanted, key)) {
             continue;
         }
@@ -308,12 +310,12 @@ bool file_exists(const Text& name) {
         return !list_matches(name, false).empty();
     }
     struct stat st {};
-    return ::stat(to_file_name(name).c_str(), &st) == 0;
+    return ::stat(gbk_to_file_name(name).c_str(), &st) == 0;
 }
 
 std::optional<std::uint32_t> file_attributes(const Text& name) {
     struct stat st {};
-    if (name.empty() || ::stat(to_file_name(name).c_str(), &st) != 0) {
+    if (name.empty() || ::stat(gbk_to_file_name(name).c_str(), &st) != 0) {
         return std::nullopt;
     }
     return attributes_of(st);
@@ -323,7 +325,7 @@ bool can_write_file(const Text& name) {
     if (name.empty()) {
         return false;
     }
-    std::string path = to_file_name(name);
+    std::string path = gbk_to_file_name(name);
     struct stat existing {};
     if (::stat(path.c_str(), &existing) == 0) {
         if (S_ISDIR(existing.st_mode) || (existing.st_mode & kWriteBits) == 0) {
@@ -347,7 +349,7 @@ bool write_file_parts(const Text& name, std::span<const std::string_view> parts)
     if (name.empty()) {
         return false;
     }
-    std::string path = to_file_name(name);
+    std::string path = gbk_to_file_name(name);
     struct stat existing {};
     bool exists = ::stat(path.c_str(), &existing) == 0;
     if (exists && (S_ISDIR(existing.st_mode) || (existing.st_mode & kWriteBits) == 0)) {
@@ -386,7 +388,7 @@ bool write_file_parts(const Text& name, std::span<const std::string_view> parts)
 
 bool set_file_attributes(const Text& name, std::int32_t attributes) {
     struct stat st {};
-    if (name.empty() || ::stat(to_file_name(name).c_str(), &st) != 0) {
+    if (name.empty() || ::stat(gbk_to_file_name(name).c_str(), &st) != 0) {
         return false;
     }
     if (S_ISDIR(st.st_mode)) {
@@ -398,7 +400,7 @@ bool set_file_attributes(const Text& name, std::int32_t attributes) {
     mode_t wanted = read_only                  ? mode & ~kWriteBits
                     : (mode & kWriteBits) != 0 ? mode
                                                : mode | S_IWUSR;
-    return wanted == mode || ::chmod(to_file_name(name).c_str(), wanted) == 0;
+    return wanted == mode || ::chmod(gbk_to_file_name(name).c_str(), wanted) == 0;
 }
 
 }  // namespace wavlon::runtime

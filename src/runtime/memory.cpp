@@ -1,6 +1,5 @@
 #include "runtime/memory.h"
 
-#include <cstdio>
 #include <new>
 #include <stdexcept>
 
@@ -11,16 +10,14 @@ namespace {
 std::size_t g_allocation_limit = 0;
 }
 
-std::int32_t count_text_bytes(std::string_view text) {
+std::int32_t count_text_bytes(TextView text) {
     return static_cast<std::int32_t>(text.size());
 }
 
 void set_allocation_limit_for_tests(std::size_t limit) { g_allocation_limit = limit; }
 
 void report_allocation_failure(std::size_t size) {
-    char message[64];
-    std::snprintf(message, sizeof message, "%lld", static_cast<long long>(size));
-    fatal_error("分配 "_gb + message + " 字节内存失败!"_gb);
+    fatal_error("分配 "_gb + decimal(static_cast<long long>(size)) + " 字节内存失败!"_gb);
 }
 
 void reserve_text(Text& text, std::size_t size) {
@@ -36,7 +33,7 @@ void reserve_text(Text& text, std::size_t size) {
     }
 }
 
-Text join_texts(std::initializer_list<std::string_view> parts) {
+Text join_texts(std::initializer_list<TextView> parts) {
     std::size_t total = 0;
     for (auto part : parts) {
         total += part.size();

@@ -14,10 +14,10 @@
 namespace wavlon::runtime {
 
 // Number of bytes of a text (its length; 0 for the empty text).
-std::int32_t count_text_bytes(std::string_view text);
+std::int32_t count_text_bytes(TextView text);
 
 // One fresh text made of the parts in order, allocated once for the whole result.
-Text join_texts(std::initializer_list<std::string_view> parts);
+Text join_texts(std::initializer_list<TextView> parts);
 
 // Reserves room for `size` bytes in `text`; an allocation that fails is fatal.
 void reserve_text(Text& text, std::size_t size);

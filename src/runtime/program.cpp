@@ -22,16 +22,16 @@ Text find_run_directory() {
     std::error_code error;
     std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
     if (error) {
-        return from_file_name(std::filesystem::current_path(error).native());
+        return file_name_to_gbk(std::filesystem::current_path(error).native());
     }
-    return from_file_name(exe.parent_path().native());
+    return file_name_to_gbk(exe.parent_path().native());
 }
 
 }  // namespace
 
 void init_runtime() {
     g_run_directory = find_run_directory();
-    if (chdir(to_file_name(g_run_directory).c_str()) != 0) {
+    if (chdir(gbk_to_file_name(g_run_directory).c_str()) != 0) {
         std::perror("wavlon: cannot enter the program's directory");
     }
 }

@@ -26,8 +26,8 @@ std::int32_t message_box(const Value& message, std::int32_t flags,
         style |= platform::kMessageBoxTaskModal;
     }
     platform::MessageBoxRequest request;
-    request.text = to_utf8(to_text(message));
-    request.caption = to_utf8(caption.value_or("信息："_gb));
+    request.text = gbk_to_utf8(to_text(message));
+    request.caption = gbk_to_utf8(caption.value_or("信息："_gb));
     request.flags = style;
     request.owner = owner;
     return static_cast<std::int32_t>(platform::dialogs().message_box(request));
@@ -41,9 +41,9 @@ void process_events() {
 
 Text browse_for_folder(const Text& title, bool include_files) {
     platform::FolderRequest request;
-    request.title = to_utf8(title);
+    request.title = gbk_to_utf8(title);
     request.include_files = include_files;
-    return from_file_name(platform::dialogs().browse_for_folder(request));
+    return file_name_to_gbk(platform::dialogs().browse_for_folder(request));
 }
 
 bool shut_down_system(std::int32_t mode, bool force) {

@@ -245,7 +245,7 @@ public:
             m_in.fail(at, std::string(what) + " has no terminator");
             return;
         }
-        value.assign(field.begin(), field.begin() + static_cast<std::ptrdiff_t>(n));
+        value = Text(field.begin(), field.begin() + static_cast<std::ptrdiff_t>(n));
     }
 
     void alignment(ColumnAlignment& value, const char* what) {
@@ -338,7 +338,7 @@ public:
     }
     void fixed_text(const Text& value, std::size_t size, const char*) {
         assert(value.size() < size && value.find('\0') == Text::npos);
-        m_out.bytes(value);
+        m_out.bytes(value.bytes());
         m_out.zeros(size - value.size());
     }
     void alignment(ColumnAlignment value, const char*) {

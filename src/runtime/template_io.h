@@ -163,12 +163,13 @@ public:
         u32(static_cast<std::uint32_t>(b.size()));
         bytes(b);
     }
-    void counted(std::string_view b) {
-        u32(static_cast<std::uint32_t>(b.size()));
-        bytes(b);
+    // Texts are stored in their own bytes (GB18030).
+    void counted(TextView t) {
+        u32(static_cast<std::uint32_t>(t.size()));
+        bytes(t.bytes());
     }
-    void zstring(std::string_view s) {
-        bytes(s);
+    void zstring(TextView t) {
+        bytes(t.bytes());
         u8(0);
     }
     // Overwrites a u32 written earlier at `pos`.

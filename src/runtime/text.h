@@ -1,15 +1,19 @@
-// Texts: GB18030 byte strings, the program's own text form.
+// Texts: GB18030 byte strings, the program's own text form (platform/gbk_text.h).
 //
 // A Text holds the bytes without a terminator; the empty Text is the null text of the value
 // model. Lengths and positions count bytes, positions are 1-based. A character is 1 byte
 // (below 0x80), 4 bytes (lead byte, then 0x30-0x39) or 2 bytes; commands that walk a text
 // step by characters so that they never split one.
 //
+// The conversions to and from UTF-8 and file-system names are the platform's
+// (platform/codec.h), under the same names here.
+//
 // Source literals are UTF-8. `"播 放"_gb` converts one once and keeps the result for the
 // whole run, so captions and messages cost nothing after their first use.
 #pragma once
 
 #include <algorithm>
+#include <concepts>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -18,12 +22,18 @@
 
 namespace wavlon::runtime {
 
-using Text = std::string;
+using platform::Text;
+using platform::TextView;
+
+using platform::file_name_to_gbk;
+using platform::gbk_to_file_name;
+using platform::gbk_to_utf8;
+using platform::utf8_to_gbk;
 
 // Size in bytes of the character that starts at byte `i` of `s` (0-based, i < s.size()).
 // A lead byte at the very end counts as a character of its own, so walking never reads past
 // the text.
-inline std::size_t char_size(std::string_view s, std::size_t i) {
+inline std::size_t char_size(TextView s, std::size_t i) {
     auto b = static_cast<unsigned char>(s[i]);
     if (b < 0x80 || i + 1 >= s.size()) {
         return 1;
@@ -35,19 +45,10 @@ inline std::size_t char_size(std::string_view s, std::size_t i) {
     return 2;
 }
 
-inline Text from_utf8(std::string_view utf8) {
-    return platform::utf8_to_gb(utf8);
-}
-inline std::string to_utf8(std::string_view text) {
-    return platform::gb_to_utf8(text);
-}
-
-// Texts and file-system names, also names that are not UTF-8 (see platform/codec.h).
-inline Text from_file_name(std::string_view name) {
-    return platform::file_name_to_gb(name);
-}
-inline std::string to_file_name(std::string_view text) {
-    return platform::gb_to_file_name(text);
+// The decimal digits of n as a text (ASCII: the same bytes in every code page).
+template <std::integral T>
+Text decimal(T n) {
+    return Text(std::to_string(n));
 }
 
 namespace detail {
@@ -62,7 +63,7 @@ struct Utf8Literal {
 // A UTF-8 source literal as a Text, converted on first use only.
 template <detail::Utf8Literal S>
 const Text& operator""_gb() {
-    static const Text text = from_utf8(S.view());
+    static const Text text = utf8_to_gbk(S.view());
     return text;
 }
 

@@ -9,7 +9,7 @@
 namespace wavlon::runtime {
 namespace {
 
-unsigned char byte_at(std::string_view s, std::size_t i) {
+unsigned char byte_at(TextView s, std::size_t i) {
     return static_cast<unsigned char>(s[i]);
 }
 
@@ -31,7 +31,7 @@ std::size_t start_index(std::int32_t start) {
 // Whether `search` occurs at byte `i` of `text` (i being a character boundary). The two are
 // compared character by character and each pair must have the same size, so the match can
 // neither end inside a character of `text` nor pair a lone lead byte with a whole character.
-bool matches_at(std::string_view text, std::size_t i, std::string_view search, bool fold_case) {
+bool matches_at(TextView text, std::size_t i, TextView search, bool fold_case) {
     if (search.size() > text.size() - i) {
         return false;
     }
@@ -55,7 +55,7 @@ bool matches_at(std::string_view text, std::size_t i, std::string_view search, b
     return true;
 }
 
-bool is_space_char(std::string_view text, std::size_t i, std::size_t n) {
+bool is_space_char(TextView text, std::size_t i, std::size_t n) {
     if (n == 1) {
         return text[i] == ' ';
     }
@@ -64,18 +64,18 @@ bool is_space_char(std::string_view text, std::size_t i, std::size_t n) {
 
 }  // namespace
 
-std::int32_t text_byte_length(std::string_view text) {
+std::int32_t text_byte_length(TextView text) {
     return static_cast<std::int32_t>(std::min<std::size_t>(text.size(), INT32_MAX));
 }
 
-Text text_left(std::string_view text, std::int32_t n) {
+Text text_left(TextView text, std::int32_t n) {
     if (n <= 0) {
         return {};
     }
     return Text(text.substr(0, static_cast<std::size_t>(n)));
 }
 
-Text text_right(std::string_view text, std::int32_t n) {
+Text text_right(TextView text, std::int32_t n) {
     if (n <= 0) {
         return {};
     }
@@ -83,15 +83,14 @@ Text text_right(std::string_view text, std::int32_t n) {
     return Text(text.substr(text.size() - count));
 }
 
-Text text_middle(std::string_view text, std::int32_t start, std::int32_t n) {
+Text text_middle(TextView text, std::int32_t start, std::int32_t n) {
     if (start < 1 || static_cast<std::size_t>(start) > text.size() || n <= 0) {
         return {};
     }
     return Text(text.substr(static_cast<std::size_t>(start) - 1, static_cast<std::size_t>(n)));
 }
 
-std::int32_t find_text(std::string_view text, std::string_view search, std::int32_t start,
-                       bool ignore_case) {
+std::int32_t find_text(TextView text, TextView search, std::int32_t start, bool ignore_case) {
     std::size_t from = start_index(start);
     if (from >= text.size()) {
         return -1;
@@ -107,8 +106,8 @@ std::int32_t find_text(std::string_view text, std::string_view search, std::int3
     return -1;
 }
 
-std::int32_t find_text_reverse(std::string_view text, std::string_view search,
-                               std::optional<std::int32_t> limit, bool ignore_case) {
+std::int32_t find_text_reverse(TextView text, TextView search, std::optional<std::int32_t> limit,
+                               bool ignore_case) {
     std::size_t end = text.size();
     if (limit) {
         end = *limit < 1 ? 0 : std::min(text.size(), static_cast<std::size_t>(*limit) - 1);
@@ -130,8 +129,8 @@ std::int32_t find_text_reverse(std::string_view text, std::string_view search,
     return found;
 }
 
-Text replace_text(std::string_view text, std::string_view search, std::string_view replacement,
-                  std::int32_t start, std::optional<std::int32_t> count, bool case_sensitive) {
+Text replace_text(TextView text, TextView search, TextView replacement, std::int32_t start,
+                  std::optional<std::int32_t> count, bool case_sensitive) {
     if (text.empty() || search.empty()) {
         return Text(text);
     }
@@ -155,8 +154,7 @@ Text replace_text(std::string_view text, std::string_view search, std::string_vi
     return out;
 }
 
-Array<Text> split_text(std::string_view text, std::string_view separator,
-                       std::optional<std::int32_t> max_parts) {
+Array<Text> split_text(TextView text, TextView separator, std::optional<std::int32_t> max_parts) {
     Array<Text> parts;
     std::int64_t limit = max_parts ? *max_parts : INT64_MAX;
     if (limit <= 0 || text.empty()) {
@@ -186,7 +184,7 @@ Array<Text> split_text(std::string_view text, std::string_view separator,
     return parts;
 }
 
-Text trim_text(std::string_view text) {
+Text trim_text(TextView text) {
     std::size_t first = 0;
     while (first < text.size()) {
         std::size_t n = char_size(text, first);
@@ -207,7 +205,7 @@ Text trim_text(std::string_view text) {
     return Text(text.substr(first, end - first));
 }
 
-Text to_upper(std::string_view text) {
+Text to_upper(TextView text) {
     Text out(text);
     for (std::size_t i = 0; i < out.size();) {
         std::size_t n = char_size(out, i);
@@ -219,7 +217,7 @@ Text to_upper(std::string_view text) {
     return out;
 }
 
-std::int32_t compare_text(std::string_view a, std::string_view b, bool case_sensitive) {
+std::int32_t compare_text(TextView a, TextView b, bool case_sensitive) {
     std::size_t i = 0;
     std::size_t j = 0;
     while (i < a.size() && j < b.size()) {
@@ -249,7 +247,7 @@ std::int32_t compare_text(std::string_view a, std::string_view b, bool case_sens
     return j < b.size() ? -1 : 0;
 }
 
-bool text_begins_with(std::string_view text, std::string_view prefix) {
+bool text_begins_with(TextView text, TextView prefix) {
     return text.starts_with(prefix);
 }
 
@@ -263,7 +261,7 @@ Text spaces(std::int32_t n) {
     return out;
 }
 
-std::int32_t char_code(std::string_view text, std::int32_t position) {
+std::int32_t char_code(TextView text, std::int32_t position) {
     if (position < 1 || static_cast<std::size_t>(position) > text.size()) {
         return 0;
     }

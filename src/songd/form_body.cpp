@@ -134,7 +134,7 @@ std::string to_utf8_lenient(std::string_view bytes) {
     if (platform::is_valid_utf8(bytes))
         return std::string(bytes);
     if (is_well_formed_gb18030(bytes))
-        return platform::gb_to_utf8(bytes);
+        return platform::gbk_to_utf8(platform::TextView(bytes));
     std::string out;
     out.reserve(bytes.size() + 8);
     for (std::size_t i = 0; i < bytes.size();) {

@@ -100,7 +100,7 @@ std::string decode_latin1_field(std::string_view bytes) {
     if (platform::is_valid_utf8(bytes))
         return std::string(bytes);
     if (looks_like_gbk(bytes))
-        return platform::gb_to_utf8(bytes);
+        return platform::gbk_to_utf8(platform::TextView(bytes));
     return latin1_to_utf8(bytes);
 }
 

@@ -103,7 +103,7 @@ const WindowTemplate& main_template() {
 template <class T>
 T block_of(const UnitRecord& record) {
     auto decoded = decode_type_block(record.type, record.type_block);
-    EXPECT_TRUE(std::holds_alternative<TypeBlock>(decoded)) << to_utf8(record.name);
+    EXPECT_TRUE(std::holds_alternative<TypeBlock>(decoded)) << gbk_to_utf8(record.name);
     const auto* block = std::get_if<TypeBlock>(&decoded);
     const auto* typed = block != nullptr ? std::get_if<T>(block) : nullptr;
     return typed != nullptr ? *typed : T{};
@@ -112,7 +112,7 @@ T block_of(const UnitRecord& record) {
 const UnitRecord* find_unit(const char* name) {
     const auto& store = main_template().windows.at(0).store;
     auto it = std::find_if(store.records.begin(), store.records.end(),
-                           [&](const UnitRecord& r) { return r.name == from_utf8(name); });
+                           [&](const UnitRecord& r) { return r.name == utf8_to_gbk(name); });
     return it == store.records.end() ? nullptr : &*it;
 }
 
@@ -196,7 +196,7 @@ TEST(MainWindowTemplate, UnitsAppearInTemplateOrderWithTheirStoredValues) {
         const ExpectedUnit& u = kUnits[i];
         const UnitRecord& r = store.records[i + 1];
         SCOPED_TRACE(u.name);
-        EXPECT_EQ(to_utf8(r.name), u.name);
+        EXPECT_EQ(gbk_to_utf8(r.name), u.name);
         EXPECT_EQ(store.ids[i + 1], u.id);
         EXPECT_EQ(r.type, u.type);
         EXPECT_EQ((std::array{r.left, r.top, r.width, r.height}),
@@ -210,7 +210,7 @@ TEST(MainWindowTemplate, UnitsAppearInTemplateOrderWithTheirStoredValues) {
         EXPECT_EQ(r.event_link, 0u);
 
         Look look = look_of(r);
-        EXPECT_EQ(to_utf8(look.text), u.text);
+        EXPECT_EQ(gbk_to_utf8(look.text), u.text);
         EXPECT_EQ(look.colour, u.colour == kNone ? kBlack : u.colour);
         if (u.face == nullptr) {
             EXPECT_FALSE(look.font.has_value());
@@ -218,7 +218,7 @@ TEST(MainWindowTemplate, UnitsAppearInTemplateOrderWithTheirStoredValues) {
             EXPECT_TRUE(look.font.has_value());
         }
         if (u.face != nullptr && look.font) {
-            EXPECT_EQ(to_utf8(look.font->face), u.face);
+            EXPECT_EQ(gbk_to_utf8(look.font->face), u.face);
             EXPECT_EQ(look.font->height, -u.pixels);
             EXPECT_EQ(look.font->weight, u.bold ? 700 : 400);
             EXPECT_EQ(look.font->charset, 134);
@@ -267,7 +267,7 @@ TEST(MainWindowTemplate, ResultListIsAReportWithFourColumns) {
         {"歌曲URL地址", ColumnAlignment::kCentre, 200}};
     ASSERT_EQ(view.columns.size(), std::size(columns));
     for (std::size_t i = 0; i < view.columns.size(); ++i) {
-        EXPECT_EQ(to_utf8(view.columns[i].heading), std::get<0>(columns[i]));
+        EXPECT_EQ(gbk_to_utf8(view.columns[i].heading), std::get<0>(columns[i]));
         EXPECT_EQ(view.columns[i].alignment, std::get<1>(columns[i]));
         EXPECT_EQ(view.columns[i].width, std::get<2>(columns[i]));
         EXPECT_EQ(view.columns[i].image, -1);

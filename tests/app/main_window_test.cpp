@@ -118,8 +118,9 @@ TEST_F(MainWindow, EveryUnitHasItsStoredPlaceStateTextAndInterval) {
         EXPECT_EQ(logical_of(u.id, property::kVisible), u.visible);
         EXPECT_EQ(!logical_of(u.id, property::kDisabled), u.enabled);
         if (u.text_property >= 0) {
-            EXPECT_EQ(to_utf8(text_of(read_unit_property(kMainWindowId, u.id, u.text_property))),
-                      u.text);
+            EXPECT_EQ(
+                gbk_to_utf8(text_of(read_unit_property(kMainWindowId, u.id, u.text_property))),
+                u.text);
         }
         if (u.interval >= 0) {
             EXPECT_EQ(integer(u.id, TimerUnit::kInterval), u.interval);
@@ -250,7 +251,7 @@ TEST_F(MainWindow, OnlineStartShowsNoMessageEmptiesTheStatusLineAndKeepsSearchEn
     for (std::uint32_t unit : {编辑框3.unit_id, 超级列表框1.unit_id, 按钮8.unit_id}) {
         EXPECT_FALSE(logical_of(unit, property::kDisabled));
     }
-    EXPECT_EQ(to_utf8(透明标签3->caption()), "请先点击浏览文件选项找到需播放的文件");
+    EXPECT_EQ(gbk_to_utf8(透明标签3->caption()), "请先点击浏览文件选项找到需播放的文件");
 }
 
 TEST_F(MainWindow, OfflineStartWarnsOnceBeforeTheWindowShowsAndDisablesSearch) {
@@ -276,7 +277,7 @@ TEST_F(MainWindow, OfflineStartWarnsOnceBeforeTheWindowShowsAndDisablesSearch) {
     for (std::uint32_t unit : {编辑框3.unit_id, 超级列表框1.unit_id, 按钮8.unit_id}) {
         EXPECT_TRUE(logical_of(unit, property::kDisabled));
     }
-    EXPECT_EQ(to_utf8(透明标签11->caption()), "状态：网络错误，网络功能不可用");
+    EXPECT_EQ(gbk_to_utf8(透明标签11->caption()), "状态：网络错误，网络功能不可用");
     EXPECT_TRUE(logical_of(透明标签11.unit_id, property::kVisible));
 }
 
@@ -290,7 +291,7 @@ TEST_F(MainWindow, ClockLabelShowsTheCurrentDateAndTimeWithinASecond) {
     dispatch_event(kMainWindowId, 时钟1.unit_id, 0);
     Text after = to_text(Value::date_time(now()));
     Text shown = 透明标签2->caption();
-    EXPECT_TRUE(shown == before || shown == after) << to_utf8(shown);
+    EXPECT_TRUE(shown == before || shown == after) << gbk_to_utf8(shown);
 }
 
 TEST_F(MainWindow, EventTableRowsAreTheTemplatesBindings) {
@@ -303,7 +304,7 @@ TEST_F(MainWindow, EventTableRowsAreTheTemplatesBindings) {
         if (std::string(row.unit) != "启动窗口") {
             auto it =
                 std::find_if(store.records.begin(), store.records.end(),
-                             [&](const UnitRecord& r) { return to_utf8(r.name) == row.unit; });
+                             [&](const UnitRecord& r) { return gbk_to_utf8(r.name) == row.unit; });
             ASSERT_NE(it, store.records.end());
             record = static_cast<std::size_t>(it - store.records.begin());
         }

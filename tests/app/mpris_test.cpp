@@ -44,7 +44,7 @@ public Q_SLOTS:
 namespace {
 
 namespace u = units;
-using runtime::to_utf8;
+using runtime::gbk_to_utf8;
 
 const QString kPath = QStringLiteral("/org/mpris/MediaPlayer2");
 const QString kPlayer = QStringLiteral("org.mpris.MediaPlayer2.Player");
@@ -140,10 +140,10 @@ protected:
     }
 
     static std::string play_button() {
-        return to_utf8(player::text_of(u::按钮2, u::ButtonUnit::kCaption));
+        return gbk_to_utf8(player::text_of(u::按钮2, u::ButtonUnit::kCaption));
     }
     static std::string window_caption() {
-        return to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption));
+        return gbk_to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption));
     }
     static std::int32_t state() { return player::media_player().get_state(); }
     static std::int32_t selection() { return u::列表框1->selection(); }

@@ -146,8 +146,8 @@ protected:
             fs::copy_file(mp3_file(Mp3Kind::CbrNoTag), m_root / "music" / name);
         }
         ASSERT_TRUE(runtime::write_config_item(
-            runtime::from_utf8((m_root / "program/config.ini").string()), "config",
-            runtime::from_utf8("路径"), runtime::from_utf8((m_root / "music").string())));
+            runtime::utf8_to_gbk((m_root / "program/config.ini").string()), "config",
+            runtime::utf8_to_gbk("路径"), runtime::utf8_to_gbk((m_root / "music").string())));
         m_client = std::make_unique<QDBusConnection>(QDBusConnection::connectToBus(
             QString::fromStdString(m_bus.address()), QStringLiteral("second-start-client")));
     }

@@ -29,7 +29,12 @@ using testing::HttpRequest;
 using testing::LocalHttpServer;
 
 Text gb(std::string_view utf8) {
-    return runtime::from_utf8(utf8);
+    return runtime::utf8_to_gbk(utf8);
+}
+
+// The local servers' addresses are ASCII, so their bytes are the same text.
+Text send_http_request(const std::string& url, const HttpRequestOptions& options = {}) {
+    return search::send_http_request(Text(url), options);
 }
 
 const std::filesystem::path kSupportDir = std::filesystem::path(WAVLON_TESTS_DIR) / "support";
@@ -324,10 +329,10 @@ TEST(HttpRequest, NetworkFailuresGiveTheirNumberedTextsAndLeaveOutputsAlone) {
         {"not a url", "701 解析URL地址失败!"},
         {"ftp://127.0.0.1/", "701 解析URL地址失败!"},
         {"http://", "701 解析URL地址失败!"},
-        {"http://127.0.0.1:" + std::to_string(LocalHttpServer::refused_port()) + "/",
+        {Text("http://127.0.0.1:" + std::to_string(LocalHttpServer::refused_port()) + "/"),
          "711 发送请求失败!"},
-        {silent.url(), "712 服务器未响应!"},
-        {closing.url(), "712 服务器未响应!"},
+        {Text(silent.url()), "712 服务器未响应!"},
+        {Text(closing.url()), "712 服务器未响应!"},
     };
     for (const auto& c : cases) {
         Text status;
@@ -387,9 +392,9 @@ TEST(HttpRequest, BodyCutShortKeepsItsBytesAndReportsTheRead) {
         options.status_out = &status;
         options.headers_out = &headers;
         options.body_bytes_out = &body_bytes;
-        EXPECT_EQ(send_http_request(server.url(), options), c.kept);
+        EXPECT_EQ(send_http_request(server.url(), options), Text(c.kept));
         EXPECT_EQ(status, gb("713 读取数据失败!"));
-        EXPECT_EQ(headers, c.head + "\r\n");
+        EXPECT_EQ(headers.bytes(), c.head + "\r\n");
         EXPECT_EQ(body_bytes.to_string(), c.kept);
         EXPECT_EQ(send_http_request(server.url(), options), "whole");
         EXPECT_EQ(status, "200 OK");
@@ -451,15 +456,15 @@ TEST(HttpRequest, TimeOutBoundsTheWholeExchange) {
         options.status_out = &status;
         options.headers_out = &headers;
         options.body_bytes_out = &body_bytes;
-        const Text body = request_within_bound(trickling.url(), options);
+        const Text body = request_within_bound(Text(trickling.url()), options);
         EXPECT_EQ(status, gb(c.status_utf8));
         if (c.headers) {
             // Three bytes at once, then one every 300 ms for at most 2 s.
             EXPECT_GE(body.size(), 3u);
             EXPECT_LT(body.size(), 1000u);
-            EXPECT_EQ(body, std::string(body.size(), 'x'));
-            EXPECT_EQ(body_bytes.to_string(), body);
-            EXPECT_EQ(headers, head);
+            EXPECT_EQ(body, Text(body.size(), 'x'));
+            EXPECT_EQ(body_bytes.to_string(), body.bytes());
+            EXPECT_EQ(headers.bytes(), head);
         } else {
             EXPECT_EQ(body, "");
             EXPECT_EQ(headers, "kept");
@@ -482,35 +487,36 @@ TEST(HttpRequest, AnswersAreDecodedFromTheirDeclaredCharset) {
         "</head><body>" +
         chinese_utf8 + "</body></html>";
     const std::string gbk_page =
-        "<html><head><meta charset=\"gbk\"></head><body>" + chinese_gb + "</body></html>";
+        "<html><head><meta charset=\"gbk\"></head><body>" + chinese_gb.bytes() + "</body></html>";
     const std::string json = "{\"data\":[{\"title\":\"" + chinese_utf8 + "\"}]}";
     const std::string late_meta =
         std::string(1100, ' ') + "<meta charset=\"utf-8\">" + chinese_utf8;
     // Characters that GBK has and GB2312 lacks: a strict GB2312 decoder turns them into "?".
     const auto gbk_only_page = [](const std::string& head) {
-        return "<html><head>" + head + "</head><body>" + gb("丟喆镕堃") + "</body></html>";
+        return "<html><head>" + head + "</head><body>" + gb("丟喆镕堃").bytes() + "</body></html>";
     };
     const std::vector<Case> cases = {
         {"meta utf-8", "text/html", utf8_page,
          "<html><head><META http-equiv=\"Content-Type\" content=\"text/html; CHARSET=UTF-8\">"
          "</head><body>" +
              chinese_gb + "</body></html>"},
-        {"meta gbk", "text/html", gbk_page, gbk_page},
+        {"meta gbk", "text/html", gbk_page, Text(gbk_page)},
         {"header utf-8", "application/json; charset=UTF-8", json,
          "{\"data\":[{\"title\":\"" + chinese_gb + "\"}]}"},
         {"header GBK wins over meta", "text/html; charset=\"GBK\"",
-         "<meta charset=utf-8>" + chinese_gb, "<meta charset=utf-8>" + chinese_gb},
-        {"unknown charset", "text/plain; charset=no-such-set", chinese_utf8, chinese_utf8},
-        {"no charset", "text/plain", chinese_utf8, chinese_utf8},
-        {"meta past 1024 bytes", "text/html", late_meta, late_meta},
+         "<meta charset=utf-8>" + chinese_gb.bytes(), "<meta charset=utf-8>" + chinese_gb},
+        {"unknown charset", "text/plain; charset=no-such-set", chinese_utf8, Text(chinese_utf8)},
+        {"no charset", "text/plain", chinese_utf8, Text(chinese_utf8)},
+        {"meta past 1024 bytes", "text/html", late_meta, Text(late_meta)},
         {"meta GB2312", "text/html", gbk_only_page("<meta charset=\"GB2312\">"),
-         gbk_only_page("<meta charset=\"GB2312\">")},
+         Text(gbk_only_page("<meta charset=\"GB2312\">"))},
         {"meta Gb2312 in content", "text/html",
          gbk_only_page("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Gb2312\">"),
-         gbk_only_page("<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Gb2312\">")},
+         Text(gbk_only_page(
+             "<meta http-equiv=\"Content-Type\" content=\"text/html; charset=Gb2312\">"))},
         {"meta GBK", "text/html", gbk_only_page("<meta charset=GBK>"),
-         gbk_only_page("<meta charset=GBK>")},
-        {"header GB2312", "text/html; charset=GB2312", gbk_only_page(""), gbk_only_page("")},
+         Text(gbk_only_page("<meta charset=GBK>"))},
+        {"header GB2312", "text/html; charset=GB2312", gbk_only_page(""), Text(gbk_only_page(""))},
     };
     for (const auto& c : cases) {
         LocalHttpServer server(
@@ -561,7 +567,7 @@ protected:
 
     static std::string file(const char* name) { return s_dir + "/" + name; }
     static Text https_url(int port, const char* path) {
-        return "https://127.0.0.1:" + std::to_string(port) + path;
+        return Text("https://127.0.0.1:" + std::to_string(port) + path);
     }
 
     static inline std::string s_dir;
@@ -591,7 +597,7 @@ TEST_F(HttpRequestTls, ProxyForwardsAndTunnelsWithItsCredentials) {
     ScriptServer proxy("proxy_server.py", {"proxy-user", "proxy-secret"});
     Text status;
     HttpRequestOptions options;
-    options.proxy = "127.0.0.1:" + std::to_string(proxy.port());
+    options.proxy = Text("127.0.0.1:" + std::to_string(proxy.port()));
     options.proxy_user = "proxy-user";
     options.proxy_password = "proxy-secret";
     options.status_out = &status;

@@ -9,6 +9,7 @@ namespace {
 
 using runtime::operator""_gb;
 using runtime::Text;
+using runtime::TextView;
 
 const Text kSmile = "\xF0\x9F\x98\x80"_gb;  // U+1F600 as GB18030
 
@@ -30,7 +31,7 @@ TEST(JsonDocument, PathsAreResolvedAgainstTheName) {
     EXPECT_EQ(doc.get_count(""), 3);
 
     ASSERT_TRUE(doc.parse(R"({"data":{"x":1},"a-b":2})"));
-    const std::pair<std::string, std::string> resolved[] = {
+    const std::pair<Text, Text> resolved[] = {
         {"data", "da.data"},  // begins with the letters of the name but is a member
         {"da.data", "da.data"},       {"", "da"}, {"[0]", "da[0]"}, {"da[\"a-b\"]", "da[\"a-b\"]"},
         {"da.missing", "da.missing"},
@@ -50,7 +51,7 @@ TEST(JsonDocument, PathsAreResolvedAgainstTheName) {
 TEST(JsonDocument, MissingPathsGiveEmptyValues) {
     JsonDocument doc;
     ASSERT_TRUE(doc.parse(R"({"a":{"b":null}})"));
-    for (const char* path : {"nope", "a.b", "a.b.c", "x.y.z"}) {
+    for (TextView path : std::initializer_list<TextView>{"nope", "a.b", "a.b.c", "x.y.z"}) {
         EXPECT_EQ(doc.get_text(path), "") << path;
         EXPECT_EQ(doc.get_type(path), kJsonNull) << path;
         EXPECT_EQ(doc.get_count(path), 0) << path;
@@ -62,7 +63,7 @@ TEST(JsonDocument, MissingPathsGiveEmptyValues) {
 TEST(JsonDocument, TypeCodes) {
     JsonDocument doc;
     ASSERT_TRUE(doc.parse(R"({"b":true,"n":1.5,"o":{},"a":[],"s":"x","z":null})"));
-    const std::pair<const char*, std::int32_t> cases[] = {
+    const std::pair<Text, std::int32_t> cases[] = {
         {"b", kJsonBoolean}, {"n", kJsonNumber}, {"o", kJsonObject}, {"a", kJsonArray},
         {"s", kJsonString},  {"z", kJsonNull},   {"", kJsonObject},  {"get__count", kJsonNull},
     };
@@ -72,8 +73,9 @@ TEST(JsonDocument, TypeCodes) {
 }
 
 TEST(JsonDocument, TextThatIsNotJsonLeavesNullDocument) {
-    for (const char* text : {"", "{", "{'a':1}", "undefined", "null", "{\"a\":1} x", "[1,]",
-                             "function(){}", "1 + 1"}) {
+    for (TextView text :
+         std::initializer_list<TextView>{"", "{", "{'a':1}", "undefined", "null", "{\"a\":1} x",
+                                         "[1,]", "function(){}", "1 + 1"}) {
         JsonDocument doc;
         EXPECT_FALSE(doc.parse(text)) << text;
         EXPECT_EQ(doc.get_count("data"), 0);
@@ -100,11 +102,12 @@ TEST(JsonDocument, ScriptInTheAnswerNeverRuns) {
     EXPECT_TRUE(doc.set_element("list", 1, "x'); this.y = ('"));
     EXPECT_FALSE(doc.set_json("v", "this.y = 1"));
     EXPECT_EQ(engine.eval_text("typeof y"), "undefined");
-    for (const char* path :
-         {"a;this.y=1", "a(1)", "a[b]", "a.b()", "a[\"x\"+y]", "a..b", "1a", "a[1", "a['x\\'']"}) {
+    for (TextView path :
+         std::initializer_list<TextView>{"a;this.y=1", "a(1)", "a[b]", "a.b()", "a[\"x\"+y]",
+                                         "a..b", "1a", "a[1", "a['x\\'']"}) {
         EXPECT_EQ(doc.get_text(path), "") << path;
         EXPECT_FALSE(doc.set_value(path, "1")) << path;
-        Text rewritten = path;
+        Text rewritten(path);
         EXPECT_FALSE(doc.resolve_path(rewritten));
     }
 }
@@ -156,7 +159,7 @@ TEST(JsonDocument, MemberNames) {
     runtime::Array<Text> names{"stale"};
     EXPECT_EQ(doc.get_member_names("", names), 4);
     EXPECT_EQ(names, (runtime::Array<Text>{"title", "作者"_gb, "arr", "s"}));
-    for (const char* path : {"arr", "s", "missing"}) {
+    for (TextView path : std::initializer_list<TextView>{"arr", "s", "missing"}) {
         EXPECT_EQ(doc.get_member_names(path, names), 0) << path;
         EXPECT_TRUE(names.empty());
     }
@@ -235,21 +238,21 @@ TEST(JsonDocument, PagingAnswerWithHundredRecords) {
     }
     answer += "]}";
     JsonDocument doc;
-    ASSERT_TRUE(doc.parse(runtime::from_utf8(answer)));
+    ASSERT_TRUE(doc.parse(runtime::utf8_to_gbk(answer)));
     ASSERT_EQ(doc.get_count("data"), 100);
     for (int i : {0, 57, 99}) {
-        std::string row = "data[" + std::to_string(i) + "].";
-        EXPECT_EQ(doc.get_text(row + "title"), "歌曲"_gb + std::to_string(i));
+        const Text row = "data[" + runtime::decimal(i) + "].";
+        EXPECT_EQ(doc.get_text(row + "title"), "歌曲"_gb + runtime::decimal(i));
         EXPECT_EQ(doc.get_text(row + "author"), "歌手A"_gb);
-        EXPECT_EQ(doc.get_text(row + "url"), "http://127.0.0.1/" + std::to_string(i) + ".mp3");
+        EXPECT_EQ(doc.get_text(row + "url"), "http://127.0.0.1/" + runtime::decimal(i) + ".mp3");
     }
 }
 
 TEST(JsonDocument, HostileAnswersFailCleanly) {
     JsonDocument doc;
-    EXPECT_FALSE(doc.parse(std::string(100000, '[') + std::string(100000, ']')));
-    EXPECT_FALSE(doc.parse(std::string("{\"a\":\"\xFF\xFE\"") + std::string(3, '\0')));
-    EXPECT_FALSE(doc.parse(std::string("[\"a\0b\"]", 7)));
+    EXPECT_FALSE(doc.parse(Text(100000, '[') + Text(100000, ']')));
+    EXPECT_FALSE(doc.parse(Text("{\"a\":\"\xFF\xFE\"") + Text(3, '\0')));
+    EXPECT_FALSE(doc.parse(Text("[\"a\0b\"]", 7)));
     ASSERT_TRUE(doc.parse(R"({"data":[1]})"));
     EXPECT_EQ(doc.get_count("data"), 1);
 }

@@ -10,7 +10,7 @@ namespace {
 using runtime::operator""_gb;
 using runtime::Text;
 
-constexpr const char* kCharsetPattern = "<meta.+?charset=[^\\w]?([-\\w]+)";
+constexpr runtime::TextView kCharsetPattern = "<meta.+?charset=[^\\w]?([-\\w]+)";
 
 TEST(RegexObject, ReadsCharsetFromPageHead) {
     RegexObject regex;
@@ -134,7 +134,7 @@ TEST(RegexObject, FailedExecuteLeavesEmptyResults) {
 
 TEST(RegexObject, CatastrophicPatternFailsInsteadOfHanging) {
     RegexObject regex;
-    EXPECT_FALSE(regex.execute("(a+)+$", std::string(40, 'a') + "!"));
+    EXPECT_FALSE(regex.execute("(a+)+$", Text(40, 'a') + "!"));
     EXPECT_EQ(regex.match_count(), 0);
 }
 

@@ -42,7 +42,7 @@ struct EncodeCase {
     std::string text;
     bool keep_unreserved;
     bool utf8;
-    std::string expected;
+    Text expected;
 };
 
 TEST(UrlEncode, EncodesEveryByteExceptKeptUnreserved) {
@@ -56,13 +56,13 @@ TEST(UrlEncode, EncodesEveryByteExceptKeptUnreserved) {
         {"", true, true, ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(url_encode(runtime::from_utf8(c.text), c.keep_unreserved, c.utf8), c.expected)
+        EXPECT_EQ(url_encode(runtime::utf8_to_gbk(c.text), c.keep_unreserved, c.utf8), c.expected)
             << c.text;
     }
 }
 
 TEST(UrlDecode, DecodesOnlyPercentWithTwoHexDigits) {
-    const std::pair<std::string, std::string> cases[] = {
+    const std::pair<Text, Text> cases[] = {
         {"%41", "A"},           {"%4a%4A", "JJ"}, {"a+b%20c", "a+b c"},
         {"100%", "100%"},       {"%4", "%4"},     {"%", "%"},
         {"%zz1", "%zz1"},       {"%%41", "%A"},   {"x%00y", "x%00y"},
@@ -80,12 +80,12 @@ TEST(UrlDecode, Utf8OptionConvertsDecodedBytes) {
 }
 
 struct CutCase {
-    std::string text;
-    std::string separator;
+    Text text;
+    Text separator;
     std::int32_t start;
     bool ignore_case;
-    std::string before;
-    std::string after;
+    Text before;
+    Text after;
 };
 
 TEST(TextCuts, BeforeAndAfterFollowTheirSearchDirection) {
@@ -152,8 +152,7 @@ TEST(HeaderNames, DropsLinesWithoutColon) {
 }
 
 TEST(HeaderValue, LastMatchingLineWins) {
-    const std::string block =
-        "HTTP/1.1 200 OK\r\nLocation: /a\r\nContent-Type: text/html\r\nLocation: /b";
+    const Text block = "HTTP/1.1 200 OK\r\nLocation: /a\r\nContent-Type: text/html\r\nLocation: /b";
     EXPECT_EQ(get_header_value(block, "Location"), "/b");
     EXPECT_EQ(get_header_value(block, "Content-Type"), "text/html");
     EXPECT_EQ(get_header_value(block, "location"), "");
@@ -167,7 +166,7 @@ TEST(HeaderValue, LongerNameOrNameInsideValueDoesNotConfuse) {
 }
 
 TEST(Cookies, NewReplaceOldAndDeletedAreDropped) {
-    const std::tuple<std::string, std::string, std::string> cases[] = {
+    const std::tuple<Text, Text, Text> cases[] = {
         {"a=1; b=2", "b=3; c=deleted", "b=3; a=1"},
         {"a=1", "", "a=1"},
         {"", "a=1", "a=1"},

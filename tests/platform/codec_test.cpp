@@ -6,51 +6,53 @@
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <string_view>
+#include <type_traits>
 #include <utility>
 
 namespace wavlon::platform {
 namespace {
 
 // "中文" in GBK/GB18030 and UTF-8; U+1F600 needs a 4-byte GB18030 sequence.
-const std::string kGbChinese = "\xD6\xD0\xCE\xC4";
+const Text kGbChinese("\xD6\xD0\xCE\xC4");
 const std::string kUtf8Chinese = "\xE4\xB8\xAD\xE6\x96\x87";
 const std::string kUtf8Emoji = "\xF0\x9F\x98\x80";
 
 TEST(Codec, GbkTextsKeepTheirBytesThroughUtf8AndUtf16) {
-    EXPECT_EQ(gb_to_utf8(kGbChinese), kUtf8Chinese);
-    EXPECT_EQ(utf8_to_gb(kUtf8Chinese), kGbChinese);
-    EXPECT_EQ(utf16_to_gb(gb_to_utf16(kGbChinese)), kGbChinese);
-    EXPECT_EQ(gb_to_utf16(kGbChinese), u"中文");
+    EXPECT_EQ(gbk_to_utf8(kGbChinese), kUtf8Chinese);
+    EXPECT_EQ(utf8_to_gbk(kUtf8Chinese), kGbChinese);
+    EXPECT_EQ(utf16_to_gbk(gbk_to_utf16(kGbChinese)), kGbChinese);
+    EXPECT_EQ(gbk_to_utf16(kGbChinese), u"中文");
 }
 
 TEST(Codec, EveryUnicodeCharacterSurvivesTheRoundTrip) {
-    std::string gb = utf8_to_gb(kUtf8Emoji + "a" + kUtf8Chinese);
+    Text gb = utf8_to_gbk(kUtf8Emoji + "a" + kUtf8Chinese);
     EXPECT_EQ(gb.size(), 4u + 1u + 4u);
-    EXPECT_EQ(gb_to_utf8(gb), kUtf8Emoji + "a" + kUtf8Chinese);
+    EXPECT_EQ(gbk_to_utf8(gb), kUtf8Emoji + "a" + kUtf8Chinese);
     EXPECT_EQ(utf16_to_utf8(utf8_to_utf16(kUtf8Emoji)), kUtf8Emoji);
 }
 
 TEST(Codec, InvalidInputIsReplacedNotTruncated) {
     // A lone lead byte in the middle and at the end of a GB18030 text.
-    EXPECT_EQ(gb_to_utf8("a\xFF"
-                         "b"),
+    EXPECT_EQ(gbk_to_utf8("a\xFF"
+                          "b"),
               "a\xEF\xBF\xBD"
               "b");
-    EXPECT_EQ(gb_to_utf8("ab\xD6"), "ab\xEF\xBF\xBD");
+    EXPECT_EQ(gbk_to_utf8("ab\xD6"), "ab\xEF\xBF\xBD");
     // Invalid UTF-8 in the middle of a text.
-    EXPECT_EQ(utf8_to_gb("x\xC3(y"), "x?(y");
+    EXPECT_EQ(utf8_to_gbk("x\xC3(y"), "x?(y");
     // An unpaired surrogate in UTF-16.
     std::u16string lone = u"a";
     lone.push_back(static_cast<char16_t>(0xD800));
     lone += u"b";
-    EXPECT_EQ(utf16_to_gb(lone), "a?b");
+    EXPECT_EQ(utf16_to_gbk(lone), "a?b");
 }
 
 TEST(Codec, EmptyTextsStayEmpty) {
-    EXPECT_EQ(gb_to_utf8(""), "");
-    EXPECT_EQ(utf8_to_gb(""), "");
-    EXPECT_TRUE(gb_to_utf16("").empty());
-    EXPECT_EQ(utf16_to_gb(u""), "");
+    EXPECT_EQ(gbk_to_utf8(""), "");
+    EXPECT_EQ(utf8_to_gbk(""), "");
+    EXPECT_TRUE(gbk_to_utf16("").empty());
+    EXPECT_EQ(utf16_to_gbk(u""), "");
 }
 
 TEST(Codec, Utf8Validity) {
@@ -58,22 +60,22 @@ TEST(Codec, Utf8Validity) {
     EXPECT_FALSE(is_valid_utf8("\xC0\xAF"));      // overlong "/"
     EXPECT_FALSE(is_valid_utf8("\xED\xA0\x80"));  // surrogate
     EXPECT_FALSE(is_valid_utf8("abc\xE4\xB8"));   // cut short
-    EXPECT_FALSE(is_valid_utf8(kGbChinese));
+    EXPECT_FALSE(is_valid_utf8(kGbChinese.bytes()));
 }
 
 TEST(Codec, NamedCharsetsDecodeToGb) {
-    EXPECT_EQ(charset_to_gb("utf-8", kUtf8Chinese), kGbChinese);
-    EXPECT_EQ(charset_to_gb("UTF-8", kUtf8Chinese), kGbChinese);
-    EXPECT_EQ(charset_to_gb("big5", "\xA4\xA4"), kGbChinese.substr(0, 2));
-    EXPECT_EQ(charset_to_gb("no-such-charset", "abc"), std::nullopt);
-    EXPECT_EQ(charset_to_gb("", "abc"), std::nullopt);
+    EXPECT_EQ(charset_to_gbk("utf-8", kUtf8Chinese), kGbChinese);
+    EXPECT_EQ(charset_to_gbk("UTF-8", kUtf8Chinese), kGbChinese);
+    EXPECT_EQ(charset_to_gbk("big5", "\xA4\xA4"), kGbChinese.substr(0, 2));
+    EXPECT_EQ(charset_to_gbk("no-such-charset", "abc"), std::nullopt);
+    EXPECT_EQ(charset_to_gbk("", "abc"), std::nullopt);
 }
 
 TEST(Codec, FileNamesThatAreNotUtf8AreTextsAsTheyStand) {
-    EXPECT_EQ(file_name_to_gb("a.mp3"), "a.mp3");
-    EXPECT_EQ(file_name_to_gb(kUtf8Chinese + ".mp3"), kGbChinese + ".mp3");
-    EXPECT_EQ(file_name_to_gb(kGbChinese + ".mp3"), kGbChinese + ".mp3");
-    EXPECT_EQ(file_name_to_gb("\xFF\xFE.mp3"), "\xFF\xFE.mp3");
+    EXPECT_EQ(file_name_to_gbk("a.mp3"), "a.mp3");
+    EXPECT_EQ(file_name_to_gbk(kUtf8Chinese + ".mp3"), kGbChinese + ".mp3");
+    EXPECT_EQ(file_name_to_gbk((kGbChinese + ".mp3").bytes()), kGbChinese + ".mp3");
+    EXPECT_EQ(file_name_to_gbk("\xFF\xFE.mp3"), "\xFF\xFE.mp3");
 }
 
 // Names made elsewhere next to names made here: a folder whose name is GBK bytes holding a
@@ -88,26 +90,56 @@ TEST(Codec, TextsNameTheFilesTheyReadAs) {
     std::filesystem::create_directories(root + "/" + kUtf8Chinese);
     std::ofstream(root + "/" + kUtf8Chinese + "/" + gbk_tune) << "x";
     std::filesystem::create_directories(root + "/both/" + gbk_music);
-    std::filesystem::create_directories(root + "/both/" + gb_to_utf8(gbk_music));
+    std::filesystem::create_directories(root + "/both/" + gbk_to_utf8(Text(gbk_music)));
 
     const std::pair<std::string, std::string> cases[] = {
-        {root + "/" + gbk_music + "/" + kGbChinese + ".mp3",
+        {root + "/" + gbk_music + "/" + kGbChinese.bytes() + ".mp3",
          root + "/" + gbk_music + "/" + kUtf8Chinese + ".mp3"},
-        {root + "/" + kGbChinese + "/" + gbk_tune, root + "/" + kUtf8Chinese + "/" + gbk_tune},
+        {root + "/" + kGbChinese.bytes() + "/" + gbk_tune,
+         root + "/" + kUtf8Chinese + "/" + gbk_tune},
         {root + "/" + gbk_music, root + "/" + gbk_music},
         // A name yet to be made, also inside a folder named in GBK bytes, is made in UTF-8.
-        {root + "/" + gbk_music + "/" + kGbChinese + ".txt",
+        {root + "/" + gbk_music + "/" + kGbChinese.bytes() + ".txt",
          root + "/" + gbk_music + "/" + kUtf8Chinese + ".txt"},
-        {root + "/" + kGbChinese + ".txt", root + "/" + kUtf8Chinese + ".txt"},
+        {root + "/" + kGbChinese.bytes() + ".txt", root + "/" + kUtf8Chinese + ".txt"},
         // Where both exist, the UTF-8 one is meant.
-        {root + "/both/" + gbk_music, root + "/both/" + gb_to_utf8(gbk_music)},
+        {root + "/both/" + gbk_music, root + "/both/" + gbk_to_utf8(Text(gbk_music))},
         {"relative/a.mp3", "relative/a.mp3"},
         {"", ""},
     };
     for (const auto& [text, name] : cases) {
-        EXPECT_EQ(gb_to_file_name(text), name) << text;
+        EXPECT_EQ(gbk_to_file_name(Text(text)), name) << text;
     }
     std::filesystem::remove_all(root);
+}
+
+// UTF-8 strings and texts never turn into each other unseen: only the conversions above, or
+// the explicit constructor for bytes that are GB18030 already, make one from the other.
+static_assert(!std::is_convertible_v<std::string, Text>);
+static_assert(!std::is_convertible_v<std::string_view, TextView>);
+static_assert(!std::is_convertible_v<const char*, Text>);
+static_assert(!std::is_convertible_v<Text, std::string_view>);
+static_assert(!std::is_convertible_v<Text, std::string>);
+static_assert(std::is_convertible_v<const char (&)[4], Text>);
+
+TEST(GbkText, CharBuffersAndLiteralsEndAtTheirFirstZeroByte) {
+    char digits[16] = "100";  // a filled-in buffer: the rest are zero bytes
+    EXPECT_EQ(Text(digits).size(), 3u);
+    EXPECT_EQ(TextView(digits).size(), 3u);
+    EXPECT_EQ(Text("a\0b").size(), 1u);
+    EXPECT_EQ(Text("a\0b", 3).size(), 3u);
+}
+
+TEST(GbkText, JoinsAndComparesByBytes) {
+    const Text a = utf8_to_gbk("歌");
+    Text joined = a + "-" + TextView(a) + 'x';
+    EXPECT_EQ(joined, utf8_to_gbk("歌-歌x"));
+    joined += "!";
+    EXPECT_TRUE(joined.ends_with('!'));
+    EXPECT_LT(Text("a"), Text("b"));
+    EXPECT_LT(Text("z"), a);  // bytes compare unsigned: 0xB8 after 'z'
+    EXPECT_NE(a, Text("\xB8"));
+    EXPECT_EQ(Text(a.bytes()), a);
 }
 
 }  // namespace

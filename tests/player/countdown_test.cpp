@@ -10,8 +10,8 @@
 namespace wavlon::testing {
 namespace {
 
-using runtime::from_utf8;
-using runtime::to_utf8;
+using runtime::gbk_to_utf8;
+using runtime::utf8_to_gbk;
 namespace u = units;
 
 constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();
@@ -25,7 +25,7 @@ TEST(CountdownEntry, AcceptsWholeNumbersOnly) {
         {" ", {}},   {"1 2", {}},
     };
     for (auto [entry, value] : cases) {
-        EXPECT_EQ(player::countdown_entry_value(from_utf8(entry)), value) << entry;
+        EXPECT_EQ(player::countdown_entry_value(utf8_to_gbk(entry)), value) << entry;
     }
 }
 
@@ -45,15 +45,15 @@ protected:
         click("按钮7");
     }
     void enter(const char* hours, const char* minutes, const char* seconds) {
-        player::set_text(u::编辑框5, u::EditBoxUnit::kContent, from_utf8(hours));
-        player::set_text(u::编辑框6, u::EditBoxUnit::kContent, from_utf8(minutes));
-        player::set_text(u::编辑框7, u::EditBoxUnit::kContent, from_utf8(seconds));
+        player::set_text(u::编辑框5, u::EditBoxUnit::kContent, utf8_to_gbk(hours));
+        player::set_text(u::编辑框6, u::EditBoxUnit::kContent, utf8_to_gbk(minutes));
+        player::set_text(u::编辑框7, u::EditBoxUnit::kContent, utf8_to_gbk(seconds));
     }
     static std::string status() {
-        return to_utf8(player::text_of(u::透明标签18, u::TransLabelUnit::kCaption));
+        return gbk_to_utf8(player::text_of(u::透明标签18, u::TransLabelUnit::kCaption));
     }
     static std::string start_button() {
-        return to_utf8(player::text_of(u::按钮9, u::ButtonUnit::kCaption));
+        return gbk_to_utf8(player::text_of(u::按钮9, u::ButtonUnit::kCaption));
     }
     static std::int32_t interval() { return player::integer_of(u::时钟4, u::TimerUnit::kInterval); }
     // The panel is idle, hidden or shown, with empty enabled entries.
@@ -89,7 +89,7 @@ TEST_F(Countdown, CountsDownAndRequestsPowerOffAtZeroAndAtEveryLaterTick) {
     EXPECT_EQ(start_button(), "倒计时ing（点击取消）");
     EXPECT_EQ(interval(), 1000);
     EXPECT_FALSE(enabled("编辑框7"));
-    EXPECT_EQ(to_utf8(player::text_of(u::编辑框7, u::EditBoxUnit::kContent)), "2");
+    EXPECT_EQ(gbk_to_utf8(player::text_of(u::编辑框7, u::EditBoxUnit::kContent)), "2");
     EXPECT_FALSE(widget("按钮7")->isVisible());
     ASSERT_TRUE(wait_until([&] { return status() == "倒计时：1秒"; }));
     EXPECT_TRUE(m_power.requests.empty());

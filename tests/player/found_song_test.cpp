@@ -15,7 +15,7 @@
 namespace wavlon::testing {
 namespace {
 
-using runtime::to_utf8;
+using runtime::gbk_to_utf8;
 namespace u = units;
 
 constexpr std::int32_t kPlaying = 1;
@@ -35,18 +35,18 @@ protected:
                            const std::string& url) {
         const std::int32_t row = u::超级列表框1->insert_item();
         u::超级列表框1->set_item_text(row, 0, "1");
-        u::超级列表框1->set_item_text(row, 1, runtime::from_utf8(title));
-        u::超级列表框1->set_item_text(row, 2, runtime::from_utf8(singer));
-        u::超级列表框1->set_item_text(row, 3, runtime::from_utf8(url));
+        u::超级列表框1->set_item_text(row, 1, runtime::utf8_to_gbk(title));
+        u::超级列表框1->set_item_text(row, 2, runtime::utf8_to_gbk(singer));
+        u::超级列表框1->set_item_text(row, 3, runtime::utf8_to_gbk(url));
     }
     static std::string text(const u::UnitRef<u::EditBoxUnit>& box) {
-        return to_utf8(player::text_of(box, u::EditBoxUnit::kContent));
+        return gbk_to_utf8(player::text_of(box, u::EditBoxUnit::kContent));
     }
     static std::string window_caption() {
-        return to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption));
+        return gbk_to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption));
     }
     static std::string total_time() {
-        return to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption));
+        return gbk_to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption));
     }
     static std::int32_t slider_maximum() {
         return player::integer_of(u::滑块条1, u::SliderBarUnit::kMaximum);
@@ -65,14 +65,14 @@ TEST_F(FoundSong, DoubleClickPlaysTheSongAndAppendsItToTheTrackList) {
 
     EXPECT_EQ(player::media_player().get_state(), kPlaying);
     EXPECT_EQ(window_caption(), "T-S");
-    EXPECT_EQ(to_utf8(player::text_of(u::按钮2, u::ButtonUnit::kCaption)), "暂 停");
+    EXPECT_EQ(gbk_to_utf8(player::text_of(u::按钮2, u::ButtonUnit::kCaption)), "暂 停");
     EXPECT_EQ(text(u::编辑框2), url);
     EXPECT_EQ(text(u::编辑框4), url);
     EXPECT_EQ(text(u::编辑框1), "T - S");
     ASSERT_EQ(player::program_state().track_paths.size(), 3);
-    EXPECT_EQ(to_utf8(player::program_state().track_paths.at(3)), url);
+    EXPECT_EQ(gbk_to_utf8(player::program_state().track_paths.at(3)), url);
     ASSERT_EQ(u::列表框1->item_count(), 3);
-    EXPECT_EQ(to_utf8(u::列表框1->item_text(2)), "T - S");
+    EXPECT_EQ(gbk_to_utf8(u::列表框1->item_text(2)), "T - S");
     EXPECT_EQ(u::列表框1->item_value(2), 3);
     EXPECT_EQ(u::列表框1->selection(), -1);
     EXPECT_EQ(slider_maximum(), 10);
@@ -101,7 +101,7 @@ TEST_F(FoundSong, AddressesThatAreNotWebAddressesAreNeverOpened) {
         EXPECT_EQ(total_time(), "00:00") << address;
         EXPECT_EQ(window_caption(), "L-S") << address;
         EXPECT_EQ(text(u::编辑框2), address);
-        EXPECT_EQ(to_utf8(player::program_state().track_paths.at(
+        EXPECT_EQ(gbk_to_utf8(player::program_state().track_paths.at(
                       player::program_state().track_paths.size())),
                   address);
         EXPECT_EQ(u::列表框1->item_value(u::列表框1->item_count() - 1), row + 3);
@@ -140,7 +140,7 @@ TEST_F(FoundSong, SongThatCannotBePlayedStartsNoOtherTrack) {
         EXPECT_EQ(window_caption(), title + "-S");
         EXPECT_EQ(text(u::编辑框1), title + " - S");
         EXPECT_EQ(text(u::编辑框4), c.address);
-        EXPECT_EQ(to_utf8(u::列表框1->item_text(u::列表框1->item_count() - 1)), title + " - S");
+        EXPECT_EQ(gbk_to_utf8(u::列表框1->item_text(u::列表框1->item_count() - 1)), title + " - S");
     }
 }
 

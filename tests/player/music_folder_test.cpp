@@ -21,8 +21,8 @@
 namespace wavlon::testing {
 namespace {
 
-using runtime::from_utf8;
 using runtime::Text;
+using runtime::utf8_to_gbk;
 namespace u = units;
 
 class MusicFolder : public MainWindowTest {
@@ -30,19 +30,20 @@ protected:
     std::vector<std::pair<std::string, std::int32_t>> items() {
         std::vector<std::pair<std::string, std::int32_t>> out;
         for (std::int32_t i = 0; i < u::列表框1->item_count(); ++i) {
-            out.emplace_back(runtime::to_utf8(u::列表框1->item_text(i)), u::列表框1->item_value(i));
+            out.emplace_back(runtime::gbk_to_utf8(u::列表框1->item_text(i)),
+                             u::列表框1->item_value(i));
         }
         return out;
     }
     std::vector<std::string> paths() {
         std::vector<std::string> out;
         for (const Text& path : player::program_state().track_paths) {
-            out.push_back(runtime::to_utf8(path));
+            out.push_back(runtime::gbk_to_utf8(path));
         }
         return out;
     }
     std::string hint() {
-        return runtime::to_utf8(player::text_of(u::透明标签3, u::TransLabelUnit::kCaption));
+        return runtime::gbk_to_utf8(player::text_of(u::透明标签3, u::TransLabelUnit::kCaption));
     }
     std::string short_mp3() { return mp3_file(Mp3Kind::Short); }
 };
@@ -57,7 +58,7 @@ TEST(DisplayName, KeepsTheFileNameUpToItsFirstDot) {
         {"sub/x.y.mp3", "x"}, {"no dot", "no dot"},   {"歌曲.mp3", "歌曲"},
     };
     for (auto [name, shown] : cases) {
-        EXPECT_EQ(runtime::to_utf8(player::display_name(from_utf8(name))), shown) << name;
+        EXPECT_EQ(runtime::gbk_to_utf8(player::display_name(utf8_to_gbk(name))), shown) << name;
     }
 }
 
@@ -70,7 +71,7 @@ TEST_F(MusicFolder, ChosenFolderListsItsMp3FilesAndSkipsSubFolders) {
     EXPECT_EQ(m_dialogs.folder_titles, std::vector<std::string>{"请选择音乐文件存放目录"});
     EXPECT_EQ(items(), (Items{{"01", 1}, {"a", 2}, {"b", 3}}));
     EXPECT_EQ(paths(), (Paths{folder + "/01.Intro.mp3", folder + "/a.MP3", folder + "/b.mp3"}));
-    EXPECT_EQ(runtime::to_utf8(player::read_stored_music_folder()), folder);
+    EXPECT_EQ(runtime::gbk_to_utf8(player::read_stored_music_folder()), folder);
 }
 
 TEST_F(MusicFolder, ChoosingTheSameFolderAgainGivesTheSameListNotADoubledOne) {
@@ -90,7 +91,7 @@ TEST_F(MusicFolder, StoredFolderAndFileNamesKeepTheirChineseCharacters) {
     EXPECT_EQ(items(), (Items{{"歌曲", 1}}));
     EXPECT_EQ(paths(), Paths{folder + "/歌曲.mp3"});
     // The stored bytes are the program's code page, as a file written on Windows holds them.
-    EXPECT_NE(config_bytes().find(from_utf8(folder)), std::string::npos);
+    EXPECT_NE(config_bytes().find(utf8_to_gbk(folder).bytes()), std::string::npos);
 }
 
 // Files unpacked from a Windows archive carry GBK bytes in their names, and so may the music
@@ -105,7 +106,7 @@ TEST_F(MusicFolder, TracksNamedInGbkBytesListPlayAndSurviveTheSettings) {
     fs::create_directories(music);
     fs::copy_file(short_mp3(), music / song);
     fs::copy_file(short_mp3(), music / "b.mp3");
-    runtime::set_run_directory_for_tests(program.native());  // its bytes are its text
+    runtime::set_run_directory_for_tests(Text(program.native()));  // its bytes are its text
     m_dialogs.folders.push_back(music.native());
     start();
     click("按钮1");
@@ -114,7 +115,8 @@ TEST_F(MusicFolder, TracksNamedInGbkBytesListPlayAndSurviveTheSettings) {
     // Stored as the folder's own bytes, which are its text, beside the program.
     std::ifstream in(program / "config.ini", std::ios::binary);
     const std::string stored{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    EXPECT_NE(stored.find(from_utf8("路径") + "=" + music.native()), std::string::npos) << stored;
+    EXPECT_NE(stored.find(utf8_to_gbk("路径").bytes() + "=" + music.native()), std::string::npos)
+        << stored;
 
     runtime::close_window(u::kMainWindowId);
     player::program_state().track_paths.clear();
@@ -122,10 +124,10 @@ TEST_F(MusicFolder, TracksNamedInGbkBytesListPlayAndSurviveTheSettings) {
     ASSERT_EQ(items(), (Items{{"b", 1}, {"歌曲", 2}}));
     click_item(1);
     EXPECT_EQ(player::media_player().get_state(), 1);
-    EXPECT_EQ(player::media_player().record().file_name, music.native() + "/" + song);
-    EXPECT_EQ(runtime::to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption)),
+    EXPECT_EQ(player::media_player().record().file_name, Text(music.native() + "/" + song));
+    EXPECT_EQ(runtime::gbk_to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption)),
               "正在播放：歌曲");
-    EXPECT_EQ(runtime::to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)),
+    EXPECT_EQ(runtime::gbk_to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)),
               "00:03");
     EXPECT_TRUE(wait_until([] { return player::media_player().get_position() > 0; }));
 }
@@ -142,7 +144,7 @@ TEST_F(MusicFolder, CancelledDialogKeepsStoredFolderListAndPlayback) {
     EXPECT_EQ(player::media_player().get_state(), 1);
     EXPECT_EQ(items(), (Items{{"a", 1}, {"b", 2}}));
     EXPECT_EQ(config_bytes(), stored);
-    EXPECT_EQ(runtime::to_utf8(player::text_of(u::编辑框1, u::EditBoxUnit::kContent)), "b");
+    EXPECT_EQ(runtime::gbk_to_utf8(player::text_of(u::编辑框1, u::EditBoxUnit::kContent)), "b");
 }
 
 TEST_F(MusicFolder, StartWithoutAStoredFolderListsNothingAndShowsTheHint) {
@@ -174,7 +176,7 @@ TEST_F(MusicFolder, ChosenFolderSurvivesARestartWhenConfigBesideTheProgramIsRead
     EXPECT_EQ(items(), (Items{{"x", 1}}));
     EXPECT_EQ(config_bytes(), beside);
     EXPECT_EQ(read_file_bytes(user_config_path().string()),
-              "[config]\r\n" + from_utf8("路径=" + second) + "\r\n");
+              ("[config]\r\n" + utf8_to_gbk("路径=" + second) + "\r\n").bytes());
     runtime::close_window(u::kMainWindowId);
     player::program_state().track_paths.clear();  // a new run starts with none
     start();                                      // and lists the folder chosen last
@@ -226,7 +228,7 @@ TEST_F(MusicFolder, FullDiskKeepsTheStoredFolderByteForByteAndListsTheChosenOne)
     EXPECT_EQ(items(), (Items{{"x", 1}, {"y", 2}}));
     EXPECT_EQ(paths(), (Paths{second + "/x.mp3", second + "/y.mp3"}));
     click_item(1);
-    EXPECT_EQ(player::media_player().record().file_name, second + "/y.mp3");
+    EXPECT_EQ(player::media_player().record().file_name, Text(second + "/y.mp3"));
     runtime::close_window(u::kMainWindowId);
     ::umount(m_program.c_str());
 }
@@ -243,11 +245,11 @@ TEST_F(MusicFolder, LoadingAFolderForgetsTheCurrentTrackAndUnmutes) {
     click("按钮1");
     EXPECT_EQ(player::media_player().get_state(), 0);  // closed
     EXPECT_EQ(items(), (Items{{"x", 1}, {"y", 2}}));
-    EXPECT_EQ(runtime::to_utf8(player::read_stored_music_folder()), second);
+    EXPECT_EQ(runtime::gbk_to_utf8(player::read_stored_music_folder()), second);
     EXPECT_EQ(player::text_of(u::编辑框1, u::EditBoxUnit::kContent), "");
     EXPECT_EQ(player::text_of(u::编辑框2, u::EditBoxUnit::kContent), "");
-    EXPECT_EQ(runtime::to_utf8(player::text_of(u::按钮2, u::ButtonUnit::kCaption)), "播 放");
-    EXPECT_EQ(runtime::to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)),
+    EXPECT_EQ(runtime::gbk_to_utf8(player::text_of(u::按钮2, u::ButtonUnit::kCaption)), "播 放");
+    EXPECT_EQ(runtime::gbk_to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)),
               "00:00");
     EXPECT_EQ(hint(), "");
     EXPECT_NE(pactl("get-sink-mute @DEFAULT_SINK@").find("no"), std::string::npos);

@@ -63,7 +63,7 @@ protected:
 TEST(SearchRequestBody, KeywordIsSentAsPercentEncodedUtf8) {
     struct Case {
         const char* keyword;  // UTF-8
-        const char* body;
+        runtime::TextView body;
     };
     const Case cases[] = {
         {"a b", "input=a%20b&filter=name&type=netease&page=1"},
@@ -73,7 +73,7 @@ TEST(SearchRequestBody, KeywordIsSentAsPercentEncodedUtf8) {
         {"A-z.0_~&=", "input=A-z.0%5F%7E%26%3D&filter=name&type=netease&page=1"},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(search::search_request_body(runtime::from_utf8(c.keyword), 1), c.body)
+        EXPECT_EQ(search::search_request_body(runtime::utf8_to_gbk(c.keyword), 1), c.body)
             << c.keyword;
     }
     EXPECT_EQ(search::search_request_body("x", 12), "input=x&filter=name&type=netease&page=12");
@@ -118,10 +118,10 @@ TEST_F(OnlineSearch, LoadMoreAppendsTheNextPagesNumberedFromOneEach) {
     for (int row = 0; row < 8; ++row) {
         const std::string page = std::to_string(row / 2 + 1);
         const std::string index = std::to_string(row % 2 + 1);
-        EXPECT_EQ(cell(row, 0), index) << row;
-        EXPECT_EQ(cell(row, 1), runtime::from_utf8("歌" + page + "." + index)) << row;
-        EXPECT_EQ(cell(row, 2), runtime::from_utf8("歌手" + page)) << row;
-        EXPECT_EQ(cell(row, 3), m_service.url("/song/" + page + "/" + index + ".mp3")) << row;
+        EXPECT_EQ(cell(row, 0), Text(index)) << row;
+        EXPECT_EQ(cell(row, 1), runtime::utf8_to_gbk("歌" + page + "." + index)) << row;
+        EXPECT_EQ(cell(row, 2), runtime::utf8_to_gbk("歌手" + page)) << row;
+        EXPECT_EQ(cell(row, 3), Text(m_service.url("/song/" + page + "/" + index + ".mp3"))) << row;
     }
     EXPECT_EQ(caption(units::按钮8), "加载更多"_gb);
 }

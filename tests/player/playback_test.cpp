@@ -9,7 +9,7 @@
 namespace wavlon::testing {
 namespace {
 
-using runtime::to_utf8;
+using runtime::gbk_to_utf8;
 namespace u = units;
 
 constexpr std::int32_t kPlaying = 1, kStopped = 2, kPaused = 3;
@@ -24,15 +24,17 @@ protected:
         return folder;
     }
     static std::string play_button() {
-        return to_utf8(player::text_of(u::按钮2, u::ButtonUnit::kCaption));
+        return gbk_to_utf8(player::text_of(u::按钮2, u::ButtonUnit::kCaption));
     }
     static std::string window_caption() {
-        return to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption));
+        return gbk_to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption));
     }
     static std::string current_name() {
-        return to_utf8(player::text_of(u::编辑框1, u::EditBoxUnit::kContent));
+        return gbk_to_utf8(player::text_of(u::编辑框1, u::EditBoxUnit::kContent));
     }
-    static std::string opened_file() { return to_utf8(player::media_player().record().file_name); }
+    static std::string opened_file() {
+        return gbk_to_utf8(player::media_player().record().file_name);
+    }
     static std::int32_t state() { return player::media_player().get_state(); }
     static std::int32_t position() { return player::media_player().get_position(); }
     static std::int32_t selection() { return u::列表框1->selection(); }
@@ -51,8 +53,9 @@ TEST_F(Playback, ClickingATrackPlaysItAndShowsItsName) {
     EXPECT_EQ(play_button(), "暂 停");
     EXPECT_EQ(window_caption(), "正在播放：b");
     EXPECT_EQ(current_name(), "b");
-    EXPECT_EQ(to_utf8(player::text_of(u::编辑框2, u::EditBoxUnit::kContent)), folder + "/b.mp3");
-    EXPECT_EQ(to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)), "00:03");
+    EXPECT_EQ(gbk_to_utf8(player::text_of(u::编辑框2, u::EditBoxUnit::kContent)),
+              folder + "/b.mp3");
+    EXPECT_EQ(gbk_to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)), "00:03");
     EXPECT_EQ(player::integer_of(u::滑块条1, u::SliderBarUnit::kMaximum), 3);
     EXPECT_EQ(player::text_of(u::透明标签3, u::TransLabelUnit::kCaption), "");
     EXPECT_TRUE(wait_until([&] { return enabled("按钮2") && enabled("按钮5"); }));
@@ -145,7 +148,7 @@ TEST_F(Playback, UnplayableTrackStartsNoOtherTrack) {
     click_item(0);
     EXPECT_EQ(play_button(), "暂 停");
     EXPECT_EQ(window_caption(), "Wavlon");  // not playing, so the caption stays
-    EXPECT_EQ(to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)), "00:00");
+    EXPECT_EQ(gbk_to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)), "00:00");
     wait_ms(2000);
     EXPECT_EQ(selection(), 0);
     EXPECT_EQ(opened_file(), folder + "/a.mp3");

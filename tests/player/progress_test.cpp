@@ -10,11 +10,11 @@
 namespace wavlon::testing {
 namespace {
 
-using runtime::to_utf8;
+using runtime::gbk_to_utf8;
 namespace u = units;
 
 TEST(TimeText, ShowsMinutesAndSecondsWithEveryMinuteDigit) {
-    const std::pair<std::int64_t, const char*> cases[] = {
+    const std::pair<std::int64_t, runtime::TextView> cases[] = {
         {0, "00:00"},     {59, "00:59"},    {65432 / 1000, "01:05"}, {600, "10:00"},
         {6000, "100:00"}, {7500, "125:00"}, {32767, "546:07"},       {-1, "00:00"},
     };
@@ -31,14 +31,14 @@ protected:
         click_item(0);
     }
     static std::string elapsed() {
-        return to_utf8(player::text_of(u::透明标签7, u::TransLabelUnit::kCaption));
+        return gbk_to_utf8(player::text_of(u::透明标签7, u::TransLabelUnit::kCaption));
     }
     static std::int32_t slider(int index) { return player::integer_of(u::滑块条1, index); }
 };
 
 TEST_F(Progress, SliderAndLabelsFollowTheTrackAndASeek) {
     start_playing(Mp3Kind::Long);  // 20 minutes
-    EXPECT_EQ(to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)), "20:00");
+    EXPECT_EQ(gbk_to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)), "20:00");
     EXPECT_EQ(slider(u::SliderBarUnit::kMaximum), 1200);
     EXPECT_EQ(elapsed(), "00:00");
     drag_slider("滑块条1", 600);
@@ -55,8 +55,8 @@ TEST_F(Progress, MovingTheSliderWhilePausedPlaysOnFromThere) {
     drag_slider("滑块条1", 5);
     EXPECT_EQ(player::media_player().get_state(), 1);
     EXPECT_GE(player::media_player().get_position(), 5000);
-    EXPECT_EQ(to_utf8(player::text_of(u::按钮2, u::ButtonUnit::kCaption)), "暂 停");
-    EXPECT_EQ(to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption)), "正在播放：a");
+    EXPECT_EQ(gbk_to_utf8(player::text_of(u::按钮2, u::ButtonUnit::kCaption)), "暂 停");
+    EXPECT_EQ(gbk_to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption)), "正在播放：a");
 }
 
 // A variable bit rate file without a frame count starts loud and ends quiet: its first frame's
@@ -67,7 +67,7 @@ TEST_F(Progress, VariableBitRateTrackShowsItsWholeLengthAndPlaysToItsEnd) {
     store_folder(folder);
     start();
     click_item(0);
-    EXPECT_EQ(to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)), "00:06");
+    EXPECT_EQ(gbk_to_utf8(player::text_of(u::透明标签1, u::TransLabelUnit::kCaption)), "00:06");
     EXPECT_EQ(slider(u::SliderBarUnit::kMaximum), 6);
     std::int32_t reached = 0;  // the furthest position of the first track
     ASSERT_TRUE(wait_until(
@@ -79,7 +79,7 @@ TEST_F(Progress, VariableBitRateTrackShowsItsWholeLengthAndPlaysToItsEnd) {
         },
         20000));
     EXPECT_GE(reached, 5500);
-    EXPECT_EQ(to_utf8(player::media_player().record().file_name), folder + "/b.mp3");
+    EXPECT_EQ(gbk_to_utf8(player::media_player().record().file_name), folder + "/b.mp3");
     EXPECT_EQ(player::media_player().get_state(), 1);
 }
 
@@ -117,7 +117,7 @@ TEST_F(Volume, MuteButtonSwitchesTheSystemMute) {
     EXPECT_TRUE(wait_until(muted, 2000));
     click("按钮6");
     EXPECT_TRUE(wait_until([&] { return !muted(); }, 2000));
-    EXPECT_EQ(to_utf8(player::text_of(u::按钮6, u::ButtonUnit::kCaption)), "静音");
+    EXPECT_EQ(gbk_to_utf8(player::text_of(u::按钮6, u::ButtonUnit::kCaption)), "静音");
 }
 
 }  // namespace

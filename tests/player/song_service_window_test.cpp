@@ -28,7 +28,7 @@ protected:
     }
     void type_keyword(const std::string& utf8) { type_text("编辑框3", utf8); }
     static std::string cell(int row, int column) {
-        return runtime::to_utf8(u::超级列表框1->get_item_text(row, column));
+        return runtime::gbk_to_utf8(u::超级列表框1->get_item_text(row, column));
     }
 };
 
@@ -54,7 +54,7 @@ TEST_F(SongServiceWindow, KeywordFindsPagesPlaysAndSeeksInAFoundSong) {
     EXPECT_EQ(cell(0, 1), "歌01");
     EXPECT_EQ(cell(0, 2), "周杰伦");
     EXPECT_EQ(cell(0, 3).rfind(service.url("/song/"), 0), 0u) << cell(0, 3);
-    EXPECT_EQ(runtime::to_utf8(player::text_of(u::按钮8, u::ButtonUnit::kCaption)), "加载更多");
+    EXPECT_EQ(runtime::gbk_to_utf8(player::text_of(u::按钮8, u::ButtonUnit::kCaption)), "加载更多");
 
     click("按钮8");
     ASSERT_EQ(u::超级列表框1->item_count(), 12);
@@ -65,7 +65,7 @@ TEST_F(SongServiceWindow, KeywordFindsPagesPlaysAndSeeksInAFoundSong) {
 
     double_click_result(11);
     ASSERT_TRUE(wait_until([] { return player::media_player().get_state() == 1; }));
-    EXPECT_EQ(runtime::to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption)),
+    EXPECT_EQ(runtime::gbk_to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption)),
               "歌12-周杰伦");
     EXPECT_NE(pactl("list short sink-inputs"), "");
 

@@ -12,13 +12,13 @@
 namespace wavlon::testing {
 namespace {
 
-using runtime::to_utf8;
+using runtime::gbk_to_utf8;
 namespace u = units;
 
 class StartUp : public MainWindowTest {
 protected:
     static std::string status_line() {
-        return to_utf8(player::text_of(u::透明标签11, u::TransLabelUnit::kCaption));
+        return gbk_to_utf8(player::text_of(u::透明标签11, u::TransLabelUnit::kCaption));
     }
 };
 

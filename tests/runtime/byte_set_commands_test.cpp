@@ -90,7 +90,7 @@ TEST(ByteSetCommands, ByteSetValueReadsPadsAndAdvances) {
         std::int32_t position = c.position;
         Value value = byte_set_value(ByteSet(c.bytes), c.type, &position);
         EXPECT_EQ(value.type(), c.expected_type) << c.name;
-        EXPECT_EQ(to_utf8(to_text(value)), c.expected_text) << c.name;
+        EXPECT_EQ(gbk_to_utf8(to_text(value)), c.expected_text) << c.name;
         EXPECT_EQ(position, c.next_position) << c.name;
     }
 }

@@ -33,7 +33,7 @@ public:
         fs::remove_all(m_path, ignored);
     }
     fs::path path(const char* name) const { return m_path / name; }
-    Text text(const char* name) const { return from_utf8((m_path / name).string()); }
+    Text text(const char* name) const { return utf8_to_gbk((m_path / name).string()); }
     std::size_t entry_count() const {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(m_path), {}));
     }
@@ -54,8 +54,8 @@ struct ReadCase {
 TEST(ReadConfigText, FollowsProfileFileRules) {
     const Text path = "D:\\音乐\\华语"_gb;
     const ReadCase cases[] = {
-        {"windows file with CRLF and GBK bytes", "[config]\r\n" + "路径"_gb + "=" + path + "\r\n",
-         "config", "路径"_gb, "", path},
+        {"windows file with CRLF and GBK bytes",
+         ("[config]\r\n" + "路径"_gb + "=" + path + "\r\n").bytes(), "config", "路径"_gb, "", path},
         {"LF only, no final newline", "[s]\nk=v", "s", "k", "", "v"},
         {"names and value trimmed", "  [ Sec ] \r\n\t k \t=  a b \r\n", "sec", "K", "", "a b"},
         {"double quotes removed once", "[s]\nk=\"\"x\"\"", "s", "k", "", "\"x\""},
@@ -90,11 +90,10 @@ TEST(ReadConfigText, FollowsProfileFileRules) {
 
 TEST(ReadConfigText, ValuesAreCutAtTheLimitWithoutSplittingACharacter) {
     EXPECT_EQ(read_config_text("[s]\nk=" + std::string(20000, 'x'), "s", "k"),
-              std::string(kConfigValueLimit, 'x'));
-    const std::string value = std::string(kConfigValueLimit - 1, 'x') + "中"_gb;
-    EXPECT_EQ(read_config_text("[s]\nk=" + value, "s", "k"),
-              std::string(kConfigValueLimit - 1, 'x'));
-    EXPECT_EQ(read_config_text("", "s", "k", std::string(kConfigValueLimit + 1, 'd')).size(),
+              Text(kConfigValueLimit, 'x'));
+    const std::string value = std::string(kConfigValueLimit - 1, 'x') + "中"_gb.bytes();
+    EXPECT_EQ(read_config_text("[s]\nk=" + value, "s", "k"), Text(kConfigValueLimit - 1, 'x'));
+    EXPECT_EQ(read_config_text("", "s", "k", Text(kConfigValueLimit + 1, 'd')).size(),
               kConfigValueLimit);
 }
 
@@ -110,7 +109,7 @@ struct EditCase {
 TEST(EditConfigText, ChangesOnlyWhatIsAsked) {
     const EditCase cases[] = {
         {"new file", "", "config", "路径"_gb, "/home/歌"_gb,
-         "[config]\r\n" + "路径"_gb + "=" + "/home/歌"_gb + "\r\n"},
+         ("[config]\r\n" + "路径"_gb + "=" + "/home/歌"_gb + "\r\n").bytes()},
         {"replaced in place, spacing and other lines kept", "; top\n[Config]\n  k = old  \nz=1\n",
          "config", "K", "new", "; top\n[Config]\n  k = new\nz=1\n"},
         {"quoted value replaced", "[s]\r\nk=\"old\"\r\n", "s", "k", "v", "[s]\r\nk=v\r\n"},
@@ -137,7 +136,7 @@ TEST(EditConfigText, ChangesOnlyWhatIsAsked) {
         {"key with '=' refused", "", "s", "a=b", "v", std::nullopt},
         {"key read as a comment refused", "", "s", ";k", "v", std::nullopt},
         {"line break in value refused", "", "s", "k", "a\r\n[x]", std::nullopt},
-        {"zero byte in section refused", "", std::string("a\0b", 3), "k", "v", std::nullopt},
+        {"zero byte in section refused", "", Text("a\0b", 3), "k", "v", std::nullopt},
     };
     for (const EditCase& c : cases) {
         EXPECT_EQ(edit_config_text(c.content, c.section, c.key, c.value), c.expected) << c.name;
@@ -146,8 +145,9 @@ TEST(EditConfigText, ChangesOnlyWhatIsAsked) {
 
 TEST(ConfigFile, WindowsWrittenFileRoundTrips) {
     TempFolder folder;
-    const std::string original = "; written on Windows\r\n[config]\r\n" + "路径"_gb +
-                                 "=D:\\音乐\r\n\r\n[other]\r\nkeep=this\r\n"_gb;
+    const std::string original = ("; written on Windows\r\n[config]\r\n" + "路径"_gb +
+                                  "=D:\\音乐\r\n\r\n[other]\r\nkeep=this\r\n"_gb)
+                                     .bytes();
     std::ofstream(folder.path("config.ini"), std::ios::binary) << original;
     const Text file = folder.text("config.ini");
 
@@ -155,8 +155,9 @@ TEST(ConfigFile, WindowsWrittenFileRoundTrips) {
     EXPECT_TRUE(write_config_item(file, "config", "路径"_gb, "/home/用户/音乐"_gb));
     EXPECT_EQ(read_config_item(file, "config", "路径"_gb), "/home/用户/音乐"_gb);
     EXPECT_EQ(read_bytes(folder.path("config.ini")),
-              "; written on Windows\r\n[config]\r\n" + "路径"_gb +
-                  "=/home/用户/音乐\r\n\r\n[other]\r\nkeep=this\r\n"_gb);
+              ("; written on Windows\r\n[config]\r\n" + "路径"_gb +
+               "=/home/用户/音乐\r\n\r\n[other]\r\nkeep=this\r\n"_gb)
+                  .bytes());
     EXPECT_EQ(folder.entry_count(), 1u);
 }
 
@@ -192,7 +193,7 @@ TEST(ConfigFile, InterruptedWriteKeepsOldFile) {
     rlimit small = previous;
     small.rlim_cur = 8;
     ::setrlimit(RLIMIT_FSIZE, &small);
-    bool written = write_config_item(folder.text("config.ini"), "s", "k", std::string(100, 'v'));
+    bool written = write_config_item(folder.text("config.ini"), "s", "k", Text(100, 'v'));
     ::setrlimit(RLIMIT_FSIZE, &previous);
     std::signal(SIGXFSZ, previous_handler);
 

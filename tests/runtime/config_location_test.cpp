@@ -34,7 +34,7 @@ void write_bytes(const fs::path& path, const std::string& bytes, fs::perms mode)
 
 // The stored folder as config.ini holds it: GB18030, CRLF lines.
 std::string stored(const std::string& folder_utf8, const std::string& before = {}) {
-    return before + "[config]\r\n" + from_utf8("路径=" + folder_utf8) + "\r\n";
+    return before + ("[config]\r\n" + utf8_to_gbk("路径=" + folder_utf8) + "\r\n").bytes();
 }
 
 enum class Home { Xdg, XdgUnset, XdgRelative, NoHomeAtAll };
@@ -100,7 +100,7 @@ protected:
         const fs::path root = m_root;
         const Home home = c.home;
         return testing::run_unprivileged([root, home] {
-            set_run_directory_for_tests(from_utf8((root / "program").string()));
+            set_run_directory_for_tests(utf8_to_gbk((root / "program").string()));
             ::unsetenv("XDG_CONFIG_HOME");
             ::unsetenv("HOME");
             if (home == Home::Xdg) {
@@ -112,12 +112,13 @@ protected:
                 ::setenv("HOME", (root / "home").c_str(), 1);
             }
             const Text section = "config";
-            const Text key = from_utf8("路径");
+            const Text key = utf8_to_gbk("路径");
             const Text before = read_config_item(config_file_to_read("config.ini"), section, key);
             const bool written = write_config_item(config_file_to_write("config.ini"), section, key,
-                                                   from_utf8("/音乐/新"));
+                                                   utf8_to_gbk("/音乐/新"));
             const Text after = read_config_item(config_file_to_read("config.ini"), section, key);
-            return to_utf8(before) + "|" + (written ? "written" : "refused") + "|" + to_utf8(after);
+            return gbk_to_utf8(before) + "|" + (written ? "written" : "refused") + "|" +
+                   gbk_to_utf8(after);
         });
     }
 
@@ -218,7 +219,7 @@ TEST(UserConfigFolder, FollowsTheXdgRules) {
             ::unsetenv("XDG_CONFIG_HOME");
         }
         ::setenv("HOME", row.home, 1);
-        EXPECT_EQ(to_utf8(user_config_folder()), row.expected);
+        EXPECT_EQ(gbk_to_utf8(user_config_folder()), row.expected);
     }
     saved_xdg ? ::setenv("XDG_CONFIG_HOME", xdg_before.c_str(), 1) : ::unsetenv("XDG_CONFIG_HOME");
     saved_home ? ::setenv("HOME", home_before.c_str(), 1) : ::unsetenv("HOME");

@@ -41,7 +41,7 @@ TEST(Conversions, ToTextFormatsEachKind) {
         {Value::routine(RoutinePointer{0x401000}), ""},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(to_utf8(to_text(c.value)), c.expected_utf8);
+        EXPECT_EQ(gbk_to_utf8(to_text(c.value)), c.expected_utf8);
     }
 }
 
@@ -65,7 +65,7 @@ TEST(Conversions, ToTextWritesNumbersTheSameUnderADecimalCommaLocale) {
         {Value::long_integer(-1234567890123), "-1234567890123"},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(to_utf8(to_text(c.value)), c.expected_utf8) << c.expected_utf8;
+        EXPECT_EQ(gbk_to_utf8(to_text(c.value)), c.expected_utf8) << c.expected_utf8;
     }
 }
 
@@ -89,7 +89,7 @@ TEST(Conversions, DateTimeTextShowsOnlyTheTimePartsNeeded) {
         {kNaN, "1899年12月30日"},
     };
     for (const auto& [days, expected] : cases) {
-        EXPECT_EQ(to_utf8(to_text(Value::date_time(DateTime{days}))), expected) << days;
+        EXPECT_EQ(gbk_to_utf8(to_text(Value::date_time(DateTime{days}))), expected) << days;
     }
 }
 
@@ -163,7 +163,7 @@ TEST(Conversions, ToIntegerReadsTextsAndSaturatesNumbers) {
         {Value(), 0},
     };
     for (const auto& [value, expected] : cases) {
-        EXPECT_EQ(to_integer(value), expected) << to_utf8(to_text(value));
+        EXPECT_EQ(to_integer(value), expected) << gbk_to_utf8(to_text(value));
     }
 }
 

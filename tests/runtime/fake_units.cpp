@@ -31,7 +31,7 @@ std::vector<std::uint8_t> encode_fake_block(std::int32_t number, const Text& tex
 }
 
 std::unique_ptr<Unit> create_fake(const UnitCreateParams& params) {
-    if (to_utf8(params.record->name) == "broken") {
+    if (gbk_to_utf8(params.record->name) == "broken") {
         return nullptr;
     }
     return std::make_unique<FakeUnit>(params);
@@ -42,7 +42,7 @@ std::unique_ptr<Unit> create_fake(const UnitCreateParams& params) {
 FakeUnit::FakeUnit(const UnitCreateParams& params)
     : m_window_id(params.window_id),
       m_unit_id(params.unit_id),
-      m_name(to_utf8(params.record->name)),
+      m_name(gbk_to_utf8(params.record->name)),
       m_control_id(params.control_id),
       m_rect(params.rect),
       m_enabled(!params.disabled) {
@@ -138,7 +138,7 @@ UnitRecord fake_record(std::uint32_t type, const std::string& name, std::uint32_
                        UnitRect rect) {
     UnitRecord record;
     record.type = type;
-    record.name = from_utf8(name);
+    record.name = utf8_to_gbk(name);
     record.flags = flags;
     record.left = rect.left;
     record.top = rect.top;

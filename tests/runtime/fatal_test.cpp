@@ -37,14 +37,14 @@ TEST(FatalReport, RuntimeErrorTextByteForByte) {
 TEST(FatalReport, DetailsNameWindowAndUnit) {
     Names names;
     set_fatal_name_resolver(&names);
-    EXPECT_EQ(to_utf8(format_fatal_report(0, "未找到引发事件的窗口组件"_gb, 0x52010001,
-                                          0x16010004)),
-              "运行时出错!\r\n\r\n错误信息：未找到引发事件的窗口组件\r\n\r\n1375797249, "
-              "369164292\r\n\"_启动窗口\"\r\n\"按钮1\"\r\n");
-    EXPECT_EQ(to_utf8(format_fatal_report(0, ""_gb, 0x52010001, 0x16999999)),
+    EXPECT_EQ(
+        gbk_to_utf8(format_fatal_report(0, "未找到引发事件的窗口组件"_gb, 0x52010001, 0x16010004)),
+        "运行时出错!\r\n\r\n错误信息：未找到引发事件的窗口组件\r\n\r\n1375797249, "
+        "369164292\r\n\"_启动窗口\"\r\n\"按钮1\"\r\n");
+    EXPECT_EQ(gbk_to_utf8(format_fatal_report(0, ""_gb, 0x52010001, 0x16999999)),
               "运行时出错!\r\n\r\n1375797249, 379165081\r\n\"_启动窗口\"\r\n"
               "未找到所指定的窗口组件\r\n");
-    EXPECT_EQ(to_utf8(format_fatal_report(0, ""_gb, 0x52010002, 0)),
+    EXPECT_EQ(gbk_to_utf8(format_fatal_report(0, ""_gb, 0x52010002, 0)),
               "运行时出错!\r\n\r\n1375797250, 0\r\n未找到所指定的窗口\r\n");
     set_fatal_name_resolver(nullptr);
 }
@@ -88,7 +88,7 @@ TEST(Memory, JoinTextsAndCountBytes) {
 
 TEST(Memory, FailedAllocationReportsItsSize) {
     set_allocation_limit_for_tests(50);
-    std::string text = fatal_text_of([] { join_texts({std::string(99, 'x')}); });
+    std::string text = fatal_text_of([] { join_texts({Text(99, 'x')}); });
     set_allocation_limit_for_tests(0);
     EXPECT_EQ(text, "运行时出错!\r\n\r\n错误信息：分配 100 字节内存失败!\r\n\r\n0, 0\r\n");
 }

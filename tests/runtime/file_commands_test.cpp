@@ -44,7 +44,7 @@ public:
     }
     const fs::path& path() const { return m_path; }
     Text text(const std::string& name = "") const {
-        return from_utf8(name.empty() ? m_path.string() : (m_path / name).string());
+        return utf8_to_gbk(name.empty() ? m_path.string() : (m_path / name).string());
     }
     // Names in the folder, for checking that no temporary file was left behind.
     std::vector<std::string> names() const {
@@ -80,7 +80,7 @@ protected:
     }
     void TearDown() override { close_find(); }
 
-    Text pattern(const std::string& file_part) const { return m_folder.text() + "/" + file_part; }
+    Text pattern(const Text& file_part) const { return m_folder.text() + "/" + file_part; }
     TempFolder m_folder;
 };
 
@@ -88,18 +88,18 @@ TEST_F(FileSearchTest, ListsMatchingFilesInStableCaseInsensitiveOrder) {
     // Dot files count, folders are skipped; names that are not UTF-8 are the texts their bytes
     // are, matched and sorted as the characters they read as (bytes that read as no character
     // sort last).
-    EXPECT_THAT(
-        all_matches(pattern("*.mp3")),
-        ElementsAre(".hidden.mp3", "a.mp3", "B.MP3", "歌曲.mp3"_gb, "音乐.mp3"_gb, "\xff\xfe.mp3"));
-    EXPECT_THAT(
-        all_matches(pattern("*.MP3")),
-        ElementsAre(".hidden.mp3", "a.mp3", "B.MP3", "歌曲.mp3"_gb, "音乐.mp3"_gb, "\xff\xfe.mp3"));
-    EXPECT_THAT(all_matches(pattern("?.mp3")), ElementsAre("a.mp3", "B.MP3"));
+    EXPECT_THAT(all_matches(pattern("*.mp3")),
+                ElementsAre(Text(".hidden.mp3"), Text("a.mp3"), Text("B.MP3"), "歌曲.mp3"_gb,
+                            "音乐.mp3"_gb, Text("\xff\xfe.mp3")));
+    EXPECT_THAT(all_matches(pattern("*.MP3")),
+                ElementsAre(Text(".hidden.mp3"), Text("a.mp3"), Text("B.MP3"), "歌曲.mp3"_gb,
+                            "音乐.mp3"_gb, Text("\xff\xfe.mp3")));
+    EXPECT_THAT(all_matches(pattern("?.mp3")), ElementsAre(Text("a.mp3"), Text("B.MP3")));
     EXPECT_THAT(all_matches(pattern("歌*"_gb)), ElementsAre("歌曲.mp3"_gb));
     EXPECT_THAT(all_matches(pattern("音?.MP3"_gb)), ElementsAre("音乐.mp3"_gb));
     EXPECT_THAT(all_matches(pattern("*.*")),
-                ElementsAre(".hidden.mp3", "a.mp3", "B.MP3", "readme.txt", "歌曲.mp3"_gb,
-                            "音乐.mp3"_gb, "\xff\xfe.mp3"));
+                ElementsAre(Text(".hidden.mp3"), Text("a.mp3"), Text("B.MP3"), Text("readme.txt"),
+                            "歌曲.mp3"_gb, "音乐.mp3"_gb, Text("\xff\xfe.mp3")));
     EXPECT_THAT(all_matches(pattern("*.wav")), IsEmpty());
     EXPECT_THAT(all_matches(m_folder.text() + "/missing/*.mp3"), IsEmpty());
     EXPECT_THAT(all_matches(pattern("")), IsEmpty());
@@ -155,7 +155,7 @@ TEST(FileSearch, RootPatternSearchesRoot) {
          name = search.find({}, kAttributeDirectory)) {
         found.push_back(name);
     }
-    EXPECT_THAT(found, ElementsAre("tmp"));
+    EXPECT_THAT(found, ElementsAre(Text("tmp")));
 }
 
 TEST_F(FileSearchTest, FileExistsMatchesFilesFoldersAndWildcards) {
@@ -179,7 +179,7 @@ TEST(FileNames, FolderNamedInGbkBytesIsSearchedReadAndWritten) {
     ASSERT_THAT(all_matches(root.text() + "/*.*", kAttributeDirectory), ElementsAre("音乐"_gb));
     const Text folder = root.text() + "/" + "音乐"_gb;
 
-    EXPECT_THAT(all_matches(folder + "/*.mp3"), ElementsAre("a.mp3", "曲.mp3"_gb));
+    EXPECT_THAT(all_matches(folder + "/*.mp3"), ElementsAre(Text("a.mp3"), "曲.mp3"_gb));
     EXPECT_TRUE(file_exists(folder + "/" + "曲.mp3"_gb));
     EXPECT_TRUE(file_exists(folder + "/*.mp3"));
     EXPECT_EQ(file_attributes(folder), kAttributeDirectory);

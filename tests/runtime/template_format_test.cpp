@@ -156,9 +156,9 @@ TEST(TemplateFormat, EveryTypeBlockReadsBackAsWritten) {
             continue;
         }
         auto decoded = decode_type_block(record.type, record.type_block);
-        ASSERT_TRUE(std::holds_alternative<TypeBlock>(decoded)) << to_utf8(record.name);
+        ASSERT_TRUE(std::holds_alternative<TypeBlock>(decoded)) << gbk_to_utf8(record.name);
         EXPECT_EQ(encode_type_block(std::get<TypeBlock>(decoded)), record.type_block)
-            << to_utf8(record.name);
+            << gbk_to_utf8(record.name);
     }
 }
 

@@ -153,7 +153,7 @@ TEST(TextCommands, CompareTextOrdersByCharactersWithOptionalFolding) {
     };
     for (const auto& c : cases) {
         std::int32_t r = compare_text(c.a, c.b, c.case_sensitive);
-        EXPECT_EQ((r > 0) - (r < 0), c.sign) << to_utf8(c.a) << " vs " << to_utf8(c.b);
+        EXPECT_EQ((r > 0) - (r < 0), c.sign) << gbk_to_utf8(c.a) << " vs " << gbk_to_utf8(c.b);
         std::int32_t back = compare_text(c.b, c.a, c.case_sensitive);
         EXPECT_EQ((back > 0) - (back < 0), -c.sign);
     }

@@ -35,11 +35,15 @@ struct Answer {
 
 Answer exchange(const std::string& url, HttpRequestOptions options) {
     Answer answer;
+    runtime::Text status;
+    runtime::Text headers;
     runtime::ByteSet bytes;
-    options.status_out = &answer.status;
-    options.headers_out = &answer.headers;
+    options.status_out = &status;
+    options.headers_out = &headers;
     options.body_bytes_out = &bytes;
-    send_http_request(url, options);
+    send_http_request(runtime::Text(url), options);  // the local service's address is ASCII
+    answer.status = status.bytes();
+    answer.headers = headers.bytes();
     answer.body.assign(reinterpret_cast<const char*>(bytes.data()), bytes.size());
     return answer;
 }
@@ -63,7 +67,7 @@ protected:
     Answer search(const std::string& body, bool ajax = true) {
         HttpRequestOptions options;
         options.method = 1;
-        options.body = body;
+        options.body = runtime::Text(body);  // the form body as it goes out
         if (ajax)
             options.extra_headers = "X-Requested-With: XMLHttpRequest";
         return exchange(m_service->url(), options);
@@ -72,7 +76,7 @@ protected:
         HttpRequestOptions options;
         options.method = method;
         if (!range.empty())
-            options.extra_headers = "Range: " + range;
+            options.extra_headers = runtime::Text("Range: " + range);
         return exchange(m_service->url(path), options);
     }
     static std::size_t rows(const Answer& answer) {
@@ -95,7 +99,7 @@ protected:
 };
 
 TEST_F(SongServerTest, AnswersThePlayersSearchByteForByte) {
-    const std::string body = search::search_request_body(runtime::from_utf8("晴天"), 1);
+    const std::string body = search::search_request_body(runtime::utf8_to_gbk("晴天"), 1).bytes();
     ASSERT_EQ(body, "input=%E6%99%B4%E5%A4%A9&filter=name&type=netease&page=1");
     Answer answer = search(body);
     EXPECT_EQ(answer.status, "200 OK");
@@ -108,7 +112,7 @@ TEST_F(SongServerTest, AnswersThePlayersSearchByteForByte) {
 
 TEST_F(SongServerTest, PagesOfTenEndWithAnEmptyDataArray) {
     auto page = [&](int n) {
-        return search(search::search_request_body(runtime::from_utf8("周杰伦"), n));
+        return search(search::search_request_body(runtime::utf8_to_gbk("周杰伦"), n).bytes());
     };
     EXPECT_EQ(rows(page(1)), 10u);
     EXPECT_EQ(rows(page(2)), 3u);

@@ -11,7 +11,7 @@ namespace wavlon::testing {
 
 struct FatalExit : std::runtime_error {
     FatalExit(runtime::Text caption_, runtime::Text text_)
-        : std::runtime_error(runtime::to_utf8(text_)),
+        : std::runtime_error(runtime::gbk_to_utf8(text_)),
           caption(std::move(caption_)),
           text(std::move(text_)) {}
     runtime::Text caption;
@@ -36,7 +36,7 @@ std::string fatal_text_of(F&& body) {
     try {
         body();
     } catch (const FatalExit& e) {
-        return runtime::to_utf8(e.text);
+        return runtime::gbk_to_utf8(e.text);
     }
     return {};
 }

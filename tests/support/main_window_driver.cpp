@@ -75,7 +75,7 @@ UnitRecord MainWindowDriver::record(std::uint32_t type, const char* name, UnitRe
                                     std::vector<std::uint8_t> block, std::uint32_t flags) {
     UnitRecord r;
     r.type = type;
-    r.name = from_utf8(name);
+    r.name = utf8_to_gbk(name);
     r.left = rect.left;
     r.top = rect.top;
     r.width = rect.width;

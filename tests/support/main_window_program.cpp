@@ -29,7 +29,7 @@ void MainWindowDriver::set_up_program_window() {
     m_root = pattern;
     m_program = m_root / "program";
     fs::create_directories(m_program);
-    runtime::set_run_directory_for_tests(runtime::from_utf8(m_program.string()));
+    runtime::set_run_directory_for_tests(runtime::utf8_to_gbk(m_program.string()));
     // The user's settings folder, should the program folder refuse a write.
     const char* config_home = std::getenv("XDG_CONFIG_HOME");
     const std::optional<std::string> previous_config_home =
@@ -90,8 +90,9 @@ std::string MainWindowDriver::make_folder(const std::string& name,
 }
 
 void MainWindowDriver::store_folder(const std::string& folder) {
-    ASSERT_TRUE(runtime::write_config_item(runtime::from_utf8(config_path().string()), "config",
-                                           runtime::from_utf8("路径"), runtime::from_utf8(folder)));
+    ASSERT_TRUE(runtime::write_config_item(runtime::utf8_to_gbk(config_path().string()), "config",
+                                           runtime::utf8_to_gbk("路径"),
+                                           runtime::utf8_to_gbk(folder)));
 }
 
 std::string MainWindowDriver::config_bytes() const {

@@ -27,7 +27,7 @@ protected:
         m_list = &unit<ListBoxUnit>(kList);
         m_widget = static_cast<QListWidget*>(m_list->widget());
         for (const char* name : {"一.mp3", "二.mp3", "三.mp3"}) {
-            m_list->add_item(from_utf8(name), m_list->item_count() + 1);
+            m_list->add_item(utf8_to_gbk(name), m_list->item_count() + 1);
         }
     }
 
@@ -47,7 +47,7 @@ protected:
 TEST_F(ListBox, ItemMethodsAnswerWithinAndOutsideTheList) {
     EXPECT_EQ(m_list->item_count(), 3);
     EXPECT_EQ(m_list->add_item("四"_gb), 3);
-    EXPECT_EQ(m_list->item_text(1), from_utf8("二.mp3"));
+    EXPECT_EQ(m_list->item_text(1), utf8_to_gbk("二.mp3"));
     EXPECT_EQ(m_list->item_value(2), 3);
     EXPECT_EQ(m_list->item_value(3), 0);  // the default item value
     for (std::int32_t outside : {-1, 4, 1000}) {

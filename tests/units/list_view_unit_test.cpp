@@ -57,7 +57,7 @@ TEST_F(ListView, InsertItemAppendsOrInsertsAndAnswersTheRowIndex) {
     m_view->delete_all_items();  // on an empty list: nothing happens
     EXPECT_EQ(m_view->insert_item(), 0);
     for (int i = 1; i < 5; ++i) {
-        m_view->insert_item(std::nullopt, from_utf8(std::to_string(i)));
+        m_view->insert_item(std::nullopt, utf8_to_gbk(std::to_string(i)));
     }
     EXPECT_EQ(m_view->insert_item(), 5);
     EXPECT_EQ(m_view->insert_item(-7, "末"_gb), 6);
@@ -91,7 +91,7 @@ TEST_F(ListView, CellsHoldTextsOfAnyLength) {
 
 TEST_F(ListView, DoubleClickRaisesMinusThreeWithTheClickedRowCurrent) {
     for (int i = 0; i < 3; ++i) {
-        m_view->insert_item(std::nullopt, from_utf8(std::to_string(i)));
+        m_view->insert_item(std::nullopt, utf8_to_gbk(std::to_string(i)));
     }
     EXPECT_EQ(current_row(), -1);
     double_click_row(2);

@@ -48,7 +48,7 @@ protected:
     // The command `text` with "@" standing for the device's alias.
     std::string with_alias(const MediaPlayDevice& device, std::string text) {
         for (std::size_t at; (at = text.find('@')) != std::string::npos;) {
-            text.replace(at, 1, device.record().alias);
+            text.replace(at, 1, device.record().alias.bytes());
         }
         return text;
     }
@@ -67,7 +67,7 @@ private:
 TEST_F(MediaPlayDeviceTest, EachDeviceHasItsOwnAliasOfThirtyTwoHexDigits) {
     MediaPlayDevice first;
     MediaPlayDevice second;
-    EXPECT_TRUE(std::regex_match(first.record().alias, std::regex("[0-9a-f]{32}")))
+    EXPECT_TRUE(std::regex_match(first.record().alias.bytes(), std::regex("[0-9a-f]{32}")))
         << first.record().alias;
     EXPECT_NE(first.record().alias, second.record().alias);
     EXPECT_EQ(first.record().pause_flag, 0);
@@ -126,7 +126,7 @@ TEST_F(MediaPlayDeviceTest, OpenChoosesTheDeviceTypeByExtension) {
         EXPECT_EQ(device.record().extension, c.extension);
         EXPECT_EQ(device.record().video_flag, c.video_flag);
         EXPECT_EQ(commands(),
-                  with_alias(device, Commands{"close @", "open \"" + runtime::to_utf8(c.name) +
+                  with_alias(device, Commands{"close @", "open \"" + runtime::gbk_to_utf8(c.name) +
                                                              "\" type " + c.type + " alias @"}));
     }
 }
@@ -134,7 +134,7 @@ TEST_F(MediaPlayDeviceTest, OpenChoosesTheDeviceTypeByExtension) {
 TEST_F(MediaPlayDeviceTest, OpeningAnMp3FileMakesItReadyAtItsStart) {
     MediaPlayDevice device;
     std::string path = testing::mp3_copy_named(Mp3Kind::Short, "TRACK.MP3");
-    ASSERT_TRUE(device.open(path));
+    ASSERT_TRUE(device.open(runtime::file_name_to_gbk(path)));
     EXPECT_EQ(device.get_state(), 2);
     EXPECT_EQ(device.get_position(), 0);
     EXPECT_NEAR(device.get_length(), 3000, 150);
@@ -150,17 +150,18 @@ TEST_F(MediaPlayDeviceTest, FileNamesAndAddressesReachThePlayerWhole) {
             request, testing::read_file_bytes(testing::mp3_file(Mp3Kind::Short)), true);
     });
     MediaPlayDevice device;
-    EXPECT_TRUE(device.open(runtime::from_utf8(server.url("/songs/song.mp3?id=7"))));
+    EXPECT_TRUE(device.open(runtime::utf8_to_gbk(server.url("/songs/song.mp3?id=7"))));
     EXPECT_NEAR(device.get_length(), 3000, 150);
     std::string path = testing::mp3_copy_named(Mp3Kind::Short, "歌曲.mp3");
-    EXPECT_TRUE(device.open(runtime::from_utf8(path)));
+    EXPECT_TRUE(device.open(runtime::utf8_to_gbk(path)));
     EXPECT_EQ(device.get_state(), 2);
 }
 
 TEST_F(MediaPlayDeviceTest, FailedOpenLeavesNothingOpen) {
     MediaPlayDevice device;
-    ASSERT_TRUE(device.open(testing::mp3_file(Mp3Kind::Short)));
-    EXPECT_FALSE(device.open(testing::random_bytes_file("noise.mp3", 32 * 1024)));
+    ASSERT_TRUE(device.open(runtime::file_name_to_gbk(testing::mp3_file(Mp3Kind::Short))));
+    EXPECT_FALSE(
+        device.open(runtime::file_name_to_gbk(testing::random_bytes_file("noise.mp3", 32 * 1024))));
     EXPECT_EQ(device.record().extension, "mp3");
     EXPECT_EQ(device.get_state(), 0);
     EXPECT_EQ(device.get_position(), -1);
@@ -170,8 +171,8 @@ TEST_F(MediaPlayDeviceTest, FailedOpenLeavesNothingOpen) {
 
 TEST_F(MediaPlayDeviceTest, SecondOpenClosesTheFirstUnderTheSameAlias) {
     MediaPlayDevice device;
-    ASSERT_TRUE(device.open(testing::mp3_file(Mp3Kind::Long)));
-    ASSERT_TRUE(device.open(testing::mp3_file(Mp3Kind::Short)));
+    ASSERT_TRUE(device.open(runtime::file_name_to_gbk(testing::mp3_file(Mp3Kind::Long))));
+    ASSERT_TRUE(device.open(runtime::file_name_to_gbk(testing::mp3_file(Mp3Kind::Short))));
     EXPECT_NEAR(device.get_length(), 3000, 150);
     Commands sent = commands();
     ASSERT_GE(sent.size(), 4u);
@@ -182,7 +183,7 @@ TEST_F(MediaPlayDeviceTest, SecondOpenClosesTheFirstUnderTheSameAlias) {
 
 TEST_F(MediaPlayDeviceTest, PlayStartsAtTheBeginningOrAtTheGivenPosition) {
     MediaPlayDevice device;
-    ASSERT_TRUE(device.open(testing::mp3_file(Mp3Kind::Long)));
+    ASSERT_TRUE(device.open(runtime::file_name_to_gbk(testing::mp3_file(Mp3Kind::Long))));
     // Positions are checked against a minute's margin, far beyond any scheduling delay.
     ASSERT_TRUE(device.play(-1));
     EXPECT_EQ(device.get_state(), 1);
@@ -205,7 +206,7 @@ TEST_F(MediaPlayDeviceTest, PlayStartsAtTheBeginningOrAtTheGivenPosition) {
 
 TEST_F(MediaPlayDeviceTest, TogglePauseAlternatesAndPlayClearsThePauseFlag) {
     MediaPlayDevice device;
-    ASSERT_TRUE(device.open(testing::mp3_file(Mp3Kind::Long)));
+    ASSERT_TRUE(device.open(runtime::file_name_to_gbk(testing::mp3_file(Mp3Kind::Long))));
     ASSERT_TRUE(device.play(-1));
     commands();
     EXPECT_TRUE(device.toggle_pause());
@@ -232,7 +233,7 @@ TEST_F(MediaPlayDeviceTest, TogglePauseAlternatesAndPlayClearsThePauseFlag) {
 TEST_F(MediaPlayDeviceTest, PlayWithAWindowSendsItOnlyWhenItIsAWindow) {
     MediaPlayDevice device;
     device.set_window_check([](std::int32_t handle) { return handle == 77; });
-    ASSERT_TRUE(device.open(testing::mp3_file(Mp3Kind::Short)));
+    ASSERT_TRUE(device.open(runtime::file_name_to_gbk(testing::mp3_file(Mp3Kind::Short))));
     commands();
     EXPECT_TRUE(device.play(-1, 99));
     EXPECT_TRUE(device.play(1000, 77));
@@ -241,7 +242,7 @@ TEST_F(MediaPlayDeviceTest, PlayWithAWindowSendsItOnlyWhenItIsAWindow) {
               with_alias(device, Commands{"play @", "window @ handle 77", "play @ from 1000"}));
     // A name that is not audio by its extension gets the stored window after opening.
     std::string clip = testing::mp3_copy_named(Mp3Kind::Short, "clip.avi");
-    ASSERT_TRUE(device.open(clip));
+    ASSERT_TRUE(device.open(runtime::file_name_to_gbk(clip)));
     EXPECT_EQ(commands(),
               with_alias(device, Commands{"close @", "open \"" + clip + "\" type avivideo alias @",
                                           "window @ handle 77"}));
@@ -249,7 +250,7 @@ TEST_F(MediaPlayDeviceTest, PlayWithAWindowSendsItOnlyWhenItIsAWindow) {
 
 TEST_F(MediaPlayDeviceTest, EmptyAliasFailsEverything) {
     MediaPlayDevice device{runtime::Text()};
-    EXPECT_FALSE(device.open(testing::mp3_file(Mp3Kind::Short)));
+    EXPECT_FALSE(device.open(runtime::file_name_to_gbk(testing::mp3_file(Mp3Kind::Short))));
     EXPECT_FALSE(device.play(-1));
     EXPECT_FALSE(device.toggle_pause());
     EXPECT_FALSE(device.stop());
@@ -263,8 +264,8 @@ TEST_F(MediaPlayDeviceTest, DestroyingTheDeviceClosesIt) {
     std::string alias;
     {
         MediaPlayDevice device;
-        alias = device.record().alias;
-        ASSERT_TRUE(device.open(testing::mp3_file(Mp3Kind::Short)));
+        alias = device.record().alias.bytes();
+        ASSERT_TRUE(device.open(runtime::file_name_to_gbk(testing::mp3_file(Mp3Kind::Short))));
         ASSERT_TRUE(device.play(-1));
         commands();
     }
@@ -335,14 +336,14 @@ TEST(MediaPlayDeviceWithoutMp3Decoder, OpenFailsAndTheMissingPluginIsNamedOnce) 
 
     MediaPlayDevice device;
     for (Mp3Kind kind : {Mp3Kind::Short, Mp3Kind::Vbr}) {
-        EXPECT_FALSE(device.open(testing::mp3_file(kind)));
+        EXPECT_FALSE(device.open(runtime::file_name_to_gbk(testing::mp3_file(kind))));
         EXPECT_EQ(device.get_state(), 0);
         EXPECT_EQ(device.get_position(), -1);
         EXPECT_EQ(device.get_length(), 0);
         EXPECT_FALSE(device.play(-1));
     }
     const std::string wav = silent_wav();
-    EXPECT_TRUE(device.open(wav));
+    EXPECT_TRUE(device.open(runtime::file_name_to_gbk(wav)));
     EXPECT_NEAR(device.get_length(), 1000, 50);
     EXPECT_TRUE(device.play(-1));
     EXPECT_TRUE(device.close());

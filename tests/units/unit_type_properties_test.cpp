@@ -101,7 +101,7 @@ Value sample(PropertyType type, int index) {
         case PropertyType::kLogical:
             return Value::logical(true);
         case PropertyType::kText:
-            return Value::text(from_utf8("文字" + std::to_string(index)));
+            return Value::text(utf8_to_gbk("文字" + std::to_string(index)));
         case PropertyType::kFont:
             return font_value(make_font("楷体"_gb, index, index % 2 == 0));
         case PropertyType::kPicture:

@@ -17,7 +17,7 @@ namespace {
 
 runtime::Text new_alias() {
     QUuid id = QUuid::createUuid();
-    return id.isNull() ? runtime::Text() : id.toString(QUuid::Id128).toStdString();
+    return id.isNull() ? runtime::Text() : runtime::Text(id.toString(QUuid::Id128).toStdString());
 }
 
 // The leading decimal integer of an answer (0 without digits), held to 32 bits.
@@ -66,10 +66,10 @@ MediaPlayDevice::~MediaPlayDevice() {
     close();
 }
 
-std::string_view MediaPlayDevice::device_type_for(std::string_view extension) {
+std::string_view MediaPlayDevice::device_type_for(runtime::TextView extension) {
     for (const DeviceTypeRow& row : kDeviceTypes) {
         for (std::string_view named : row.extensions) {
-            if (!named.empty() && named == extension) {
+            if (!named.empty() && named == extension.bytes()) {
                 return row.device_type;
             }
         }
@@ -95,7 +95,7 @@ runtime::Text MediaPlayDevice::extension_of(const runtime::Text& file) {
 bool MediaPlayDevice::send(std::string_view verb, std::string_view rest, std::string* answer) {
     std::string command(verb);
     command += ' ';
-    command += m_record.alias;
+    command += m_record.alias.bytes();  // ASCII: made by new_alias
     command += rest;
     return platform::send_media_command(command, answer);
 }
@@ -105,8 +105,8 @@ bool MediaPlayDevice::open(const runtime::Text& file) {
     m_record.file_name = file;
     m_record.extension = extension_of(file);
     std::string_view type = device_type_for(m_record.extension);
-    bool opened =
-        platform::open_media(std::string(type), runtime::to_file_name(file), m_record.alias);
+    bool opened = platform::open_media(std::string(type), runtime::gbk_to_file_name(file),
+                                       m_record.alias.bytes());
     const runtime::Text& e = m_record.extension;
     m_record.video_flag = e == "mp3" || e == "wav" || e == "cda" || e == "mid" ? 0 : 1;
     if (m_record.video_flag == 1 && m_record.video_window != 0) {

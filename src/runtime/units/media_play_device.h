@@ -61,7 +61,7 @@ public:
     const MciDevice& record() const { return m_record; }
 
     // The media-control device type for a lower-cased extension.
-    static std::string_view device_type_for(std::string_view extension);
+    static std::string_view device_type_for(runtime::TextView extension);
     // The extension as open derives it from a name: up to three characters after the last
     // ".", or the first three without one, ASCII letters lower-cased.
     static runtime::Text extension_of(const runtime::Text& file);

@@ -101,7 +101,7 @@ bool SysVolumeDevice::open_volume(std::uint32_t destination, std::uint32_t sourc
     if (!found) {
         return false;
     }
-    m_volume.name = runtime::from_utf8(found->control.name);
+    m_volume.name = runtime::utf8_to_gbk(found->control.name);
     m_volume.channels = found->line.channels;
     m_volume.control_id = found->control.control_id;
     m_volume.minimum = found->control.minimum;
@@ -117,7 +117,7 @@ bool SysVolumeDevice::open_mute(std::uint32_t destination, std::uint32_t source)
         return false;
     }
     m_mute.control_id = found->control.control_id;
-    m_mute.name = runtime::from_utf8(found->control.name);
+    m_mute.name = runtime::utf8_to_gbk(found->control.name);
     m_mute.mixer = std::move(found->mixer);
     return true;
 }

@@ -22,11 +22,11 @@ const FontStandIn kFontStandIns[4] = {
 };
 
 QString to_qstring(const runtime::Text& text) {
-    return QString::fromStdU16String(platform::gb_to_utf16(text));
+    return QString::fromStdU16String(platform::gbk_to_utf16(text));
 }
 
 runtime::Text from_qstring(const QString& text) {
-    return platform::utf16_to_gb(text.toStdU16String());
+    return platform::utf16_to_gbk(text.toStdU16String());
 }
 
 void install_font_substitutions() {
