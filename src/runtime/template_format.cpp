@@ -7,17 +7,70 @@
 
 #include "runtime/template_blocks.h"
 #include "runtime/template_io.h"
+#include "runtime/template_layout.h"
 
 namespace wavlon::runtime {
 
+using detail::BlockReader;
+using detail::BlockWriter;
 using detail::ByteReader;
 using detail::ByteWriter;
+using detail::Layout;
 
 namespace {
 
 constexpr std::size_t kReservedAfterLink = 16;
 constexpr std::size_t kReservedAfterEvents = 20;
 constexpr std::size_t kMenuFieldsSize = 12;
+
+}  // namespace
+
+// A unit record. A menu item's record ends after its handler; every other record runs on
+// with its place, relations, events and, after the reserved fields, its type-specific block
+// up to the record's end.
+namespace detail {
+
+template <>
+struct Layout<UnitRecord> {
+    static void fields(auto& v, auto& r) {
+        v.u32(r.type, "unit type");
+        v.u32(r.event_link, "event link");
+        v.reserved(kReservedAfterLink, "reserved fields");
+        v.zstring(r.name, "unit name");
+        v.zstring(r.comment, "unit comment");
+        if (r.is_menu_item()) {
+            v.fixed_bytes(r.menu_fields, kMenuFieldsSize, "menu fields");
+            v.zstring(r.menu_text, "menu text");
+            v.u32(r.menu_handler, "menu handler");
+            return;
+        }
+        v.reserved(4, "live object slot");
+        v.i32(r.left, "left");
+        v.i32(r.top, "top");
+        v.i32(r.width, "width");
+        v.i32(r.height, "height");
+        v.reserved(4, "cursor slot");
+        v.u32(r.parent, "parent");
+        v.list(r.children, 4, "child count", [](auto& item, auto& child) {
+            item.u32(child, "child id");
+        });
+        v.counted_bytes(r.cursor, "cursor block");
+        v.zstring(r.tag, "tag");
+        v.reserved(4, "reserved field");
+        v.u32(r.flags, "state flags");
+        v.reserved(4, "reserved field");
+        v.list(r.events, 8, "event count", [](auto& item, auto& binding) {
+            item.i32(binding.event, "event number");
+            item.u32(binding.handler, "event handler");
+        });
+        v.reserved(kReservedAfterEvents, "reserved fields");
+        v.rest(r.type_block);
+    }
+};
+
+}  // namespace detail
+
+namespace {
 
 std::string hex(std::uint32_t v) {
     char buffer[16];
@@ -28,60 +81,20 @@ std::string hex(std::uint32_t v) {
 // One record's R bytes; `record` is bounded to them, so no field can run past the record.
 UnitRecord read_record(ByteReader& in) {
     UnitRecord r;
-    r.type = in.u32("unit type");
-    r.event_link = in.u32("event link");
-    in.skip(kReservedAfterLink, "reserved fields");
-    r.name = in.zstring("unit name");
-    r.comment = in.zstring("unit comment");
+    BlockReader reader(in, "unit record");
+    Layout<UnitRecord>::fields(reader, r);
+    if (in.failed()) {
+        return r;
+    }
     if (r.is_menu_item()) {
-        r.menu_fields = in.bytes(kMenuFieldsSize, "menu fields");
-        r.menu_text = in.zstring("menu text");
-        r.menu_handler = in.u32("menu handler");
-        if (!in.failed() && !in.at_end()) {
+        if (!in.at_end()) {
             in.fail_here("trailing bytes after menu item record");
         }
         return r;
     }
-    in.skip(4, "live object slot");
-    r.left = in.i32("left");
-    r.top = in.i32("top");
-    r.width = in.i32("width");
-    r.height = in.i32("height");
-    in.skip(4, "cursor slot");
-    r.parent = in.u32("parent");
-    std::size_t count_at = in.position();
-    std::uint32_t child_count = in.u32("child count");
-    if (!in.failed() && !in.fits(child_count, 4)) {
-        in.fail(count_at, "child count " + std::to_string(child_count) + " overruns the record");
-    }
-    for (std::uint32_t i = 0; i < child_count && !in.failed(); ++i) {
-        r.children.push_back(in.u32("child id"));
-    }
-    r.cursor = in.counted_bytes("cursor block");
-    r.tag = in.zstring("tag");
-    in.skip(4, "reserved field");
-    r.flags = in.u32("state flags");
-    in.skip(4, "reserved field");
-    count_at = in.position();
-    std::uint32_t event_count = in.u32("event count");
-    if (!in.failed() && !in.fits(event_count, 8)) {
-        in.fail(count_at, "event count " + std::to_string(event_count) + " overruns the record");
-    }
-    for (std::uint32_t i = 0; i < event_count && !in.failed(); ++i) {
-        EventBinding binding;
-        binding.event = in.i32("event number");
-        binding.handler = in.u32("event handler");
-        r.events.push_back(binding);
-    }
-    in.skip(kReservedAfterEvents, "reserved fields");
-    if (in.failed()) {
-        return r;
-    }
     // The type-specific block is checked here, so that a loader never meets a damaged one.
-    std::size_t block_at = in.absolute(in.position());
-    auto block = in.rest();
-    r.type_block.assign(block.begin(), block.end());
-    auto decoded = decode_type_block(r.type, block);
+    std::size_t block_at = in.absolute(in.position() - r.type_block.size());
+    auto decoded = decode_type_block(r.type, r.type_block);
     if (auto* error = std::get_if<TemplateError>(&decoded)) {
         in.adopt(TemplateError{block_at + error->offset, error->what});
     }
@@ -154,43 +167,8 @@ UnitStore read_store(ByteReader& in) {
 }
 
 void write_record(ByteWriter& out, const UnitRecord& r) {
-    assert(r.name.find('\0') == Text::npos && r.comment.find('\0') == Text::npos);
-    out.u32(r.type);
-    out.u32(r.event_link);
-    out.zeros(kReservedAfterLink);
-    out.zstring(r.name);
-    out.zstring(r.comment);
-    if (r.is_menu_item()) {
-        std::vector<std::uint8_t> fields = r.menu_fields;
-        fields.resize(kMenuFieldsSize, 0);
-        out.bytes(fields);
-        out.zstring(r.menu_text);
-        out.u32(r.menu_handler);
-        return;
-    }
-    out.zeros(4);
-    out.i32(r.left);
-    out.i32(r.top);
-    out.i32(r.width);
-    out.i32(r.height);
-    out.zeros(4);
-    out.u32(r.parent);
-    out.u32(static_cast<std::uint32_t>(r.children.size()));
-    for (std::uint32_t child : r.children) {
-        out.u32(child);
-    }
-    out.counted(r.cursor);
-    out.zstring(r.tag);
-    out.zeros(4);
-    out.u32(r.flags);
-    out.zeros(4);
-    out.u32(static_cast<std::uint32_t>(r.events.size()));
-    for (const auto& binding : r.events) {
-        out.i32(binding.event);
-        out.u32(binding.handler);
-    }
-    out.zeros(kReservedAfterEvents);
-    out.bytes(r.type_block);
+    BlockWriter writer(out);
+    Layout<UnitRecord>::fields(writer, r);
 }
 
 void write_store(ByteWriter& out, const UnitStore& store) {
