@@ -10,7 +10,7 @@
 
 namespace {
 
-using wavlon::search::JsonDocument;
+using wavlon::network::JsonDocument;
 
 std::string hundred_songs() {
     std::string json = "{\"code\":200,\"data\":[";
@@ -28,7 +28,7 @@ void ReadHundredRowAnswer(benchmark::State& state) {
     const std::string answer = hundred_songs();
     for (auto _ : state) {
         JsonDocument document;
-        document.parse(wavlon::search::url_decode(wavlon::runtime::TextView(answer), false));
+        document.parse(wavlon::network::url_decode(wavlon::runtime::TextView(answer), false));
         const std::int32_t count = document.get_count("data");
         std::size_t bytes = 0;
         for (std::int32_t i = 0; i < count; ++i) {

@@ -10,7 +10,7 @@
 #include "network/http_request.h"
 #include "network/text_helpers.h"
 
-using namespace wavlon::search;
+using namespace wavlon::network;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);

@@ -9,7 +9,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     // One engine for the whole run: parse replaces the document each time.
-    static wavlon::search::JsonDocument doc;
+    static wavlon::network::JsonDocument doc;
     const wavlon::runtime::TextView text(
         std::string_view(reinterpret_cast<const char*>(data), size));
     doc.parse(text);

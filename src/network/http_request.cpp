@@ -9,7 +9,7 @@
 #include "network/regex_object.h"
 #include "network/text_helpers.h"
 
-namespace wavlon::search {
+namespace wavlon::network {
 
 namespace {
 
@@ -288,4 +288,4 @@ Text send_http_request(const Text& url, const HttpRequestOptions& options) {
     return decode_body(result.body, info.charset);
 }
 
-}  // namespace wavlon::search
+}  // namespace wavlon::network

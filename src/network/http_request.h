@@ -14,7 +14,7 @@
 #include "runtime/byte_set.h"
 #include "runtime/text.h"
 
-namespace wavlon::search {
+namespace wavlon::network {
 
 using runtime::ByteSet;
 using runtime::Text;
@@ -100,4 +100,4 @@ enum class HttpFailure {
 };
 Text http_failure_text(HttpFailure failure);
 
-}  // namespace wavlon::search
+}  // namespace wavlon::network

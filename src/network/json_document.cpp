@@ -7,7 +7,7 @@
 #include "platform/codec.h"
 #include "runtime/text_commands.h"
 
-namespace wavlon::search {
+namespace wavlon::network {
 namespace {
 
 using runtime::Text;
@@ -344,4 +344,4 @@ Text JsonDocument::to_json_at(TextView path) {
                      : eval_text("JSON.stringify(" + p + ")" + std::string(kRestoreBackslashes));
 }
 
-}  // namespace wavlon::search
+}  // namespace wavlon::network

@@ -23,7 +23,7 @@
 #include "runtime/array.h"
 #include "runtime/text.h"
 
-namespace wavlon::search {
+namespace wavlon::network {
 
 using runtime::TextView;
 
@@ -100,4 +100,4 @@ private:
     platform::ScriptEngine m_engine;
 };
 
-}  // namespace wavlon::search
+}  // namespace wavlon::network

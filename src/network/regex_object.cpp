@@ -8,7 +8,7 @@
 #include "platform/regex_engine.h"
 #include "runtime/text_commands.h"
 
-namespace wavlon::search {
+namespace wavlon::network {
 
 using runtime::Text;
 using runtime::operator""_gb;
@@ -161,4 +161,4 @@ std::int32_t RegexObject::submatch_count() const {
     return match_count() > 0 ? static_cast<std::int32_t>(m_state->group_count) : 0;
 }
 
-}  // namespace wavlon::search
+}  // namespace wavlon::network

@@ -16,7 +16,7 @@
 
 #include "runtime/text.h"
 
-namespace wavlon::search {
+namespace wavlon::network {
 
 using runtime::TextView;
 
@@ -54,4 +54,4 @@ private:
     runtime::Text m_subject;
 };
 
-}  // namespace wavlon::search
+}  // namespace wavlon::network

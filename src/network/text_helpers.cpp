@@ -8,7 +8,7 @@
 #include "platform/codec.h"
 #include "runtime/text_commands.h"
 
-namespace wavlon::search {
+namespace wavlon::network {
 namespace {
 
 using runtime::find_text;
@@ -296,4 +296,4 @@ Text remove_duplicates(TextView text, TextView separator, bool by_separator) {
     return join_with(kept, separator);
 }
 
-}  // namespace wavlon::search
+}  // namespace wavlon::network

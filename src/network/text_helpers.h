@@ -14,7 +14,7 @@
 #include "runtime/byte_set.h"
 #include "runtime/text.h"
 
-namespace wavlon::search {
+namespace wavlon::network {
 
 using runtime::ByteSet;
 using runtime::Text;
@@ -72,4 +72,4 @@ Text merge_cookies(TextView old_list, TextView new_list);
 // count as one). The kept items are joined with the separator.
 Text remove_duplicates(TextView text, TextView separator, bool by_separator);
 
-}  // namespace wavlon::search
+}  // namespace wavlon::network

@@ -10,6 +10,11 @@
 namespace wavlon::search {
 
 using runtime::operator""_gb;
+using network::HttpRequestOptions;
+using network::JsonDocument;
+using network::send_http_request;
+using network::url_decode;
+using network::url_encode;
 using player::set_text;
 using player::text_of;
 using runtime::Text;

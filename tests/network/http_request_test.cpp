@@ -21,7 +21,7 @@
 #include "platform/http_client.h"
 #include "support/local_http_server.h"
 
-namespace wavlon::search {
+namespace wavlon::network {
 namespace {
 
 using testing::HttpReply;
@@ -34,7 +34,7 @@ Text gb(std::string_view utf8) {
 
 // The local servers' addresses are ASCII, so their bytes are the same text.
 Text send_http_request(const std::string& url, const HttpRequestOptions& options = {}) {
-    return search::send_http_request(Text(url), options);
+    return network::send_http_request(Text(url), options);
 }
 
 const std::filesystem::path kSupportDir = std::filesystem::path(WAVLON_TESTS_DIR) / "support";
@@ -614,4 +614,4 @@ TEST_F(HttpRequestTls, ProxyForwardsAndTunnelsWithItsCredentials) {
 }
 
 }  // namespace
-}  // namespace wavlon::search
+}  // namespace wavlon::network

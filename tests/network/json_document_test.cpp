@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace wavlon::search {
+namespace wavlon::network {
 namespace {
 
 using runtime::operator""_gb;
@@ -258,4 +258,4 @@ TEST(JsonDocument, HostileAnswersFailCleanly) {
 }
 
 }  // namespace
-}  // namespace wavlon::search
+}  // namespace wavlon::network

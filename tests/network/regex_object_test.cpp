@@ -4,7 +4,7 @@
 
 #include <string>
 
-namespace wavlon::search {
+namespace wavlon::network {
 namespace {
 
 using runtime::operator""_gb;
@@ -150,4 +150,4 @@ TEST(RegexObject, CopyKeepsItsResultsWhenTheOriginalRunsAgain) {
 }
 
 }  // namespace
-}  // namespace wavlon::search
+}  // namespace wavlon::network

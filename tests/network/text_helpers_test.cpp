@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace wavlon::search {
+namespace wavlon::network {
 namespace {
 
 using runtime::operator""_gb;
@@ -190,4 +190,4 @@ TEST(Duplicates, KeepFirstOccurrence) {
 }
 
 }  // namespace
-}  // namespace wavlon::search
+}  // namespace wavlon::network

@@ -16,8 +16,8 @@ namespace wavlon::testing {
 namespace {
 
 namespace fs = std::filesystem;
-using search::HttpRequestOptions;
-using search::send_http_request;
+using network::HttpRequestOptions;
+using network::send_http_request;
 
 struct Answer {
     std::string status;
