@@ -15,8 +15,8 @@
 #include "app/main_window_units.h"
 #include "platform/dialogs.h"
 #include "platform/network_check.h"
+#include "player/music_folder.h"
 #include "player/program_state.h"
-#include "runtime/config_file.h"
 #include "runtime/program.h"
 #include "runtime/window_loader.h"
 
@@ -86,8 +86,7 @@ inline void prepare_window_with(const std::filesystem::path& folder) {
         return true;
     }();
     (void)prepared;
-    runtime::write_config_item(utf8_to_gbk((work_folder() / "program/config.ini").string()),
-                               "config", utf8_to_gbk("路径"), utf8_to_gbk(folder.string()));
+    player::store_music_folder(utf8_to_gbk(folder.string()));
 }
 
 // The program's window, as start-up leaves it, with `folder` stored in config.ini.

@@ -34,6 +34,11 @@ Text read_stored_music_folder() {
                                      config_section(), folder_key());
 }
 
+bool store_music_folder(const Text& folder) {
+    return runtime::write_config_item(runtime::config_file_to_write(kConfigFileName),
+                                      config_section(), folder_key(), folder);
+}
+
 Text display_name(const Text& file_name) {
     Text name = file_name;
     const std::int32_t slash = runtime::find_text_reverse(name, "/");
@@ -87,8 +92,7 @@ void choose_music_folder() {
     u::列表框1->clear_items();
     program_state().track_paths.clear();
     // A folder that cannot be stored (read-only directory) still serves this run.
-    runtime::write_config_item(runtime::config_file_to_write(kConfigFileName), config_section(),
-                               folder_key(), folder);
+    store_music_folder(folder);
     scan_music_folder(folder);
     // Writing 编辑框2 raises its change event, whose routine empties the hint.
     set_text(u::编辑框2, u::EditBoxUnit::kContent, {});

@@ -13,6 +13,9 @@ namespace wavlon::player {
 
 // The stored music folder; the empty text when config.ini, its section or its key is missing.
 runtime::Text read_stored_music_folder();
+// Stores the music folder in config.ini: beside the program, or in the user's settings folder
+// when the program's folder refuses the write. False when neither could be written.
+bool store_music_folder(const runtime::Text& folder);
 
 // What a file name shows as in the track list: the part after the last "/" (all of it when
 // there is none), up to its first "." ("01.Intro.mp3" shows as "01", ".mp3" as "").
