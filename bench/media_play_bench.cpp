@@ -20,16 +20,25 @@ const char* bench_file() {
     return std::getenv("WAVLON_BENCH_FILE");
 }
 
-// From open to the first advance of the position: what a click on a track waits for.
-void BM_OpenToPlaying(benchmark::State& state) {
+// Opens the benchmark's file and plays it from the start; false, with the benchmark marked
+// skipped, when no file is named or it does not open.
+bool open_and_play(benchmark::State& state, MediaPlayDevice& device) {
     if (bench_file() == nullptr) {
         state.SkipWithError("set WAVLON_BENCH_FILE to an MP3 file");
-        return;
+        return false;
     }
+    if (!device.open(wavlon::runtime::file_name_to_gbk(bench_file())) || !device.play(-1)) {
+        state.SkipWithError("the file does not open");
+        return false;
+    }
+    return true;
+}
+
+// From open to the first advance of the position: what a click on a track waits for.
+void BM_OpenToPlaying(benchmark::State& state) {
     MediaPlayDevice device;
     for (auto _ : state) {
-        if (!device.open(wavlon::runtime::file_name_to_gbk(bench_file())) || !device.play(-1)) {
-            state.SkipWithError("the file does not open");
+        if (!open_and_play(state, device)) {
             return;
         }
         while (device.get_position() <= 0) {
@@ -43,14 +52,9 @@ BENCHMARK(BM_OpenToPlaying)->Unit(benchmark::kMillisecond)->UseRealTime()->Itera
 // The whole file at its own pace, polled like the program's progress timer; for CPU time and
 // memory, measured around the process.
 void BM_PlayWholeFile(benchmark::State& state) {
-    if (bench_file() == nullptr) {
-        state.SkipWithError("set WAVLON_BENCH_FILE to an MP3 file");
-        return;
-    }
     MediaPlayDevice device;
     for (auto _ : state) {
-        if (!device.open(wavlon::runtime::file_name_to_gbk(bench_file())) || !device.play(-1)) {
-            state.SkipWithError("the file does not open");
+        if (!open_and_play(state, device)) {
             return;
         }
         do {

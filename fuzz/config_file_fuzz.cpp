@@ -10,40 +10,21 @@
 
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 
+#include "fuzz_input.h"
 #include "runtime/config_file.h"
 
 namespace {
 
 using namespace wavlon::runtime;
-
-class Piece {
-public:
-    explicit Piece(std::string_view bytes) : m_bytes(new char[bytes.size()]), m_size(bytes.size()) {
-        if (!bytes.empty()) {
-            std::memcpy(m_bytes.get(), bytes.data(), bytes.size());
-        }
-    }
-    std::string_view view() const { return {m_bytes.get(), m_size}; }
-
-private:
-    std::unique_ptr<char[]> m_bytes;
-    std::size_t m_size;
-};
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using wavlon::fuzz::check;
+using wavlon::fuzz::Piece;
 
 std::string_view next_field(std::string_view& input) {
     std::size_t end = input.find('\0');

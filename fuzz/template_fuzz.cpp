@@ -3,22 +3,17 @@
 // type block inside it must decode (the template decoder checks them); a failure must name an
 // offset inside the input. Any violation aborts, so the replay driver and libFuzzer see it.
 #include <cstdint>
-#include <cstdlib>
 #include <span>
 #include <variant>
 
+#include "fuzz_input.h"
 #include "runtime/template_blocks.h"
 #include "runtime/template_format.h"
 
 namespace {
 
 using namespace wavlon::runtime;
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using wavlon::fuzz::check;
 
 void fuzz_template(std::span<const std::uint8_t> bytes) {
     auto decoded = decode_template(bytes);

@@ -6,10 +6,9 @@
 // replacement text and the rest as the text searched.
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <memory>
 #include <string_view>
 
+#include "fuzz_input.h"
 #include "runtime/byte_set_commands.h"
 #include "runtime/conversions.h"
 #include "runtime/text_commands.h"
@@ -17,27 +16,8 @@
 namespace {
 
 using namespace wavlon::runtime;
-
-class Piece {
-public:
-    Piece(const std::uint8_t* data, std::size_t size) : m_bytes(new char[size]), m_size(size) {
-        if (size > 0) {
-            std::memcpy(m_bytes.get(), data, size);
-        }
-    }
-    // The input bytes, taken as a text.
-    TextView view() const { return TextView(std::string_view(m_bytes.get(), m_size)); }
-
-private:
-    std::unique_ptr<char[]> m_bytes;
-    std::size_t m_size;
-};
-
-void check(bool condition) {
-    if (!condition) {
-        std::abort();
-    }
-}
+using wavlon::fuzz::check;
+using wavlon::fuzz::Piece;
 
 void walk_text(TextView text, TextView search, TextView replacement, std::uint8_t flags,
                std::int32_t start, std::int32_t count) {
@@ -107,12 +87,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::size_t rest = size - 5;
     std::size_t search_size = data[3] % (rest + 1);
     std::size_t replacement_size = data[4] % (rest - search_size + 1);
-    const std::uint8_t* p = data + 5;
-    Piece search(p, search_size);
-    Piece replacement(p + search_size, replacement_size);
-    Piece text(p + search_size + replacement_size, rest - search_size - replacement_size);
+    const std::string_view input(reinterpret_cast<const char*>(data) + 5, rest);
+    Piece search(input.substr(0, search_size));
+    Piece replacement(input.substr(search_size, replacement_size));
+    Piece text(input.substr(search_size + replacement_size));
 
-    walk_text(text.view(), search.view(), replacement.view(), flags, start, count);
-    walk_byte_set(text.view().bytes(), start < 1 ? 1 : start);
+    // The pieces' bytes are taken as texts.
+    walk_text(TextView(text.view()), TextView(search.view()), TextView(replacement.view()), flags,
+              start, count);
+    walk_byte_set(text.view(), start < 1 ? 1 : start);
     return 0;
 }
