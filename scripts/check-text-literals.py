@@ -48,6 +48,9 @@ def literals(source):
             end = source.find("*/", i + 2)
             i = n if end < 0 else end + 2
             continue
+        if c == "'" and i > 0 and source[i - 1].isalnum() and source[i + 1:i + 2].isalnum():
+            i += 1  # a digit separator, as in 2'000'000
+            continue
         if c == "'":
             # A character literal; skip it, escapes included.
             i += 1

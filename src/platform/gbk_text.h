@@ -10,7 +10,9 @@
 // other way round, is a compile error instead of mojibake on the screen.
 //
 // A string literal converts to a text by itself; source literals are UTF-8, so this is for
-// ASCII literals only (the same bytes in both). Literals with other characters take the
+// ASCII literals only (the same bytes in both). As with any C string it ends at its first
+// zero byte, and so does a char array handed over the same way; bytes with zeros inside take
+// the (pointer, length) constructor. Literals with other characters take the
 // `_gb` suffix of runtime/text.h, which converts them; scripts/check-text-literals.py, run
 // as a test, finds any that do not.
 //
@@ -23,6 +25,7 @@
 #include <concepts>
 #include <cstddef>
 #include <functional>
+#include <iterator>
 #include <ostream>
 #include <string>
 #include <string_view>
@@ -112,12 +115,13 @@ public:
     explicit Text(std::string_view bytes) : m_bytes(bytes) {}
     Text(const char* bytes, size_type n) : m_bytes(bytes, n) {}
     Text(size_type n, char c) : m_bytes(n, c) {}
-    template <class It>
+    template <std::input_iterator It>
     Text(It first, It last) : m_bytes(first, last) {}
 
     const std::string& bytes() const& { return m_bytes; }
-    std::string&& bytes() && { return std::move(m_bytes); }
-    TextView view() const { return *this; }
+    std::string bytes() && { return std::move(m_bytes); }
+    TextView view() const& { return *this; }
+    TextView view() const&& = delete;  // would refer to a text about to be destroyed
     const char* c_str() const { return m_bytes.c_str(); }
     const char* data() const { return m_bytes.data(); }
     char* data() { return m_bytes.data(); }
@@ -219,12 +223,15 @@ template <class T>
 requires std::same_as<T, Text> Text operator+(T&& a, TextView b) {
     return std::move(a.append(b));
 }
-inline Text operator+(TextView a, char c) {
+// Only a char: a number on either side is not taken for one byte.
+template <std::same_as<char> C>
+Text operator+(TextView a, C c) {
     Text out(a);
     out.push_back(c);
     return out;
 }
-inline Text operator+(char c, TextView b) {
+template <std::same_as<char> C>
+Text operator+(C c, TextView b) {
     Text out(1, c);
     out.append(b);
     return out;

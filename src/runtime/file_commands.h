@@ -47,8 +47,9 @@ Text run_directory();
 //
 // The folder is read once when the search starts: entries "." and ".." are left out, and the
 // rest are returned sorted by name, case-insensitively, so the order is stable. A name that is
-// not valid UTF-8 is returned as the text its bytes are (see to_file_name in runtime/text.h). Each
-// call applies its own mask: left out, every entry that is not a directory matches; given, it is
+// not valid UTF-8 is returned as the text its bytes are (see file_name_to_gbk in
+// platform/codec.h). Each call applies its own mask: left out, every entry that is not a
+// directory matches; given, it is
 // reduced to the bits 0x37 and an entry matches when its attributes share a bit with it (a mask of
 // 0 matches entries without any of those bits, which on Linux is none). When nothing further
 // matches, the search is closed and the result is the empty text; a folder that cannot be read

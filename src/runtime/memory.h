@@ -1,6 +1,6 @@
 // Text building and the allocation-failure report.
 //
-// Values own their storage (std::string, std::vector), so the caller-owned allocations of
+// Values own their storage (Text, std::vector), so the caller-owned allocations of
 // the runtime's value model are ordinary values here. What stays is the rule that an
 // allocation that fails ends the program with "分配 %d 字节内存失败!" and its size.
 #pragma once

@@ -121,6 +121,9 @@ static_assert(!std::is_convertible_v<const char*, Text>);
 static_assert(!std::is_convertible_v<Text, std::string_view>);
 static_assert(!std::is_convertible_v<Text, std::string>);
 static_assert(std::is_convertible_v<const char (&)[4], Text>);
+template <class T>
+concept AddsANumber = requires(T t) { t + 5; };
+static_assert(!AddsANumber<Text>);  // a number is not a byte to append
 
 TEST(GbkText, CharBuffersAndLiteralsEndAtTheirFirstZeroByte) {
     char digits[16] = "100";  // a filled-in buffer: the rest are zero bytes

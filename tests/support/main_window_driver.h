@@ -84,7 +84,7 @@ public:
     // random bytes that do not decode.
     std::string make_folder(const std::string& name, const std::vector<std::string>& files,
                             const std::string& mp3);
-    // The folder stored as the program stores it (config.ini in the program folder, GB18030).
+    // config.ini in the program folder with this folder stored (UTF-8, written as GB18030).
     void store_folder(const std::string& folder);
     std::string config_bytes() const;
     std::filesystem::path config_path() const { return m_program / "config.ini"; }

@@ -9,8 +9,8 @@
 
 #include "app/application.h"
 #include "platform/network_check.h"
-#include "player/music_folder.h"
 #include "player/program_state.h"
+#include "runtime/config_file.h"
 #include "runtime/program.h"
 #include "support/local_http_server.h"
 #include "support/main_window_driver.h"
@@ -90,7 +90,10 @@ std::string MainWindowDriver::make_folder(const std::string& name,
 }
 
 void MainWindowDriver::store_folder(const std::string& folder) {
-    ASSERT_TRUE(player::store_music_folder(runtime::utf8_to_gbk(folder)));
+    // Written here as a file of another run holds it, not through the code under test.
+    ASSERT_TRUE(runtime::write_config_item(runtime::utf8_to_gbk(config_path().string()), "config",
+                                           runtime::utf8_to_gbk("路径"),
+                                           runtime::utf8_to_gbk(folder)));
 }
 
 std::string MainWindowDriver::config_bytes() const {
