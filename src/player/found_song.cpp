@@ -3,8 +3,8 @@
 #include <cctype>
 
 #include "app/main_window_units.h"
-#include "player/progress.h"
 #include "player/program_state.h"
+#include "player/progress.h"
 #include "player/window_units.h"
 #include "runtime/media_play_state.h"
 
@@ -47,6 +47,8 @@ std::int32_t play_found_song() {
     }
     set_window_caption(cell(row, 1) + "-" + cell(row, 2));
     set_text(u::按钮2, u::ButtonUnit::kCaption, "暂 停"_gb);
+    // A found song that cannot be opened starts nothing in its place.
+    program_state().skip_if_unplayable = false;
     set_text(u::编辑框2, u::EditBoxUnit::kContent, cell(row, 3));
     set_text(u::编辑框4, u::EditBoxUnit::kContent, cell(row, 3));
 

@@ -1,8 +1,8 @@
 #include "player/playback.h"
 
 #include "app/main_window_units.h"
-#include "player/progress.h"
 #include "player/program_state.h"
+#include "player/progress.h"
 #include "player/window_units.h"
 #include "runtime/media_play_state.h"
 
@@ -86,6 +86,8 @@ void play_selected_track() {
         return;
     }
     set_play_button("暂 停"_gb);
+    program_state().skip_if_unplayable = true;
+    program_state().unplayable_in_a_row = 0;
     media_player().open(*location);
     media_player().play(kFromCurrentPosition);
     set_progress_range();
@@ -102,6 +104,7 @@ bool play_adjacent_track(Direction direction) {
     if (!next) {
         return false;
     }
+    program_state().skip_if_unplayable = true;
     media_player().open(next->location);
     media_player().play(kFromCurrentPosition);
     // Selecting from the program raises no selection event, so play_selected_track stays out.
@@ -123,6 +126,19 @@ void play_next_track() {
     if (play_adjacent_track(Direction::kNext)) {
         set_text(u::编辑框1, u::EditBoxUnit::kContent, selected_track_name());
     }
+}
+
+void skip_unplayable_track() {
+    ProgramState& state = program_state();
+    if (++state.unplayable_in_a_row < u::列表框1->item_count()) {
+        play_next_track();
+        return;
+    }
+    // One pass through the list opened nothing: stop rather than cycle through it forever.
+    state.skip_if_unplayable = false;
+    state.unplayable_in_a_row = 0;
+    set_play_button("播 放"_gb);
+    set_window_caption("Wavlon"_gb);
 }
 
 void toggle_play_pause() {

@@ -4,8 +4,8 @@
 // and location (编辑框2), the total time (透明标签1) and the progress slider's range.
 //
 // Event routines, user-interface thread only. A track that cannot be opened is not reported:
-// its length reads 0, nothing plays, and no other track starts in its place; the next track
-// starts by itself only when one that played reaches its end (see update_progress).
+// its length reads 0 and nothing plays. When it was started from the list, the next progress
+// tick skips it (skip_unplayable_track); a found song that cannot be opened starts nothing.
 #pragma once
 
 #include "runtime/text.h"
@@ -27,6 +27,10 @@ bool play_adjacent_track(Direction direction);
 // 按钮4 / 按钮5, and the progress tick at the end of a track.
 void play_previous_track();
 void play_next_track();
+
+// The progress tick found the list's current track unopened: plays the next one, or, once
+// every track of the list has failed in a row, leaves the player stopped ("播 放", "Wavlon").
+void skip_unplayable_track();
 
 // 按钮2: play when stopped, pause when playing, continue when paused; nothing when no track
 // is open.

@@ -25,6 +25,15 @@ struct ProgramState {
     // refused.
     std::int32_t countdown_seconds = 0;
 
+    // Set while the current track was started from the track list (a click, next, previous or
+    // the move at a track's end): such a track that cannot be opened is skipped on the next
+    // progress tick. A found song started from the search results is never skipped that way.
+    bool skip_if_unplayable = false;
+
+    // Tracks of the list skipped one after another because none could be opened. When it
+    // reaches the list's length every track has failed once, and playback stops.
+    std::int32_t unplayable_in_a_row = 0;
+
     // The result page the last search request asked for. Every click adds 1, a new search
     // sets 1.
     std::int32_t search_page = 0;

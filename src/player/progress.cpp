@@ -5,6 +5,7 @@
 
 #include "app/main_window_units.h"
 #include "player/playback.h"
+#include "player/program_state.h"
 #include "player/window_units.h"
 #include "runtime/media_play_state.h"
 
@@ -43,9 +44,10 @@ void follow_length() {
 
 // Whether the open track has played to its end: the slider's position has reached its maximum
 // (the track's length), during the last partial second or after the device stopped there.
-// A track that could not be opened leaves nothing open and never ends, so it starts no other
-// track. A maximum of 0 is a length under a second, or one not known yet (a stream): only a
-// device stopped with a known length has ended such a track.
+// A track that could not be opened leaves nothing open and never ends (see
+// could_not_be_opened for what happens to it instead). A maximum of 0 is a length under a second,
+// or one not known yet (a stream): only a device stopped with a known length has ended such a
+// track.
 bool has_reached_its_end() {
     const std::int32_t maximum = slider_value(u::SliderBarUnit::kMaximum);
     if (slider_value(u::SliderBarUnit::kPosition) != maximum) {
@@ -56,6 +58,14 @@ bool has_reached_its_end() {
         return false;
     }
     return maximum > 0 || (state == kStopped && media_player().get_length() > 0);
+}
+
+// Whether the current track is one the list started and the device could not open: the
+// position (0) has reached the maximum its length of 0 gave, as for a track that ended.
+bool could_not_be_opened() {
+    return program_state().skip_if_unplayable &&
+           slider_value(u::SliderBarUnit::kPosition) == slider_value(u::SliderBarUnit::kMaximum) &&
+           media_player().get_state() == kNothingOpen;
 }
 
 }  // namespace
@@ -77,9 +87,14 @@ void update_progress() {
     const bool track_is_current = !text_of(u::编辑框2, u::EditBoxUnit::kContent).empty();
     if (track_is_current) {
         follow_length();
-    }
-    if (track_is_current && has_reached_its_end()) {
-        play_next_track();
+        ProgramState& state = program_state();
+        if (has_reached_its_end()) {
+            play_next_track();
+        } else if (could_not_be_opened()) {
+            skip_unplayable_track();
+        } else if (state.unplayable_in_a_row != 0 && media_player().get_state() != kNothingOpen) {
+            state.unplayable_in_a_row = 0;  // a track opened: the run of failures is over
+        }
     }
     // The position written above: a track started just now does not change it.
     const std::int32_t elapsed = slider_value(u::SliderBarUnit::kPosition);

@@ -21,7 +21,8 @@ runtime::Text format_total_time();
 // Every tick of 时钟3: the slider follows the device's position and 透明标签7 shows it; while
 // a track is current, the slider's maximum and 透明标签1 follow a length the device corrects.
 // When the position reaches the maximum of a track that is open and playing, paused or
-// stopped at its end, the next one starts; a track that could not be opened never ends.
+// stopped at its end, the next one starts; a track the list started that could not be opened
+// is skipped (skip_unplayable_track).
 void update_progress();
 
 // The user moved 滑块条1: the track plays on from the slider's position, also when it was
