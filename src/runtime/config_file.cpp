@@ -353,6 +353,8 @@ Text read_config_item(const Text& file, const Text& section, const Text& key,
         skip_control(TextView(key)).empty()) {
         return {};
     }
+    // What a killed writer left beside the file goes at the next read as well as the next write.
+    remove_abandoned_writes(Text(name));
     std::string content;
     if (read_whole(Text(name), content) != ReadResult::Ok) {
         content.clear();

@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -218,20 +219,90 @@ bool write_all(int fd, std::string_view bytes) {
     return true;
 }
 
-// Opens a new file beside `path`, named after it, with permissions from the umask.
-int create_temporary(const std::string& path, std::string& temp_path) {
+// Temporary files of write_file_parts are named "." + target name + "." + up to six digits +
+// ".tmp" and stay locked (flock) by their writer until renamed or removed; the lock goes with
+// the writer's process, so an unlocked one was left by a writer that was killed.
+std::string temporary_name(const std::string& base, unsigned number) {
+    return "." + base + "." + std::to_string(number % 1000000) + ".tmp";
+}
+
+bool is_temporary_of(std::string_view entry, std::string_view base) {
+    if (!entry.starts_with('.') || !entry.ends_with(".tmp") || entry.size() < base.size() + 7) {
+        return false;
+    }
+    entry.remove_prefix(1);
+    entry.remove_suffix(4);
+    if (!entry.starts_with(base) || entry[base.size()] != '.') {
+        return false;
+    }
+    std::string_view digits = entry.substr(base.size() + 1);
+    return !digits.empty() && digits.size() <= 6 &&
+           std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+void split_path(const std::string& path, std::string& folder, std::string& base) {
     std::size_t slash = path.rfind('/');
-    std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    base = slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// True when `fd` is still the file named `path`: nobody removed or replaced it meanwhile.
+bool still_named(int fd, const std::string& path) {
+    struct stat by_fd {
+    }, by_name{};
+    return ::fstat(fd, &by_fd) == 0 && ::lstat(path.c_str(), &by_name) == 0 &&
+           by_fd.st_dev == by_name.st_dev && by_fd.st_ino == by_name.st_ino;
+}
+
+// Opens a new file beside `path`, named after it, with permissions from the umask, and locks
+// it for as long as it is open.
+int create_temporary(const std::string& path, std::string& temp_path) {
+    std::string folder, base;
+    split_path(path, folder, base);
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
-        temp_path = folder + "." + base + "." + std::to_string(random() % 1000000) + ".tmp";
+        temp_path = folder + temporary_name(base, random());
         int fd = ::open(temp_path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0 || errno != EEXIST) {
+        if (fd < 0 && errno != EEXIST) {
             return fd;
         }
+        if (fd < 0) {
+            continue;
+        }
+        // Between the open and the lock a cleaner may have taken the file for abandoned.
+        if (::flock(fd, LOCK_EX | LOCK_NB) == 0 && still_named(fd, temp_path)) {
+            return fd;
+        }
+        ::close(fd);
     }
     return -1;
+}
+
+void remove_abandoned_temporaries_of(const std::string& path) {
+    std::string folder, base;
+    split_path(path, folder, base);
+    DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!dir) {
+        return;
+    }
+    while (const dirent* entry = ::readdir(dir)) {
+        if (!is_temporary_of(entry->d_name, base)) {
+            continue;
+        }
+        const std::string candidate = folder + entry->d_name;
+        int fd = ::open(candidate.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat st {};
+        // A writer that is alive holds the lock; a link or folder of that name is not ours.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            still_named(fd, candidate)) {
+            ::unlink(candidate.c_str());
+        }
+        ::close(fd);
+    }
+    ::closedir(dir);
 }
 
 }  // namespace
@@ -363,6 +434,7 @@ bool write_file_parts(const Text& name, std::span<const std::string_view> parts)
         }
     }
 
+    remove_abandoned_temporaries_of(path);
     std::string temp_path;
     int fd = create_temporary(path, temp_path);
     if (fd < 0) {
@@ -384,6 +456,12 @@ bool write_file_parts(const Text& name, std::span<const std::string_view> parts)
         ::unlink(temp_path.c_str());
     }
     return ok;
+}
+
+void remove_abandoned_writes(const Text& name) {
+    if (!name.empty()) {
+        remove_abandoned_temporaries_of(gbk_to_file_name(name));
+    }
 }
 
 bool set_file_attributes(const Text& name, std::int32_t attributes) {

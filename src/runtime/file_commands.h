@@ -109,6 +109,11 @@ std::optional<std::uint32_t> file_attributes(const Text& name);
 // be written, the target is a directory or read-only, or a write fails.
 bool write_file_parts(const Text& name, std::span<const std::string_view> parts);
 
+// Removes the temporary files that writes of this file by write_file_parts left behind when
+// their process was killed (a write still going on, in any process, keeps its own). Nothing
+// else is touched. write_file_parts does this itself before it writes.
+void remove_abandoned_writes(const Text& name);
+
 // True when write_file_parts may create or replace the file: its folder takes new files from
 // this process, and the file is missing or is neither a directory nor without write bits.
 bool can_write_file(const Text& name);

@@ -1,6 +1,9 @@
 #include "runtime/config_file.h"
 
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -9,6 +12,8 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
+#include <set>
 
 #include "platform/codec.h"
 
@@ -200,6 +205,70 @@ TEST(ConfigFile, InterruptedWriteKeepsOldFile) {
     EXPECT_FALSE(written);
     EXPECT_EQ(read_bytes(folder.path("config.ini")), "[s]\r\nk=old\r\n");
     EXPECT_EQ(folder.entry_count(), 1u);
+}
+
+std::set<std::string> entries(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+// Writers killed in the middle of their writes leave temporary files; the next read or write
+// of the settings removes those, and only those: not a write still going on (a live process
+// holding its file), not other files that merely look alike.
+TEST(ConfigFile, TemporariesOfKilledWritersAreRemoved) {
+    for (const bool by_read : {true, false}) {
+        SCOPED_TRACE(by_read ? "read" : "write");
+        TempFolder folder;
+        const Text file = folder.text("config.ini");
+        std::mt19937 random(by_read ? 1 : 2);
+        for (int kill = 0; kill < 25; ++kill) {
+            const pid_t writer = ::fork();
+            if (writer == 0) {
+                for (int i = 0;; ++i) {
+                    write_config_item(file, "config", "k", Text(std::to_string(i)));
+                }
+            }
+            ::usleep(200 + random() % 3000);
+            ::kill(writer, SIGKILL);
+            ::waitpid(writer, nullptr, 0);
+        }
+        // A write of another process that is still going on, and names that are not ours.
+        const std::string live = ".config.ini.42.tmp";
+        std::ofstream(folder.path(live.c_str())) << "partial";
+        int pipe_fds[2];
+        ASSERT_EQ(::pipe(pipe_fds), 0);
+        const pid_t holder = ::fork();
+        if (holder == 0) {
+            int fd = ::open(folder.path(live.c_str()).c_str(), O_RDONLY);
+            ::flock(fd, LOCK_EX);
+            [[maybe_unused]] ssize_t sent = ::write(pipe_fds[1], "x", 1);
+            ::pause();
+        }
+        char ready = 0;
+        ASSERT_EQ(::read(pipe_fds[0], &ready, 1), 1);
+        const std::set<std::string> foreign = {"config.ini.7.tmp", ".config.ini.7x.tmp",
+                                               ".config.ini.1234567.tmp", ".other.ini.7.tmp",
+                                               ".config.ini.7.tmp.bak"};
+        for (const std::string& name : foreign) {
+            std::ofstream(folder.path(name.c_str())) << "x";
+        }
+
+        if (by_read) {
+            EXPECT_FALSE(read_config_item(file, "config", "k", "").empty());
+        } else {
+            EXPECT_TRUE(write_config_item(file, "config", "k", "last"));
+        }
+        std::set<std::string> expected = foreign;
+        expected.insert({"config.ini", live});
+        EXPECT_EQ(entries(folder.path("")), expected);
+        ::kill(holder, SIGKILL);
+        ::waitpid(holder, nullptr, 0);
+        ::close(pipe_fds[0]);
+        ::close(pipe_fds[1]);
+    }
 }
 
 }  // namespace
