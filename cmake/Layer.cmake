@@ -36,9 +36,23 @@ function(wavlon_test_suite name dir)
   # Where the tests' helper scripts live (not __FILE__: ccache makes source paths relative).
   target_compile_definitions(${name} PRIVATE WAVLON_TESTS_DIR="${CMAKE_SOURCE_DIR}/tests")
   add_test(NAME ${name} COMMAND ${name} --gtest_color=no)
+  # Every suite has a sound server of its own (FIXTURES pulse starts one with a null sink), so
+  # suites running side by side never see each other's volume, mute or streams. A suite
+  # without it points at a folder where nothing answers: it cannot reach another's server.
+  set(pulse_dir ${WAVLON_PULSE_DIR}/${name})
   set_tests_properties(${name} PROPERTIES
-      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;WAVLON_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;PULSE_SERVER=unix:${WAVLON_PULSE_DIR}/native"
+      ENVIRONMENT "QT_QPA_PLATFORM=offscreen;WAVLON_TEST_DATA=${CMAKE_SOURCE_DIR}/tests/data;PULSE_SERVER=unix:${pulse_dir}/native"
       TIMEOUT 900)
+  if("pulse" IN_LIST arg_FIXTURES)
+    list(REMOVE_ITEM arg_FIXTURES pulse)
+    add_test(NAME ${name}_pulse_start
+             COMMAND ${CMAKE_SOURCE_DIR}/scripts/pulse-fixture.sh start ${pulse_dir})
+    add_test(NAME ${name}_pulse_stop
+             COMMAND ${CMAKE_SOURCE_DIR}/scripts/pulse-fixture.sh stop ${pulse_dir})
+    set_tests_properties(${name}_pulse_start PROPERTIES FIXTURES_SETUP pulse_${name})
+    set_tests_properties(${name}_pulse_stop PROPERTIES FIXTURES_CLEANUP pulse_${name})
+    list(APPEND arg_FIXTURES pulse_${name})
+  endif()
   if(arg_FIXTURES)
     set_tests_properties(${name} PROPERTIES FIXTURES_REQUIRED "${arg_FIXTURES}")
   endif()
