@@ -3,7 +3,11 @@
 #include <QApplication>
 #include <QWidget>
 
+#include <utility>
+
 #include "app/main_window_units.h"
+#include "platform/codec.h"
+#include "player/open_location.h"
 #include "runtime/units/widget_unit.h"
 #include "runtime/window_table.h"
 
@@ -14,6 +18,8 @@ QWidget* main_widget() {
     return main_window_ready() ? units::widget_of(runtime::live_unit(units::kMainWindowId, 0))
                                : nullptr;
 }
+
+std::vector<std::string> g_waiting_paths;
 
 void bring_forward(QWidget& widget) {
     if (widget.isMinimized()) {
@@ -43,6 +49,23 @@ void raise_main_window(const std::string& activation_token) {
     if (window && window->isVisible()) {
         bring_forward(*window);
     }
+}
+
+bool open_paths(const std::vector<std::string>& paths) {
+    if (!main_window_ready()) {
+        g_waiting_paths.insert(g_waiting_paths.end(), paths.begin(), paths.end());
+        return false;
+    }
+    for (const std::string& path : paths) {
+        if (player::play_location(platform::file_name_to_gbk(path))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void open_waiting_paths() {
+    open_paths(std::exchange(g_waiting_paths, {}));
 }
 
 void close_main_window() {

@@ -19,8 +19,9 @@ namespace wavlon::platform {
 namespace {
 
 constexpr std::string_view kRaise = "raise";
-constexpr std::size_t kMaxRequest = 1024;
+constexpr std::size_t kMaxRequest = 256 * 1024;
 constexpr std::size_t kMaxToken = 512;
+constexpr std::size_t kMaxPaths = 256;
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
@@ -61,17 +62,22 @@ bool send_all(int fd, std::string_view data) {
     return true;
 }
 
-// The token of a well-formed request ("raise" LF token LF), or nullopt. A token is printable
-// ASCII; anything else in it makes the request malformed.
-std::optional<std::string> parse_request(std::string_view request) {
+struct Request {
+    std::string token;
+    std::vector<std::string> paths;
+};
+
+// A well-formed request: "raise" LF token LF, then each path followed by a zero byte. A token
+// is printable ASCII; a path is absolute. Anything else makes the request malformed.
+std::optional<Request> parse_request(std::string_view request) {
     const std::size_t first = request.find('\n');
     if (first == std::string_view::npos || request.substr(0, first) != kRaise) {
         return std::nullopt;
     }
-    std::string_view token = request.substr(first + 1);
-    if (token.ends_with('\n')) {
-        token.remove_suffix(1);
-    }
+    request.remove_prefix(first + 1);
+    const std::size_t second = request.find('\n');
+    std::string_view token = request.substr(0, second);
+    request.remove_prefix(second == std::string_view::npos ? request.size() : second + 1);
     if (token.size() > kMaxToken) {
         return std::nullopt;
     }
@@ -80,7 +86,17 @@ std::optional<std::string> parse_request(std::string_view request) {
             return std::nullopt;
         }
     }
-    return std::string(token);
+    Request parsed{std::string(token), {}};
+    while (!request.empty()) {
+        const std::size_t end = request.find('\0');
+        if (end == std::string_view::npos || !request.starts_with('/') ||
+            parsed.paths.size() == kMaxPaths) {
+            return std::nullopt;
+        }
+        parsed.paths.emplace_back(request.substr(0, end));
+        request.remove_prefix(end + 1);
+    }
+    return parsed;
 }
 
 }  // namespace
@@ -169,12 +185,16 @@ SingleInstance::~SingleInstance() {
 }
 
 bool SingleInstance::ask_first_to_raise(const std::string& activation_token,
+                                        const std::vector<std::string>& paths,
                                         std::chrono::milliseconds timeout) {
     sockaddr_un address{};
     if (m_role != Role::Second || !socket_address(m_socket_path, address)) {
         return false;
     }
-    const std::string request = std::string(kRaise) + "\n" + activation_token + "\n";
+    std::string request = std::string(kRaise) + "\n" + activation_token + "\n";
+    for (const std::string& path : paths) {
+        request.append(path).push_back('\0');
+    }
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -195,7 +215,7 @@ bool SingleInstance::ask_first_to_raise(const std::string& activation_token,
     }
 }
 
-void SingleInstance::on_raise_requests(std::function<void(const std::string&)> on_raise) {
+void SingleInstance::on_raise_requests(RaiseHandler on_raise) {
     m_on_raise = std::move(on_raise);
     if (m_listen_fd < 0 || m_notifier) {
         return;
@@ -228,8 +248,8 @@ void SingleInstance::accept_requests() {
             request.append(buffer, static_cast<std::size_t>(n));
         }
         ::close(fd);
-        if (std::optional<std::string> token = parse_request(request); token && m_on_raise) {
-            m_on_raise(*token);
+        if (std::optional<Request> parsed = parse_request(request); parsed && m_on_raise) {
+            m_on_raise(parsed->token, parsed->paths);
         }
     }
 }

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 class QSocketNotifier;
 
@@ -50,16 +51,21 @@ public:
     Role role() const { return m_role; }
 
     // Second instance: asks the first one to raise its window, handing on `activation_token`
-    // (the desktop's token for bringing a window forward; may be empty). Waits up to
+    // (the desktop's token for bringing a window forward; may be empty) and the absolute
+    // `paths` this start was given to open (file names as the system has them). Waits up to
     // `timeout` for the first instance to listen. True when the request was delivered; the
     // first instance acts on it once its event loop runs.
     bool ask_first_to_raise(const std::string& activation_token,
+                            const std::vector<std::string>& paths = {},
                             std::chrono::milliseconds timeout = std::chrono::seconds(5));
 
-    // First instance: runs `on_raise` with the token on the user-interface thread for every
-    // request that arrives from now on (also those that came before). Needs the application
-    // object.
-    void on_raise_requests(std::function<void(const std::string& token)> on_raise);
+    using RaiseHandler =
+        std::function<void(const std::string& token, const std::vector<std::string>& paths)>;
+
+    // First instance: runs `on_raise` with the token and the paths on the user-interface
+    // thread for every request that arrives from now on (also those that came before). A
+    // malformed request is dropped whole. Needs the application object.
+    void on_raise_requests(RaiseHandler on_raise);
 
 private:
     void accept_requests();
@@ -69,7 +75,7 @@ private:
     int m_listen_fd = -1;
     std::string m_socket_path;
     std::unique_ptr<QSocketNotifier> m_notifier;
-    std::function<void(const std::string&)> m_on_raise;
+    RaiseHandler m_on_raise;
 };
 
 }  // namespace wavlon::platform

@@ -49,25 +49,49 @@ Text display_name(const Text& file_name) {
     return dot == -1 ? name : runtime::text_left(name, dot - 1);
 }
 
-void scan_music_folder(const Text& folder) {
+std::vector<Text> music_files(const Text& folder) {
+    std::vector<Text> names;
     if (folder.empty()) {
-        return;
+        return names;
     }
     // The search is this routine's own, so a search of a calling routine is left alone.
     runtime::FileSearchScope search;
-    // Items are added to the list box together once the search has ended: one layout and one
-    // repaint of the list instead of one per track.
-    std::vector<Text> names;
-    std::vector<std::int32_t> values;
-    runtime::Array<Text>& track_paths = program_state().track_paths;
     for (Text name = runtime::find_file(folder + "/*.mp3"); !name.empty();
          name = runtime::find_file({})) {
-        track_paths.append(folder + "/" + name);
-        names.push_back(display_name(name));
-        values.push_back(track_paths.size());
+        names.push_back(std::move(name));
     }
     runtime::close_find();
-    u::列表框1->add_items(names, values);
+    return names;
+}
+
+void scan_music_folder(const Text& folder) {
+    list_music_files(folder, music_files(folder));
+}
+
+void list_music_files(const Text& folder, const std::vector<Text>& names) {
+    // Items are added to the list box together: one layout and one repaint of the list
+    // instead of one per track.
+    std::vector<Text> shown;
+    std::vector<std::int32_t> values;
+    runtime::Array<Text>& track_paths = program_state().track_paths;
+    for (const Text& name : names) {
+        track_paths.append(folder + "/" + name);
+        shown.push_back(display_name(name));
+        values.push_back(track_paths.size());
+    }
+    u::列表框1->add_items(shown, values);
+}
+
+void replace_track_list(const Text& folder, const std::vector<Text>& names) {
+    media_player().close();
+    set_text(u::透明标签1, u::TransLabelUnit::kCaption, "00:00"_gb);
+    u::列表框1->clear_items();
+    program_state().track_paths.clear();
+    list_music_files(folder, names);
+    // Writing 编辑框2 raises its change event, whose routine empties the hint.
+    set_text(u::编辑框2, u::EditBoxUnit::kContent, {});
+    set_text(u::编辑框1, u::EditBoxUnit::kContent, {});
+    set_text(u::按钮2, u::ButtonUnit::kCaption, "播 放"_gb);
 }
 
 void load_stored_music_folder() {
@@ -87,17 +111,9 @@ void choose_music_folder() {
     if (folder.empty()) {
         return;
     }
-    media_player().close();
-    set_text(u::透明标签1, u::TransLabelUnit::kCaption, "00:00"_gb);
-    u::列表框1->clear_items();
-    program_state().track_paths.clear();
     // A folder that cannot be stored (read-only directory) still serves this run.
     store_music_folder(folder);
-    scan_music_folder(folder);
-    // Writing 编辑框2 raises its change event, whose routine empties the hint.
-    set_text(u::编辑框2, u::EditBoxUnit::kContent, {});
-    set_text(u::编辑框1, u::EditBoxUnit::kContent, {});
-    set_text(u::按钮2, u::ButtonUnit::kCaption, "播 放"_gb);
+    replace_track_list(folder, music_files(folder));
     if (system_volume().get_mute() == 1) {
         system_volume().set_mute(false);
     }

@@ -7,6 +7,8 @@
 // refuses writes (runtime/config_location.h). User-interface thread only.
 #pragma once
 
+#include <vector>
+
 #include "runtime/text.h"
 
 namespace wavlon::player {
@@ -26,6 +28,18 @@ runtime::Text display_name(const runtime::Text& file_name);
 // list is cleared first. An empty folder text lists nothing: the empty text means "no folder
 // chosen", never the root of the file system.
 void scan_music_folder(const runtime::Text& folder);
+
+// The names of the folder's .mp3 files (matched case-insensitively, folders skipped), in the
+// file search's order; none for the empty folder text.
+std::vector<runtime::Text> music_files(const runtime::Text& folder);
+
+// Appends these files of the folder to 列表框1 and track_paths, as scan_music_folder does.
+void list_music_files(const runtime::Text& folder, const std::vector<runtime::Text>& names);
+
+// The list rebuilt from these files of the folder, as after a folder was chosen: the media
+// device closed, the total time reset, no track current, 按钮2 "播 放". The stored folder and
+// the mute switch are left alone.
+void replace_track_list(const runtime::Text& folder, const std::vector<runtime::Text>& names);
 
 // Start-up: lists the stored folder's tracks.
 void load_stored_music_folder();

@@ -12,7 +12,8 @@ namespace wavlon::runtime {
 namespace {
 
 std::vector<EventSource> g_sources;  // innermost last
-std::vector<std::unique_ptr<Unit>> g_retired;
+// Never destroyed at exit, like the window table (see live_window.cpp).
+std::vector<std::unique_ptr<Unit>>& g_retired = *new std::vector<std::unique_ptr<Unit>>;
 
 bool g_burial_queued = false;
 

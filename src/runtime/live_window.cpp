@@ -5,7 +5,10 @@
 namespace wavlon::runtime {
 namespace {
 
-std::vector<std::unique_ptr<LiveWindow>> g_windows;
+// Never destroyed: a process that ends through exit() without the runtime's own ending (the
+// display server gone, for one) must not destroy units after their toolkit has stopped. The
+// runtime's ending destroys the windows itself (uninstall_window_template).
+std::vector<std::unique_ptr<LiveWindow>>& g_windows = *new std::vector<std::unique_ptr<LiveWindow>>;
 
 }  // namespace
 

@@ -8,10 +8,11 @@
 namespace wavlon::runtime {
 namespace {
 bool g_running = false;
-}
+bool g_ended = false;
+}  // namespace
 
 void run_message_loop() {
-    if (!any_window_exists() || !QCoreApplication::instance()) {
+    if (g_ended || !any_window_exists() || !QCoreApplication::instance()) {
         return;
     }
     // Windows come and go under the runtime's control, not Qt's.
@@ -34,6 +35,12 @@ bool post_to_message_loop(std::function<void()> task) {
     }
     QMetaObject::invokeMethod(app, std::move(task), Qt::QueuedConnection);
     return true;
+}
+
+void end_message_loop() {
+    g_ended = true;
+    // exit() ends every loop of the thread: a modal dialog's too.
+    QCoreApplication::exit(0);
 }
 
 void notify_last_window_gone() {

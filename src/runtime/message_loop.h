@@ -21,4 +21,9 @@ bool post_to_message_loop(std::function<void()> task);
 // Called by the loader when the last window has been destroyed: ends the running loop.
 void notify_last_window_gone();
 
+// Ends the program's run from outside its windows (the session ends): the running loop and
+// any modal one inside it return, and a later run_message_loop returns at once, so the
+// caller can destroy the windows and end the process normally.
+void end_message_loop();
+
 }  // namespace wavlon::runtime

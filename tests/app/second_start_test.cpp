@@ -15,6 +15,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <sstream>
 #include <thread>
@@ -115,10 +117,13 @@ public:
         }
         ::close(ready[0]);
     }
-    ~VirtualDisplay() {
+    ~VirtualDisplay() { end(); }
+    // The X server goes away under its clients, as at a logout or a crash of the server.
+    void end() {
         if (m_pid > 0) {
             ::kill(m_pid, SIGTERM);
             ::waitpid(m_pid, nullptr, 0);
+            m_pid = -1;
         }
     }
     const std::string& name() const { return m_name; }
@@ -182,9 +187,30 @@ protected:
         env.push_back("WAVLON_TEST_CHECK_URL=" + m_check_page.url());
         return env;
     }
-    std::unique_ptr<Child> start_player() {
-        return std::make_unique<Child>(
-            std::vector<std::string>{(m_root / "program/wavlon").string()}, environment());
+    std::unique_ptr<Child> start_player(const std::vector<std::string>& arguments = {}) {
+        std::vector<std::string> argv{(m_root / "program/wavlon").string()};
+        argv.insert(argv.end(), arguments.begin(), arguments.end());
+        return std::make_unique<Child>(argv, environment());
+    }
+    // Starts the player and waits for its window; the window's id.
+    std::string start_and_wait(std::unique_ptr<Child>& player,
+                               const std::vector<std::string>& arguments = {}) {
+        player = start_player(arguments);
+        if (!wait_until([&] { return stacked("Wavlon").size() == 1; })) {
+            return {};
+        }
+        // The window shows once its creation routine has run.
+        wait_until([&] { return !title(stacked("Wavlon").front()).empty(); });
+        return stacked("Wavlon").front();
+    }
+    std::string title(const std::string& window) {
+        const std::string line = x11("xprop -id " + window + " _NET_WM_NAME");
+        const std::size_t quote = line.find('"');
+        return quote == std::string::npos ? std::string()
+                                          : line.substr(quote + 1, line.rfind('"') - quote - 1);
+    }
+    void click_first_track(const std::string& window) {
+        x11("xdotool mousemove --window " + window + " 60 96 click 1");
     }
     // Runs an X client tool on the test's display and returns its output.
     std::string x11(const std::string& command) {
@@ -243,7 +269,7 @@ TEST_F(SecondStart, HandsOverToTheFirstWhichComesToTheTopAndAloneKeepsPlaying) {
     EXPECT_NE(x11("xprop -id " + window + " _NET_WM_ICON").find("Icon ("), std::string::npos);
 
     // A click on the first track, as the user would.
-    x11("xdotool mousemove --window " + window + " 60 96 click 1");
+    click_first_track(window);
     ASSERT_TRUE(
         wait_until([&] { return sink_inputs_corked(first->pid()) == std::vector<bool>{false}; }));
 
@@ -267,6 +293,76 @@ TEST_F(SecondStart, HandsOverToTheFirstWhichComesToTheTopAndAloneKeepsPlaying) {
         QStringLiteral("org.mpris.MediaPlayer2"), QStringLiteral("Quit"));
     m_client->call(quit, QDBus::Block, 5000);
     EXPECT_EQ(first->wait_for_exit(20s), std::optional<int>(0));
+}
+
+// "Open with": the file given on the command line plays, from its own folder's listing,
+// whether this start is the first or hands over to a running player.
+TEST_F(SecondStart, FileGivenOnTheCommandLinePlays) {
+    fs::create_directories(m_root / "other");
+    for (const char* name : {"x.mp3", "y.mp3"}) {
+        fs::copy_file(mp3_file(Mp3Kind::CbrNoTag), m_root / "other" / name);
+    }
+    const std::string stored = runtime::gbk_to_utf8(
+        runtime::read_config_item(runtime::utf8_to_gbk((m_root / "program/config.ini").string()),
+                                  "config", runtime::utf8_to_gbk("路径"), ""));
+
+    std::unique_ptr<Child> first;
+    const std::string window = start_and_wait(first, {(m_root / "other/y.mp3").string()});
+    ASSERT_FALSE(window.empty());
+    EXPECT_TRUE(wait_until([&] { return title(window) == "正在播放：y"; })) << title(window);
+    EXPECT_TRUE(
+        wait_until([&] { return sink_inputs_corked(first->pid()) == std::vector<bool>{false}; }));
+
+    // A second start with a folder (relative to its own folder) and a name that is nothing:
+    // the folder's first track plays in the first player.
+    auto second =
+        std::make_unique<Child>(std::vector<std::string>{"/bin/sh", "-c",
+                                                         "cd " + m_root.string() +
+                                                             " && exec program/wavlon missing.mp3 "
+                                                             "file://" +
+                                                             (m_root / "music").string()},
+                                environment());
+    EXPECT_EQ(second->wait_for_exit(20s), std::optional<int>(0));
+    EXPECT_TRUE(wait_until([&] { return title(window) == "正在播放：a"; })) << title(window);
+    EXPECT_EQ(sink_inputs_corked(first->pid()), std::vector<bool>{false});
+    // Nothing was chosen in the folder dialog: the stored folder stays.
+    EXPECT_EQ(runtime::gbk_to_utf8(runtime::read_config_item(
+                  runtime::utf8_to_gbk((m_root / "program/config.ini").string()), "config",
+                  runtime::utf8_to_gbk("路径"), "")),
+              stored);
+}
+
+// The session ends under a playing player (the display server goes away, or the session
+// manager sends SIGTERM or SIGHUP): the player ends by itself, without a crash, and leaves
+// its settings as they were.
+TEST_F(SecondStart, PlayerEndsQuietlyWhenTheSessionEnds) {
+    const std::string settings = (m_root / "program/config.ini").string();
+    const auto settings_bytes = [&] {
+        std::ifstream in(settings, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    const std::string before = settings_bytes();
+    for (const int signal : {SIGTERM, SIGHUP, 0}) {  // 0: the X server ends
+        SCOPED_TRACE(signal);
+        std::unique_ptr<Child> player;
+        const std::string window = start_and_wait(player);
+        ASSERT_FALSE(window.empty());
+        click_first_track(window);
+        ASSERT_TRUE(wait_until(
+            [&] { return sink_inputs_corked(player->pid()) == std::vector<bool>{false}; }));
+        if (signal != 0) {
+            ::kill(player->pid(), signal);
+        } else {
+            m_display.end();
+        }
+        const std::optional<int> status = player->wait_for_exit(10s);
+        ASSERT_TRUE(status.has_value()) << "still running";
+        EXPECT_GE(*status, 0) << "ended by a signal";
+        if (signal != 0) {
+            EXPECT_EQ(*status, 0);
+        }
+        EXPECT_EQ(settings_bytes(), before);
+    }
 }
 
 }  // namespace

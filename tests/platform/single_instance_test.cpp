@@ -42,7 +42,8 @@ protected:
 
     // Collects the tokens of the raise requests the instance receives.
     void collect(SingleInstance& first) {
-        first.on_raise_requests([this](const std::string& token) { m_tokens.push_back(token); });
+        first.on_raise_requests(
+            [this](const std::string& token, const std::vector<std::string>&) { m_tokens.push_back(token); });
     }
     bool wait_for_requests(std::size_t count) {
         return testing::process_events_until([&] { return m_tokens.size() >= count; }, 5000);
@@ -126,7 +127,7 @@ TEST_F(InstanceFolder, WithoutAUsableFolderThePlayerRunsAlone) {
     EXPECT_EQ(SingleInstance("x11-:0", "").role(), Role::Alone);
     EXPECT_EQ(SingleInstance("x11-:0", folder() + "/missing").role(), Role::Alone);
     SingleInstance alone("x11-:0", "");
-    EXPECT_FALSE(alone.ask_first_to_raise("t", 0ms));
+    EXPECT_FALSE(alone.ask_first_to_raise("t", {}, 0ms));
 }
 
 TEST_F(InstanceFolder, FirstThatNeverListensIsReportedUnreachable) {
@@ -135,7 +136,7 @@ TEST_F(InstanceFolder, FirstThatNeverListensIsReportedUnreachable) {
     ASSERT_EQ(::flock(lock, LOCK_EX), 0);
     SingleInstance second("x11-:6", folder());
     EXPECT_EQ(second.role(), Role::Second);
-    EXPECT_FALSE(second.ask_first_to_raise("t", 200ms));
+    EXPECT_FALSE(second.ask_first_to_raise("t", {}, 200ms));
     ::close(lock);
 }
 
