@@ -2,18 +2,22 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 
 #include <QApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusObjectPath>
+#include <QFile>
 #include <QStringList>
 #include <QUrl>
 
 #include "app/main_window_units.h"
 #include "app/window_activation.h"
+#include "player/progress.h"
 #include "player/window_units.h"
 #include "runtime/event_dispatch.h"
 #include "runtime/media_play_state.h"
@@ -61,8 +65,8 @@ class MprisRootAdaptor final : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool HasTrackList READ has_track_list)
     Q_PROPERTY(QString Identity READ identity)
     Q_PROPERTY(QString DesktopEntry READ desktop_entry)
-    Q_PROPERTY(QStringList SupportedUriSchemes READ supported)
-    Q_PROPERTY(QStringList SupportedMimeTypes READ supported)
+    Q_PROPERTY(QStringList SupportedUriSchemes READ uri_schemes)
+    Q_PROPERTY(QStringList SupportedMimeTypes READ mime_types)
 
 public:
     explicit MprisRootAdaptor(MprisService* service) : QDBusAbstractAdaptor(service) {}
@@ -71,7 +75,9 @@ public:
     bool has_track_list() const { return false; }
     QString identity() const { return QStringLiteral("Wavlon"); }
     QString desktop_entry() const { return QStringLiteral(WAVLON_APP_ID); }
-    QStringList supported() const { return {}; }
+    // OpenUri takes local files and folders; the player plays MP3.
+    QStringList uri_schemes() const { return {QStringLiteral("file")}; }
+    QStringList mime_types() const { return {QStringLiteral("audio/mpeg")}; }
 
 public Q_SLOTS:
     void Raise() { raise_main_window({}); }
@@ -92,7 +98,7 @@ class MprisPlayerAdaptor final : public QDBusAbstractAdaptor {
     Q_PROPERTY(bool CanGoNext READ can_go_next)
     Q_PROPERTY(bool CanGoPrevious READ can_go_previous)
     Q_PROPERTY(bool CanPlay READ can_play)
-    Q_PROPERTY(bool CanPause READ can_play)
+    Q_PROPERTY(bool CanPause READ can_pause)
     Q_PROPERTY(bool CanSeek READ can_seek)
     Q_PROPERTY(bool CanControl READ can_control)
 
@@ -105,13 +111,14 @@ public:
         now();
         return m_service->metadata();
     }
-    double volume() const { return 1.0; }
-    void set_volume(double) {}  // the system volume is the desktop's to set
+    double volume() const { return now().volume; }
+    void set_volume(double volume) { m_service->set_volume(volume); }
     qlonglong position() const { return m_service->position_us(); }
     bool can_go_next() const { return now().can_go_next; }
     bool can_go_previous() const { return now().can_go_previous; }
     bool can_play() const { return now().can_play; }
-    bool can_seek() const { return false; }
+    bool can_pause() const { return now().can_pause; }
+    bool can_seek() const { return now().can_seek; }
     bool can_control() const { return true; }
 
 public Q_SLOTS:
@@ -121,9 +128,11 @@ public Q_SLOTS:
     void Stop() { m_service->stop(); }
     void Next() { m_service->next(); }
     void Previous() { m_service->previous(); }
-    void Seek(qlonglong) {}
-    void SetPosition(const QDBusObjectPath&, qlonglong) {}
-    void OpenUri(const QString&) {}
+    void Seek(qlonglong offset) { m_service->seek(offset); }
+    void SetPosition(const QDBusObjectPath& track, qlonglong position) {
+        m_service->set_position(track.path(), position);
+    }
+    void OpenUri(const QString& uri) { m_service->open_uri(uri); }
 
 Q_SIGNALS:
     void Seeked(qlonglong position);
@@ -148,17 +157,25 @@ MprisState read_mpris_state() {
     state.playback_status = mode == kPlaying  ? QStringLiteral("Playing")
                             : mode == kPaused ? QStringLiteral("Paused")
                                               : QStringLiteral("Stopped");
-    state.can_play = usable(u::按钮2);
+    state.can_pause = usable(u::按钮2);
+    state.has_track = !player::text_of(u::编辑框2, u::EditBoxUnit::kContent).empty();
+    state.can_play = state.can_pause || (!state.has_track && u::列表框1->item_count() > 0 &&
+                                         QApplication::activeModalWidget() == nullptr);
     state.can_stop = usable(u::按钮3);
     state.can_go_previous = usable(u::按钮4);
     state.can_go_next = usable(u::按钮5);
     // 编辑框2 tells whether a track is current; the previous and next buttons leave it as it
     // was, so the location comes from what the device opened last.
-    state.has_track = !player::text_of(u::编辑框2, u::EditBoxUnit::kContent).empty();
+    const std::int32_t volume_range = player::integer_of(u::滑块条2, u::SliderBarUnit::kMaximum);
+    if (volume_range > 0) {
+        const std::int32_t position = player::integer_of(u::滑块条2, u::SliderBarUnit::kPosition);
+        state.volume = std::clamp(double(position) / volume_range, 0.0, 1.0);
+    }
     if (state.has_track) {
         state.title = u::to_qstring(player::text_of(u::编辑框1, u::EditBoxUnit::kContent));
         state.url = uri_of(device.record().file_name);
         state.length_us = qlonglong{device.get_length()} * 1000;
+        state.can_seek = state.length_us > 0 && mode != runtime::media_play::kNothingOpen;
     }
     return state;
 }
@@ -172,6 +189,7 @@ MprisService::MprisService(QDBusConnection bus, QObject* parent)
 MprisService::~MprisService() {
     if (!m_service_name.isEmpty()) {
         runtime::set_after_event_observer({});
+        player::set_seek_observer({});
     }
     if (!m_service_name.isEmpty()) {
         m_bus.unregisterService(m_service_name);
@@ -200,6 +218,7 @@ bool MprisService::start() {
                 .value() == QDBusConnectionInterface::ServiceRegistered) {
             m_service_name = name;
             m_state = read_mpris_state();
+            player::set_seek_observer([this] { announce_seek(); });
             runtime::set_after_event_observer([this] {
                 if (std::chrono::steady_clock::now() - m_last_refresh >= kRefreshInterval) {
                     refresh();
@@ -220,9 +239,7 @@ QVariantMap MprisService::metadata() const {
                        QStringLiteral("/org/mpris/MediaPlayer2/TrackList/NoTrack"))));
         return map;
     }
-    map.insert(QStringLiteral("mpris:trackid"),
-               QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/wavlon/Wavlon/Track/") +
-                                                   QString::number(m_track_number))));
+    map.insert(QStringLiteral("mpris:trackid"), QVariant::fromValue(QDBusObjectPath(track_id())));
     map.insert(QStringLiteral("xesam:title"), m_state.title);
     map.insert(QStringLiteral("xesam:url"), m_state.url);
     if (m_state.length_us > 0) {  // a track that could not be opened has no known length
@@ -245,21 +262,105 @@ void MprisService::click_if_usable(bool usable_now, std::uint32_t unit_id) {
     refresh();
 }
 
-void MprisService::play_pause() {
+QString MprisService::track_id() const {
+    return QStringLiteral("/org/wavlon/Wavlon/Track/") + QString::number(m_track_number);
+}
+
+bool MprisService::pick_track() {
     const MprisState now = read_mpris_state();
-    click_if_usable(now.can_play, u::按钮2.unit_id);
+    if (now.has_track || !now.can_play) {
+        return false;
+    }
+    const std::int32_t selected = u::列表框1->selection();
+    u::列表框1->select_item(selected >= 0 ? selected : 0);
+    runtime::dispatch_event(u::kMainWindowId, u::列表框1.unit_id, u::ListBoxUnit::kSelectionEvent);
+    refresh();
+    return true;
+}
+
+void MprisService::play_pause() {
+    if (pick_track()) {
+        return;
+    }
+    const MprisState now = read_mpris_state();
+    click_if_usable(now.can_pause, u::按钮2.unit_id);
 }
 
 void MprisService::play() {
+    if (pick_track()) {
+        return;
+    }
     const MprisState now = read_mpris_state();
-    click_if_usable(now.can_play && now.playback_status != QLatin1String("Playing"),
+    click_if_usable(now.can_pause && now.playback_status != QLatin1String("Playing"),
                     u::按钮2.unit_id);
 }
 
 void MprisService::pause() {
     const MprisState now = read_mpris_state();
-    click_if_usable(now.can_play && now.playback_status == QLatin1String("Playing"),
+    click_if_usable(now.can_pause && now.playback_status == QLatin1String("Playing"),
                     u::按钮2.unit_id);
+}
+
+void MprisService::seek_to_second(qlonglong seconds) {
+    // The slider's own routine does the seek, as after the user moved it there.
+    player::set_integer(u::滑块条1, u::SliderBarUnit::kPosition,
+                        static_cast<std::int32_t>(std::min<qlonglong>(seconds, 32767)));
+    runtime::dispatch_event(u::kMainWindowId, u::滑块条1.unit_id, u::SliderBarUnit::kChangedEvent);
+    refresh();
+}
+
+void MprisService::seek(qlonglong offset_us) {
+    const MprisState now = read_mpris_state();
+    if (!now.can_seek || QApplication::activeModalWidget() != nullptr) {
+        return;
+    }
+    const qlonglong target = std::max<qlonglong>(position_us() + offset_us, 0);
+    if (target > now.length_us) {
+        // Past the end, the interface asks for what Next does.
+        click_if_usable(now.can_go_next, u::按钮5.unit_id);
+        return;
+    }
+    seek_to_second(target / 1'000'000);
+}
+
+void MprisService::set_position(const QString& track, qlonglong position) {
+    refresh();
+    const MprisState now = read_mpris_state();
+    if (!now.can_seek || track != track_id() || position < 0 || position > now.length_us ||
+        QApplication::activeModalWidget() != nullptr) {
+        return;
+    }
+    seek_to_second(position / 1'000'000);
+}
+
+void MprisService::set_volume(double volume) {
+    const std::int32_t range = player::integer_of(u::滑块条2, u::SliderBarUnit::kMaximum);
+    if (range <= 0 || std::isnan(volume) || QApplication::activeModalWidget() != nullptr) {
+        return;
+    }
+    const auto position =
+        static_cast<std::int32_t>(std::lround(std::clamp(volume, 0.0, 1.0) * range));
+    player::set_integer(u::滑块条2, u::SliderBarUnit::kPosition, position);
+    runtime::dispatch_event(u::kMainWindowId, u::滑块条2.unit_id, u::SliderBarUnit::kChangedEvent);
+    refresh();
+}
+
+void MprisService::open_uri(const QString& uri) {
+    const QUrl url(uri);
+    if (url.isLocalFile() && QApplication::activeModalWidget() == nullptr) {
+        open_paths({QFile::encodeName(url.toLocalFile()).toStdString()});
+    }
+    refresh();
+}
+
+void MprisService::announce_seek() {
+    if (m_service_name.isEmpty()) {
+        return;
+    }
+    QDBusMessage signal = QDBusMessage::createSignal(QString::fromLatin1(kObjectPath),
+                                                     kPlayerInterface, QStringLiteral("Seeked"));
+    signal << position_us();
+    m_bus.send(signal);
 }
 
 void MprisService::stop() {
@@ -291,7 +392,15 @@ void MprisService::refresh() {
     }
     if (m_state.can_play != before.can_play) {
         changed.insert(QStringLiteral("CanPlay"), m_state.can_play);
-        changed.insert(QStringLiteral("CanPause"), m_state.can_play);
+    }
+    if (m_state.can_pause != before.can_pause) {
+        changed.insert(QStringLiteral("CanPause"), m_state.can_pause);
+    }
+    if (m_state.can_seek != before.can_seek) {
+        changed.insert(QStringLiteral("CanSeek"), m_state.can_seek);
+    }
+    if (m_state.volume != before.volume) {
+        changed.insert(QStringLiteral("Volume"), m_state.volume);
     }
     if (m_state.can_go_next != before.can_go_next) {
         changed.insert(QStringLiteral("CanGoNext"), m_state.can_go_next);

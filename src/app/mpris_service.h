@@ -8,14 +8,19 @@
 // The transport methods act as clicks on the buttons they stand for and run through the same
 // event dispatch: PlayPause, Play and Pause on 按钮2 (Play only when not playing, Pause only
 // while playing), Stop on 按钮3, Previous on 按钮4, Next on 按钮5; each only while its button
-// is enabled and no modal dialog is open, just as a user could click it. The properties are
-// read from what the window shows: the device's state and the location it opened, the
-// current track's name (编辑框1), whether a track is current (编辑框2), the enabled buttons.
-// They are re-read when a client asks, after every call, and after event routines (at most
-// every 250 ms, so the window's own timers carry it: no timer of its own); what changed is
-// announced with org.freedesktop.DBus.Properties.PropertiesChanged.
-// Seeking, opening addresses and a volume of the player's own are not offered: its volume
-// slider is the system's volume, which the desktop controls already.
+// is enabled and no modal dialog is open, just as a user could click it. With no track
+// current, Play and PlayPause pick the selected item of 列表框1, or else its first, as a click
+// on it would. Seek and SetPosition move the progress slider 滑块条1 and run its seek routine
+// (whole seconds, as the slider holds them); Volume is the volume slider 滑块条2 (0..1 of its
+// range), and setting it runs the slider's routine, which sets the system volume. OpenUri
+// plays a file:// URI's file or folder as the command line does.
+//
+// The properties are read from what the window shows: the device's state and the location it
+// opened, the current track's name (编辑框1), whether a track is current (编辑框2), the enabled
+// buttons, the sliders. They are re-read when a client asks, after every call, and after
+// event routines (at most every 250 ms, so the window's own timers carry it: no timer of its
+// own); what changed is announced with org.freedesktop.DBus.Properties.PropertiesChanged, and
+// every seek, from the window or the bus, with Seeked.
 //
 // User-interface thread only.
 #pragma once
@@ -32,7 +37,8 @@ namespace wavlon::app {
 // What the bus sees of the player at one moment.
 struct MprisState {
     QString playback_status = QStringLiteral("Stopped");  // "Playing", "Paused", "Stopped"
-    bool can_play = false;                                // 按钮2 usable (also CanPause)
+    bool can_play = false;                                // 按钮2 usable, or a track to pick
+    bool can_pause = false;                               // 按钮2 usable
     bool can_stop = false;                                // 按钮3 usable
     bool can_go_previous = false;
     bool can_go_next = false;
@@ -40,6 +46,8 @@ struct MprisState {
     QString title;           // 编辑框1
     QString url;             // what 媒体播放1 opened last, as a URI (file:// for a path)
     qlonglong length_us = 0;
+    bool can_seek = false;  // a track with a known length is open
+    double volume = 0;      // 滑块条2's position in its range, 0..1
     friend bool operator==(const MprisState&, const MprisState&) = default;
 };
 
@@ -72,12 +80,24 @@ public:
     void stop();
     void next();
     void previous();
+    // Relative and absolute seeks, in microseconds; SetPosition only for the current track.
+    void seek(qlonglong offset_us);
+    void set_position(const QString& track_id, qlonglong position_us);
+    void set_volume(double volume);
+    void open_uri(const QString& uri);
+    // The current track's id in Metadata (mpris:trackid).
+    QString track_id() const;
 
     // Reads the state again and announces the properties that changed.
     void refresh();
 
 private:
     void click_if_usable(bool usable, std::uint32_t unit_id);
+    // Plays the selected or first list item when no track is current; false when there is
+    // none or the window cannot take it now.
+    bool pick_track();
+    void seek_to_second(qlonglong seconds);
+    void announce_seek();
 
     QDBusConnection m_bus;
     QString m_service_name;

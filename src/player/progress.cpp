@@ -22,6 +22,11 @@ namespace {
 
 constexpr std::int32_t kSliderLimit = 32767;  // the slider holds no larger value
 
+std::function<void()>& seek_observer() {
+    static std::function<void()> observer;
+    return observer;
+}
+
 // A field of a time text: two digits at least, every digit of a larger number.
 Text time_field(std::int64_t value) {
     Text digits = runtime::decimal(value);
@@ -109,6 +114,13 @@ void seek_to_slider() {
         set_text(u::按钮2, u::ButtonUnit::kCaption, "暂 停"_gb);
         set_window_caption("正在播放："_gb + selected_track_name());
     }
+    if (seek_observer()) {
+        seek_observer()();
+    }
+}
+
+void set_seek_observer(std::function<void()> observer) {
+    seek_observer() = std::move(observer);
 }
 
 }  // namespace wavlon::player

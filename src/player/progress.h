@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 
 #include "runtime/text.h"
 
@@ -28,5 +29,9 @@ void update_progress();
 // The user moved 滑块条1: the track plays on from the slider's position, also when it was
 // paused or stopped.
 void seek_to_slider();
+
+// Runs `observer` after every seek_to_slider, whoever moved the slider (the desktop's media
+// controls announce seeks); an empty one stops that.
+void set_seek_observer(std::function<void()> observer);
 
 }  // namespace wavlon::player

@@ -18,7 +18,6 @@
 #include "app/main_window_units.h"
 #include "app/window_activation.h"
 #include "player/window_units.h"
-#include "app/main_window_units.h"
 #include "support/main_window_driver.h"
 #include "support/mp3_fixtures.h"
 #include "support/private_bus.h"
@@ -32,8 +31,10 @@ class ChangeRecorder final : public QObject {
     Q_OBJECT
 public:
     std::vector<QVariantMap> changes;
+    std::vector<qlonglong> seeks;
 
 public Q_SLOTS:
+    void on_seeked(qlonglong position) { seeks.push_back(position); }
     void on_changed(const QString& interface, const QVariantMap& changed, const QStringList&) {
         if (interface == QLatin1String("org.mpris.MediaPlayer2.Player")) {
             changes.push_back(changed);
@@ -218,12 +219,13 @@ TEST_F(MediaKeys, NextAndPreviousWrapLikeTheButtonsAndMetadataFollows) {
 TEST_F(MediaKeys, DisabledTransportIgnoresEveryCall) {
     start_with({"a.mp3", "b.mp3"}, Mp3Kind::Short);
     ASSERT_TRUE(wait_until([&] { return !enabled("按钮2") && !enabled("按钮5"); }));
-    EXPECT_FALSE(property(kPlayer, "CanPlay").toBool());
+    EXPECT_FALSE(property(kPlayer, "CanPause").toBool());
+    EXPECT_FALSE(property(kPlayer, "CanSeek").toBool());
     EXPECT_FALSE(property(kPlayer, "CanGoNext").toBool());
     EXPECT_FALSE(property(kPlayer, "CanGoPrevious").toBool());
     EXPECT_TRUE(property(kPlayer, "CanControl").toBool());
     EXPECT_EQ(metadata().keys(), QStringList{QStringLiteral("mpris:trackid")});
-    for (const char* method : {"PlayPause", "Play", "Pause", "Stop", "Next", "Previous"}) {
+    for (const char* method : {"Pause", "Stop", "Next", "Previous"}) {
         SCOPED_TRACE(method);
         EXPECT_EQ(transport(method).type(), QDBusMessage::ReplyMessage);
         EXPECT_EQ(play_button(), "播 放");
@@ -232,6 +234,101 @@ TEST_F(MediaKeys, DisabledTransportIgnoresEveryCall) {
         EXPECT_EQ(status(), "Stopped");
     }
     EXPECT_TRUE(own_sink_inputs_corked().empty());
+}
+
+// With nothing chosen yet, Play (and the media key's PlayPause) plays the selected track, or
+// else the first, as a click on it would.
+TEST_F(MediaKeys, PlayWithNothingChosenPlaysTheSelectedOrFirstTrack) {
+    const std::string folder = start_with({"a.mp3", "b.mp3"}, Mp3Kind::Short);
+    EXPECT_TRUE(property(kPlayer, "CanPlay").toBool());
+    struct Case {
+        const char* method;
+        int selected;  // before the call; -1 for none
+        const char* name;
+    };
+    for (const Case& c : {Case{"Play", -1, "a"}, Case{"PlayPause", 1, "b"}}) {
+        SCOPED_TRACE(c.method);
+        m_dialogs.folders.push_back(folder);
+        click("按钮1");  // no track current again
+        u::列表框1->select_item(c.selected);
+        transport(c.method);
+        EXPECT_EQ(selection(), c.selected < 0 ? 0 : c.selected);
+        EXPECT_EQ(state(), kPlaying);
+        EXPECT_EQ(window_caption(), std::string("正在播放：") + c.name);
+        EXPECT_EQ(play_button(), "暂 停");
+        EXPECT_TRUE(
+            wait_until([&] { return own_sink_inputs_corked() == std::vector<bool>{false}; }));
+    }
+}
+
+// The panel's seek bar: SetPosition and Seek go through the progress slider's routine, and
+// every seek, also one made in the window, is announced.
+TEST_F(MediaKeys, SeeksMoveThePlaybackAndAreAnnounced) {
+    start_with({"long.mp3", "next.mp3"}, Mp3Kind::Long);
+    ASSERT_TRUE(m_client->connect(m_service->service_name(), kPath, kPlayer,
+                                  QStringLiteral("Seeked"), &m_recorder,
+                                  SLOT(on_seeked(qlonglong))));
+    click_item(0);
+    ASSERT_TRUE(wait_until([&] { return property(kPlayer, "CanSeek").toBool(); }));
+    const QString track =
+        metadata().value(QStringLiteral("mpris:trackid")).value<QDBusObjectPath>().path();
+
+    call(kPlayer, QStringLiteral("SetPosition"),
+         {QVariant::fromValue(QDBusObjectPath(track)), qlonglong{20'000'000}});
+    EXPECT_EQ(player::integer_of(u::滑块条1, u::SliderBarUnit::kPosition), 20);
+    EXPECT_GE(player::media_player().get_position(), 20000);
+    EXPECT_LT(player::media_player().get_position(), 21500);
+    transport("Pause");
+    call(kPlayer, QStringLiteral("Seek"), {qlonglong{5'000'000}});
+    EXPECT_GE(player::media_player().get_position(), 25000);
+    EXPECT_EQ(state(), kPlaying);  // the slider's routine plays on from the new point
+    // A stale track id, a position past the end: nothing moves.
+    const std::int32_t before = player::media_player().get_position();
+    call(kPlayer, QStringLiteral("SetPosition"),
+         {QVariant::fromValue(QDBusObjectPath(QStringLiteral("/org/wavlon/Wavlon/Track/999"))),
+          qlonglong{1'000'000}});
+    call(kPlayer, QStringLiteral("SetPosition"),
+         {QVariant::fromValue(QDBusObjectPath(track)), qlonglong{3'600'000'000}});
+    EXPECT_GE(player::media_player().get_position(), before);
+    drag_slider("滑块条1", 100);  // the user, in the window
+    EXPECT_TRUE(wait_until([&] { return m_recorder.seeks.size() == 3; }));
+    ASSERT_EQ(m_recorder.seeks.size(), 3u);
+    EXPECT_GE(m_recorder.seeks[0], 20'000'000);
+    EXPECT_GE(m_recorder.seeks[2], 100'000'000);
+    // Past the end is what Next does.
+    call(kPlayer, QStringLiteral("Seek"), {qlonglong{3'600'000'000}});
+    EXPECT_EQ(selection(), 1);
+}
+
+// The panel's volume is the volume slider: set from the bus it moves the system volume, and
+// a move in the window is announced.
+TEST_F(MediaKeys, VolumeIsTheVolumeSlider) {
+    DefaultSinkGuard keep;
+    start_with({"a.mp3"}, Mp3Kind::Short);
+    call(QStringLiteral("org.freedesktop.DBus.Properties"), QStringLiteral("Set"),
+         {kPlayer, QStringLiteral("Volume"), QVariant::fromValue(QDBusVariant(0.3))});
+    EXPECT_EQ(volume_percents(pactl("get-sink-volume @DEFAULT_SINK@")), (std::vector<int>{30, 30}));
+    EXPECT_NEAR(property(kPlayer, "Volume").toDouble(), 0.3, 0.001);
+    const std::int32_t range = player::integer_of(u::滑块条2, u::SliderBarUnit::kMaximum);
+    drag_slider("滑块条2", range / 2);
+    EXPECT_TRUE(announced("Volume", double(range / 2) / range));
+    EXPECT_EQ(volume_percents(pactl("get-sink-volume @DEFAULT_SINK@")), (std::vector<int>{50, 50}));
+}
+
+// OpenUri does what "Open with" does; the root interface says what it takes.
+TEST_F(MediaKeys, OpenUriPlaysALocalFile) {
+    start_with({"a.mp3"}, Mp3Kind::Short);
+    const std::string other = make_folder("other", {"x.mp3", "y.mp3"}, mp3_file(Mp3Kind::Short));
+    EXPECT_EQ(property(kRoot, "SupportedUriSchemes").toStringList(), QStringList{"file"});
+    EXPECT_EQ(property(kRoot, "SupportedMimeTypes").toStringList(), QStringList{"audio/mpeg"});
+    call(kPlayer, QStringLiteral("OpenUri"), {QStringLiteral("http://127.0.0.1:9/z.mp3")});
+    EXPECT_NE(state(), kPlaying);
+    call(kPlayer, QStringLiteral("OpenUri"),
+         {QUrl::fromLocalFile(QString::fromStdString(other + "/y.mp3")).toString()});
+    EXPECT_EQ(state(), kPlaying);
+    EXPECT_EQ(window_caption(), "正在播放：y");
+    EXPECT_EQ(u::列表框1->item_count(), 2);
+    EXPECT_EQ(selection(), 1);
 }
 
 TEST_F(MediaKeys, PlayAndPauseOnlyActWhenTheyChangeSomethingAndStopStops) {

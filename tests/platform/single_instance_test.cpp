@@ -42,8 +42,9 @@ protected:
 
     // Collects the tokens of the raise requests the instance receives.
     void collect(SingleInstance& first) {
-        first.on_raise_requests(
-            [this](const std::string& token, const std::vector<std::string>&) { m_tokens.push_back(token); });
+        first.on_raise_requests([this](const std::string& token, const std::vector<std::string>&) {
+            m_tokens.push_back(token);
+        });
     }
     bool wait_for_requests(std::size_t count) {
         return testing::process_events_until([&] { return m_tokens.size() >= count; }, 5000);
