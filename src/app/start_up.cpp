@@ -2,7 +2,9 @@
 
 #include "app/main_window_units.h"
 #include "app/skins.h"
+#include "platform/network_check.h"
 #include "player/music_folder.h"
+#include "player/online_search.h"
 #include "player/volume.h"
 #include "player/window_units.h"
 #include "runtime/conversions.h"
@@ -30,6 +32,10 @@ void disable_search_units() {
 }  // namespace
 
 void on_main_window_created() {
+    // A service address the user set replaces the built-in one for the check as well.
+    if (search::load_service_setting()) {
+        platform::set_network_check_url(search::search_service_url());
+    }
     apply_skin(kSkinNumber);
     bool online = runtime::network_available();
     if (!online) {

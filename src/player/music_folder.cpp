@@ -29,9 +29,13 @@ constexpr std::string_view kConfigFileName = "config.ini";
 
 }  // namespace
 
-Text read_stored_music_folder() {
+Text read_setting(const Text& key) {
     return runtime::read_config_item(runtime::config_file_to_read(kConfigFileName),
-                                     config_section(), folder_key());
+                                     config_section(), key);
+}
+
+Text read_stored_music_folder() {
+    return read_setting(folder_key());
 }
 
 bool store_music_folder(const Text& folder) {

@@ -13,6 +13,9 @@
 
 namespace wavlon::player {
 
+// The value of `key` in config.ini's section "config"; the empty text when missing.
+runtime::Text read_setting(const runtime::Text& key);
+
 // The stored music folder; the empty text when config.ini, its section or its key is missing.
 runtime::Text read_stored_music_folder();
 // Stores the music folder in config.ini: beside the program, or in the user's settings folder

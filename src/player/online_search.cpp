@@ -1,9 +1,13 @@
 #include "player/online_search.h"
 
+#include <algorithm>
+#include <string_view>
+
 #include "app/main_window_units.h"
 #include "network/http_request.h"
 #include "network/json_document.h"
 #include "network/text_helpers.h"
+#include "player/music_folder.h"
 #include "player/program_state.h"
 #include "player/window_units.h"
 
@@ -46,12 +50,38 @@ void append_rows(JsonDocument& document) {
     }
 }
 
+// An http:// or https:// address with a host, in printable ASCII.
+bool is_service_address(std::string_view url) {
+    std::string lower(url.substr(0, 8));
+    for (char& c : lower) {
+        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    }
+    const std::size_t scheme = lower.starts_with("https://")  ? 8
+                               : lower.starts_with("http://") ? 7
+                                                              : 0;
+    if (scheme == 0 || url.size() == scheme || url[scheme] == '/' || url[scheme] == ':' ||
+        url[scheme] == '?' || url[scheme] == '#') {
+        return false;
+    }
+    return std::all_of(url.begin(), url.end(), [](char c) { return c > 0x20 && c < 0x7f; });
+}
+
 }  // namespace
 
 const std::string& search_service_url() {
     static const std::string built_in = WAVLON_SEARCH_SERVICE_URL;
-    const std::string& url = player::program_state().search_service_url;
-    return url.empty() ? built_in : url;
+    const player::ProgramState& state = player::program_state();
+    if (!state.configured_service_url.empty()) {
+        return state.configured_service_url;
+    }
+    return state.search_service_url.empty() ? built_in : state.search_service_url;
+}
+
+bool load_service_setting() {
+    const Text value = player::read_setting("service");
+    player::program_state().configured_service_url =
+        is_service_address(value.bytes()) ? value.bytes() : std::string();
+    return !player::program_state().configured_service_url.empty();
 }
 
 void set_search_service_url_for_tests(const std::string& url) {

@@ -14,10 +14,16 @@
 
 namespace wavlon::search {
 
-// The song-search service's address (scheme, host and a path ending in "/"), from the build
-// setting WAVLON_SEARCH_SERVICE_URL unless a test replaced it. The page last asked for is
-// player::program_state().search_page.
+// The song-search service's address (scheme, host and a path ending in "/"): the one the user
+// set in config.ini (load_service_setting), else the build setting WAVLON_SEARCH_SERVICE_URL
+// unless a test replaced it. The page last asked for is player::program_state().search_page.
 const std::string& search_service_url();
+
+// Start-up: takes the address in config.ini, section "config", key "service" (for example
+// "service=http://music.lan:8765/"), when it is an http:// or https:// address with a host
+// and nothing but printable ASCII; any other value is ignored and the built-in address
+// stays. True when an address was taken.
+bool load_service_setting();
 // Points the search at another service; an empty url restores the built-in address.
 void set_search_service_url_for_tests(const std::string& url);
 

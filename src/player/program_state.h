@@ -41,6 +41,10 @@ struct ProgramState {
     // The song-search service's address when it is not the built-in one (tests point the
     // search at a local service); empty for the built-in address.
     std::string search_service_url;
+
+    // The service address the user set in config.ini, read at start-up; it wins over both
+    // addresses above. Empty when none (or none usable) is set.
+    std::string configured_service_url;
 };
 
 // The one program state. Every value starts as at program start.

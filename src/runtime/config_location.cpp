@@ -17,6 +17,32 @@ namespace {
 
 constexpr std::string_view kProgramFolder = "wavlon";
 
+#ifndef WAVLON_INSTALL_BINDIR
+#define WAVLON_INSTALL_BINDIR "/usr/bin"
+#endif
+
+Text& installed_folder_override() {
+    static Text folder;
+    return folder;
+}
+
+// The folder with links resolved (/bin is /usr/bin on a merged system); as given when it
+// cannot be resolved.
+std::string resolved(const std::string& path) {
+    char* real = ::realpath(path.c_str(), nullptr);
+    if (!real) {
+        return path;
+    }
+    std::string out = real;
+    std::free(real);
+    return out;
+}
+
+bool runs_installed() {
+    return resolved(gbk_to_file_name(run_directory_path())) ==
+           resolved(gbk_to_file_name(installed_program_folder()));
+}
+
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
@@ -103,7 +129,19 @@ Text user_config_folder() {
     return file_name_to_gbk(without_trailing_slashes(base) + "/" + std::string(kProgramFolder));
 }
 
+Text installed_program_folder() {
+    const Text& override_folder = installed_folder_override();
+    return override_folder.empty() ? file_name_to_gbk(WAVLON_INSTALL_BINDIR) : override_folder;
+}
+
+void set_installed_program_folder_for_tests(Text folder) {
+    installed_folder_override() = std::move(folder);
+}
+
 Text config_file_to_read(std::string_view name) {
+    if (runs_installed()) {
+        return in_user_folder(user_config_folder(), name);
+    }
     const Text beside = beside_program(name);
     if (can_write_file(beside)) {
         return beside;
@@ -113,6 +151,14 @@ Text config_file_to_read(std::string_view name) {
 }
 
 Text config_file_to_write(std::string_view name) {
+    if (runs_installed()) {
+        // A folder that cannot be made leaves the write to fail on the missing folder.
+        const Text folder = user_config_folder();
+        if (!folder.empty()) {
+            make_folders(gbk_to_file_name(folder));
+        }
+        return in_user_folder(folder, name);
+    }
     const Text beside = beside_program(name);
     if (can_write_file(beside)) {
         return beside;

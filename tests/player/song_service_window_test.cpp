@@ -11,6 +11,7 @@
 #include "app/main_window_units.h"
 #include "player/online_search.h"
 #include "player/window_units.h"
+#include "runtime/config_file.h"
 #include "songd/song_service.h"
 #include "support/main_window_driver.h"
 #include "support/pulse_server.h"
@@ -74,6 +75,43 @@ TEST_F(SongServiceWindow, KeywordFindsPagesPlaysAndSeeksInAFoundSong) {
     EXPECT_TRUE(wait_until([] { return player::media_player().get_position() >= 6000; }))
         << player::media_player().get_position();
     EXPECT_EQ(player::media_player().get_state(), 1);
+}
+
+// The service address in config.ini (key "service") replaces the built-in one for the check
+// and the search; a value that is not an http(s) address is ignored.
+TEST_F(SongServiceWindow, ServiceAddressFromTheSettings) {
+    TemporaryFolder built_in_music, household_music;
+    write_tagged_mp3(built_in_music.path() / "a.mp3", id3v2_tag(FrameText::Utf8, "红豆", "王菲"));
+    write_tagged_mp3(household_music.path() / "b.mp3",
+                     id3v2_tag(FrameText::Utf8, "红豆", "方大同"));
+    RunningSongService built_in(built_in_music.path()), household(household_music.path());
+    struct Case {
+        std::string setting;
+        bool online;  // the check page of the built-in address answers
+        const char* singer;
+    };
+    const Case cases[] = {
+        {household.url(), false, "方大同"},
+        {"ftp://127.0.0.1/", true, "王菲"},
+        {"http:///no-host", true, "王菲"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.setting);
+        store_folder("");
+        ASSERT_TRUE(runtime::write_config_item(runtime::utf8_to_gbk(config_path().string()),
+                                               "config", "service",
+                                               runtime::utf8_to_gbk(c.setting)));
+        set_online(c.online);
+        search::set_search_service_url_for_tests(built_in.url());
+        start();
+        ASSERT_TRUE(enabled("按钮8"));
+        type_keyword("红豆");
+        click("按钮8");
+        ASSERT_EQ(u::超级列表框1->item_count(), 1);
+        EXPECT_EQ(cell(0, 2), c.singer);
+        TearDown();
+        SetUp();
+    }
 }
 
 }  // namespace

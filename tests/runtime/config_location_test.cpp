@@ -99,8 +99,12 @@ protected:
         fs::permissions(program, c.program_folder);
         const fs::path root = m_root;
         const Home home = c.home;
-        return testing::run_unprivileged([root, home] {
+        const bool installed = m_installed;
+        return testing::run_unprivileged([root, home, installed] {
             set_run_directory_for_tests(utf8_to_gbk((root / "program").string()));
+            // A build whose install folder is this program's folder.
+            set_installed_program_folder_for_tests(
+                utf8_to_gbk((root / (installed ? "program" : "elsewhere")).string()));
             ::unsetenv("XDG_CONFIG_HOME");
             ::unsetenv("HOME");
             if (home == Home::Xdg) {
@@ -123,6 +127,7 @@ protected:
     }
 
     fs::path m_root;
+    bool m_installed = false;
 };
 
 TEST_F(ConfigLocation, BesideTheProgramWhenWritableElseTheUsersFolder) {
@@ -168,6 +173,29 @@ TEST_F(ConfigLocation, BesideTheProgramWhenWritableElseTheUsersFolder) {
             EXPECT_FALSE(fs::exists(m_root / "xdg/wavlon"));
             EXPECT_FALSE(fs::exists(m_root / "home/.config"));
         }
+        TearDown();
+        SetUp();
+    }
+}
+
+// Run from the folder it was installed to, the program keeps its settings in the user's
+// folder, also when it could write beside itself (root in /usr/bin).
+TEST_F(ConfigLocation, InstalledProgramAlwaysUsesTheUsersFolder) {
+    m_installed = true;
+    const Case cases[] = {
+        {"writable install folder, no file yet", kWritable, std::nullopt, kWritableFile, Home::Xdg,
+         std::nullopt, "", true, "/音乐/新", std::nullopt, stored("/音乐/新"),
+         "xdg/wavlon/config.ini"},
+        {"the user's file is read, a stray one beside is not", kWritable, stored("/旁"),
+         kWritableFile, Home::Xdg, stored("/用户"), "/用户", true, "/音乐/新", stored("/旁"),
+         stored("/音乐/新"), "xdg/wavlon/config.ini"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(run(c),
+                  c.read_before + "|" + (c.written ? "written" : "refused") + "|" + c.read_after);
+        EXPECT_EQ(bytes_of(m_root / "program/config.ini"), c.beside_after);
+        EXPECT_EQ(bytes_of(m_root / c.user_file), c.user_after);
         TearDown();
         SetUp();
     }
