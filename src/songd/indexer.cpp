@@ -143,6 +143,8 @@ void Indexer::run() {
                 log_line("updated " + printable(path) + ": " + describe(report));
             }
         }
+        if (rebuild_if_damaged())  // met by a write
+            last_full = std::chrono::steady_clock::now();
     }
 }
 

@@ -4,8 +4,9 @@
 // files whose size and modification time are unchanged are not read again, new and changed
 // files have their tags read, and files that are gone are removed. Symbolic links are followed
 // only when they lead to a place inside one of the music folders, and no folder is walked twice
-// (which also ends symlink loops). A damaged file, an unreadable folder or a file that vanishes
-// during the scan is logged and skipped; the scan goes on.
+// (which also ends symlink loops), also when a link to it is added later. A damaged file, an
+// unreadable folder or a file that vanishes during the scan is logged and skipped; the scan
+// goes on. A file that is no music is remembered and not read again until it changes.
 //
 // Threads: one thread scans and refreshes (the indexer); is_servable may be called from any.
 #pragma once

@@ -109,6 +109,8 @@ TEST(MusicFolders, TheUsersMusicFolderComesFromUserDirs) {
     const std::string h = home.path().string();
     const char* old_home = std::getenv("HOME");
     const std::string kept_home = old_home != nullptr ? old_home : "";
+    const char* old_config = std::getenv("XDG_CONFIG_HOME");
+    const std::string kept_config = old_config != nullptr ? old_config : "";
     setenv("HOME", h.c_str(), 1);
     unsetenv("XDG_CONFIG_HOME");
     struct Case {
@@ -131,6 +133,8 @@ TEST(MusicFolders, TheUsersMusicFolderComesFromUserDirs) {
         EXPECT_EQ(songd::user_music_folder(), c.folder) << (c.line ? c.line : "none");
     }
     setenv("HOME", kept_home.c_str(), 1);
+    if (old_config != nullptr)
+        setenv("XDG_CONFIG_HOME", kept_config.c_str(), 1);
 }
 
 }  // namespace
