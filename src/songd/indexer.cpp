@@ -84,7 +84,9 @@ bool Indexer::rebuild_if_damaged() {
     try {
         m_library.catalogue().rebuild();
     } catch (const std::exception& error) {
-        log_line(std::string("catalogue rebuild failed: ") + error.what());
+        // Without a catalogue to write, nothing more can be indexed.
+        log_line(std::string("catalogue rebuild failed, updates stop: ") + error.what());
+        m_stopping = true;
         return false;
     }
     ScanReport report = full_scan();
@@ -99,6 +101,8 @@ void Indexer::run() {
     if (m_stopping)
         return;
     rebuild_if_damaged();
+    if (m_stopping)
+        return;
     auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - started);
     log_line("catalogue ready: " + describe(first) + " in " + std::to_string(took.count()) + " ms");
@@ -116,7 +120,10 @@ void Indexer::run() {
         FolderChanges changes = m_watcher.wait_for_changes(std::max(wait, 0ms), kQuiet);
         if (changes.stopped)
             return;
-        if (rebuild_if_damaged()) {
+        bool rebuilt = rebuild_if_damaged();
+        if (m_stopping)
+            return;
+        if (rebuilt) {
             last_full = std::chrono::steady_clock::now();
             continue;
         }
@@ -133,6 +140,8 @@ void Indexer::run() {
                 log_line("rescan: " + describe(report));
             last_full = std::chrono::steady_clock::now();
             rebuild_if_damaged();
+            if (m_stopping)
+                return;
             continue;
         }
         for (const auto& path : changes.paths) {
@@ -145,6 +154,8 @@ void Indexer::run() {
         }
         if (rebuild_if_damaged())  // met by a write
             last_full = std::chrono::steady_clock::now();
+        if (m_stopping)
+            return;
     }
 }
 
