@@ -139,6 +139,9 @@ struct MusicLibrary::Walk {
     int pending = 0;
     std::unique_ptr<TagReader> reader;    // for walks of folders; files alone are read in place
     std::set<std::string> rejected_seen;  // files found to be no music, this walk
+    // Folders reached through links, walked after the rest: a folder inside the music folders
+    // is then known by its own path, which outlives any link to it.
+    std::vector<std::string> linked;
 };
 
 MusicLibrary::MusicLibrary(Catalogue& catalogue, const std::vector<std::string>& folders)
@@ -213,6 +216,11 @@ bool MusicLibrary::is_servable(const std::string& path) const {
 }
 
 ScanReport MusicLibrary::remove_unseen(Walk& walk) {
+    while (!walk.linked.empty()) {
+        std::string folder = std::move(walk.linked.back());
+        walk.linked.pop_back();
+        walk_folder(folder, walk);
+    }
     if (walk.reader) {
         for (auto& job : walk.reader->finish())
             store(std::move(job), walk);
@@ -342,7 +350,7 @@ void MusicLibrary::walk_folder(const std::string& folder, Walk& walk) {
             continue;
         }
         if (S_ISDIR(entry_info.st_mode)) {
-            folders.push_back(std::move(path));
+            (type == DT_LNK ? walk.linked : folders).push_back(std::move(path));
         } else if (S_ISREG(entry_info.st_mode) && !playable_extension(name).empty()) {
             visit_file(path, entry_info, walk);
         }
