@@ -83,9 +83,9 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${WAVLON_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 # Loaded at run time, so invisible to shlibdeps: GStreamer's MP3 decoding and sound output,
-# the fonts that stand in for the window's faces.
+# the fonts that stand in for the window's faces, the song service's Chinese conversion tables.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS
-    "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, fonts-arphic-uming, fonts-arphic-ukai, fonts-wqy-microhei")
+    "gstreamer1.0-plugins-base, gstreamer1.0-plugins-good, fonts-arphic-uming, fonts-arphic-ukai, fonts-wqy-microhei, libopencc-data")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
     "fcitx5-frontend-qt6 | ibus, qt6-wayland, qt6-translations-l10n, fonts-noto-cjk, ca-certificates")
 include(CPack)

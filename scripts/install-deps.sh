@@ -19,7 +19,7 @@ run_packages=(
   # network, script, regular expressions
   libcurl4-openssl-dev ca-certificates duktape-dev libpcre2-dev
   # the song-search service; lame makes the sample library that `make run` serves
-  libcpp-httplib-dev libsqlite3-dev libtag1-dev lame
+  libcpp-httplib-dev libsqlite3-dev libtag1-dev libopencc-dev libopencc-data lame
   # the test and benchmark libraries the dev build compiles against
   libgtest-dev libgmock-dev libbenchmark-dev
   # CJK fonts standing in for the Windows faces (Song/Ming, Kai, sans)
@@ -28,8 +28,9 @@ run_packages=(
 test_packages=(
   # fuzz targets, MP3 decoding, local servers, timing, a generated German locale
   clang libclang-rt-14-dev mpg123 openssl python3 time gstreamer1.0-tools locales
-  # a headless music player that the benchmarks compare playback costs with
-  audacious audacious-plugins
+  # a headless music player that the benchmarks compare playback costs with, and the music
+  # server the song service's first index is measured beside
+  audacious audacious-plugins mpd
   # a sound server with a null sink, private session buses, a virtual display
   pulseaudio dbus xvfb xauth x11-apps x11-utils imagemagick xdotool
   # the package and its validators

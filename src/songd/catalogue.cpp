@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <limits>
 
 #include "songd/search_text.h"
@@ -12,7 +14,9 @@
 namespace wavlon::songd {
 namespace {
 
-constexpr int kSchemaVersion = 4;
+constexpr int kSchemaVersion = 5;
+// "WvSd": marks an SQLite file as a catalogue of this service.
+constexpr std::int64_t kApplicationId = 0x57765364;
 
 // A row's trigram entries are written when its transaction ends (see
 // Catalogue::flush_pending): one statement for a run of new rows costs a fraction of one per
@@ -44,7 +48,8 @@ constexpr std::size_t kIndexedTermLength = 3;
 // One SQLite connection with its statements prepared on demand.
 class Catalogue::Connection {
 public:
-    Connection(const std::string& path, bool create) {
+    Connection(const std::string& path, bool create, std::atomic<bool>* damaged)
+        : m_damaged(damaged) {
         int flags = SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX | (create ? SQLITE_OPEN_CREATE : 0);
         if (sqlite3_open_v2(path.c_str(), &m_db, flags, nullptr) != SQLITE_OK) {
             std::string message = m_db ? sqlite3_errmsg(m_db) : "out of memory";
@@ -64,10 +69,39 @@ public:
 
     sqlite3* db() const { return m_db; }
 
+    // Every result passes here: damage found by any statement marks the catalogue damaged.
+    // Damage can also surface as a plain error (an FTS5 table whose pages are gone fails to
+    // open): an unexplained error has the file checked.
+    int noted(int result) {
+        int primary = result & 0xFF;
+        if (primary != SQLITE_OK && primary != SQLITE_ROW && primary != SQLITE_DONE)
+            m_message = sqlite3_errmsg(m_db);
+        bool damage = primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
+        if (primary == SQLITE_ERROR && !m_checking) {
+            m_checking = true;
+            sqlite3_stmt* check = nullptr;
+            if (sqlite3_prepare_v2(m_db, "PRAGMA quick_check", -1, &check, nullptr) == SQLITE_OK) {
+                int step = sqlite3_step(check);
+                damage = step != SQLITE_ROW || std::string_view(reinterpret_cast<const char*>(
+                                                   sqlite3_column_text(check, 0))) != "ok";
+            } else {
+                damage = true;
+            }
+            sqlite3_finalize(check);
+            m_checking = false;
+        }
+        if (damage && m_damaged)
+            m_damaged->store(true);
+        return result;
+    }
+    int step(sqlite3_stmt* statement) { return noted(sqlite3_step(statement)); }
+    // The message of the last failure (a check after it does not replace it).
+    const std::string& message() const { return m_message; }
+
     void exec(const char* sql) {
         char* error = nullptr;
-        if (sqlite3_exec(m_db, sql, nullptr, nullptr, &error) != SQLITE_OK) {
-            std::string message = error ? error : sqlite3_errmsg(m_db);
+        if (noted(sqlite3_exec(m_db, sql, nullptr, nullptr, &error)) != SQLITE_OK) {
+            std::string message = error ? error : m_message;
             sqlite3_free(error);
             throw CatalogueError("catalogue: " + message);
         }
@@ -82,8 +116,8 @@ public:
             return found->second;
         }
         sqlite3_stmt* prepared = nullptr;
-        if (sqlite3_prepare_v2(m_db, sql.c_str(), -1, &prepared, nullptr) != SQLITE_OK) {
-            throw CatalogueError(std::string("catalogue: ") + sqlite3_errmsg(m_db));
+        if (noted(sqlite3_prepare_v2(m_db, sql.c_str(), -1, &prepared, nullptr)) != SQLITE_OK) {
+            throw CatalogueError("catalogue: " + m_message);
         }
         // Searches build their text from the number of terms: keep only a bounded set.
         if (m_statements.size() > 64) {
@@ -97,15 +131,18 @@ public:
 
     // Steps a statement that returns no rows.
     void run(sqlite3_stmt* statement) {
-        int result = sqlite3_step(statement);
+        int result = step(statement);
         sqlite3_reset(statement);
         if (result != SQLITE_DONE && result != SQLITE_ROW) {
-            throw CatalogueError(std::string("catalogue: ") + sqlite3_errmsg(m_db));
+            throw CatalogueError("catalogue: " + m_message);
         }
     }
 
 private:
     sqlite3* m_db = nullptr;
+    std::atomic<bool>* m_damaged;
+    bool m_checking = false;
+    std::string m_message;
     std::unordered_map<std::string, sqlite3_stmt*> m_statements;
 };
 
@@ -128,14 +165,86 @@ std::string column_bytes(sqlite3_stmt* statement, int column) {
                 : std::string();
 }
 
-bool is_current_catalogue(sqlite3* db) {
+// What a file at the catalogue's place holds.
+enum class Found { Nothing, Ours, Damaged, OldVersion, Foreign };
+
+// One integer of a pragma, or nullopt when it cannot be read.
+std::optional<std::int64_t> pragma_value(sqlite3* db, const char* sql) {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, "PRAGMA user_version", -1, &statement, nullptr) != SQLITE_OK) {
-        return false;
-    }
-    int version = sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int(statement, 0) : -1;
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK)
+        return std::nullopt;
+    std::optional<std::int64_t> value;
+    if (sqlite3_step(statement) == SQLITE_ROW)
+        value = sqlite3_column_int64(statement, 0);
     sqlite3_finalize(statement);
-    return version == kSchemaVersion || version == 0;
+    return value;
+}
+
+// Looks at the file read-only: nothing is written into a file before it is known to be ours.
+Found inspect(const std::string& path) {
+    std::error_code error;
+    auto size = std::filesystem::file_size(path, error);
+    if (error || size == 0)
+        return Found::Nothing;
+    char header[16] = {};
+    std::ifstream(path, std::ios::binary).read(header, sizeof header);
+    if (std::memcmp(header, "SQLite format 3", 16) != 0)
+        return Found::Foreign;
+    sqlite3* db = nullptr;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return Found::Damaged;
+    }
+    auto application = pragma_value(db, "PRAGMA application_id");
+    auto version = pragma_value(db, "PRAGMA user_version");
+    auto objects = pragma_value(db, "SELECT count(*) FROM sqlite_schema");
+    auto tracks = pragma_value(
+        db, "SELECT count(*) FROM sqlite_schema WHERE type = 'table' AND name = 'tracks'");
+    Found found = Found::Ours;
+    if (!application || !version || !objects || !tracks) {
+        found = Found::Damaged;
+    } else if (*application == kApplicationId) {
+        found = *version == kSchemaVersion ? Found::Ours : Found::OldVersion;
+    } else if (*application == 0 && *objects == 0) {
+        found = Found::Nothing;
+    } else if (*application == 0 && *tracks == 1 && *version >= 1 && *version < kSchemaVersion) {
+        found = Found::OldVersion;  // written before catalogues carried their application id
+    } else {
+        found = Found::Foreign;
+    }
+    if (found == Found::Ours) {
+        sqlite3_stmt* statement = nullptr;
+        bool ok =
+            sqlite3_prepare_v2(db, "PRAGMA quick_check", -1, &statement, nullptr) == SQLITE_OK &&
+            sqlite3_step(statement) == SQLITE_ROW &&
+            std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))) ==
+                "ok";
+        sqlite3_finalize(statement);
+        if (!ok)
+            found = Found::Damaged;
+    }
+    sqlite3_close(db);
+    return found;
+}
+
+// Renames the file (with its write-ahead log and shared-memory index) to `<path>.<reason>`,
+// numbered when that name is taken by a file that is not ours to replace.
+std::string set_aside(const std::string& path, const std::string& reason, bool replace) {
+    std::string aside = path + "." + reason;
+    std::error_code error;
+    for (int n = 1; !replace && std::filesystem::exists(aside, error); ++n)
+        aside = path + "." + reason + "." + std::to_string(n);
+    std::filesystem::rename(path, aside, error);
+    if (error) {
+        throw CatalogueError("catalogue " + path + " cannot be set aside as " + aside + ": " +
+                             error.message());
+    }
+    for (const char* companion : {"-wal", "-shm"}) {
+        std::error_code ignored;
+        if (std::filesystem::exists(path + companion, ignored))
+            std::filesystem::rename(path + companion, aside + companion, ignored);
+    }
+    return aside;
 }
 
 // The FTS5 phrase for a term: in double quotes, inner quotes doubled.
@@ -152,36 +261,84 @@ std::string fts_phrase(const std::string& term) {
 }  // namespace
 
 Catalogue::Catalogue(const std::string& path) : m_path(path) {
-    auto open_writer = [&] {
-        auto connection = std::make_unique<Connection>(path, true);
-        if (!is_current_catalogue(connection->db())) {
-            throw CatalogueError("not a catalogue of this version");
-        }
-        connection->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
-        connection->exec(kSchema);
-        connection->exec(("PRAGMA user_version=" + std::to_string(kSchemaVersion)).c_str());
-        return connection;
-    };
-    try {
-        m_writer = open_writer();
-    } catch (const CatalogueError& error) {
-        // The catalogue is only a mirror of the music folders: set the unreadable file aside
-        // (nothing of the user's is lost) and start again.
-        std::fprintf(stderr, "wavlon-songd: catalogue %s unusable (%s); starting a new one\n",
-                     path.c_str(), error.what());
-        std::error_code ignored;
-        std::filesystem::rename(path, path + ".damaged", ignored);
-        std::filesystem::remove(path + "-wal", ignored);
-        std::filesystem::remove(path + "-shm", ignored);
-        m_writer = open_writer();
+    open();
+}
+
+void Catalogue::open() {
+    // The catalogue is only a mirror of the music folders: a damaged or older one is set
+    // aside and built again. A file of anything else is set aside and never written into.
+    switch (inspect(m_path)) {
+        case Found::Nothing:
+        case Found::Ours:
+            break;
+        case Found::Damaged:
+            log_aside("is damaged", set_aside(m_path, "damaged", true));
+            break;
+        case Found::OldVersion:
+            log_aside("was written by an older version", set_aside(m_path, "old-version", true));
+            break;
+        case Found::Foreign:
+            log_aside("is not a catalogue of wavlon-songd",
+                      set_aside(m_path, "not-a-catalogue", false));
+            break;
     }
-    sqlite3_stmt* statement =
-        m_writer->statement("SELECT id, norm_title, norm_author FROM tracks");
-    while (sqlite3_step(statement) == SQLITE_ROW) {
+    auto connection = std::make_unique<Connection>(m_path, true, &m_damaged);
+    connection->exec("PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+    connection->exec(kSchema);
+    connection->exec(("PRAGMA application_id=" + std::to_string(kApplicationId) +
+                      "; PRAGMA user_version=" + std::to_string(kSchemaVersion))
+                         .c_str());
+    m_writer = std::move(connection);
+    sqlite3_stmt* statement = m_writer->statement("SELECT id, norm_title, norm_author FROM tracks");
+    while (m_writer->step(statement) == SQLITE_ROW) {
         m_index.put(sqlite3_column_int64(statement, 0), column_bytes(statement, 1),
                     column_bytes(statement, 2));
     }
     sqlite3_reset(statement);
+}
+
+void Catalogue::log_aside(const std::string& why, const std::string& aside) {
+    std::fprintf(stderr, "wavlon-songd: catalogue %s %s; set aside as %s, a new one is built\n",
+                 m_path.c_str(), why.c_str(), aside.c_str());
+}
+
+void Catalogue::set_damage_listener(std::function<void()> listener) {
+    m_on_damage = std::move(listener);
+}
+
+bool Catalogue::check() {
+    if (!m_damaged) {
+        sqlite3_stmt* statement = m_writer->statement("PRAGMA quick_check");
+        int result = m_writer->step(statement);
+        bool ok = result == SQLITE_ROW && std::string_view(reinterpret_cast<const char*>(
+                                              sqlite3_column_text(statement, 0))) == "ok";
+        sqlite3_reset(statement);
+        if (!ok)
+            m_damaged = true;
+    }
+    return !m_damaged;
+}
+
+void Catalogue::rebuild() {
+    std::unique_lock lock(m_swap);
+    m_idle_readers.clear();
+    m_writer.reset();
+    m_index.clear();
+    m_pending_rows.clear();
+    m_pending_index.clear();
+    log_aside("is damaged", set_aside(m_path, "damaged", true));
+    m_damaged = false;
+    m_damage_told = false;
+    open();
+}
+
+Catalogue::DamageNote::~DamageNote() {
+    m_catalogue->note_damage();
+}
+
+void Catalogue::note_damage() const {
+    if (m_damaged && !m_damage_told.exchange(true) && m_on_damage)
+        m_on_damage();
 }
 
 Catalogue::~Catalogue() = default;
@@ -195,7 +352,7 @@ std::unique_ptr<Catalogue::Connection> Catalogue::borrow_reader() const {
             return connection;
         }
     }
-    auto connection = std::make_unique<Connection>(m_path, false);
+    auto connection = std::make_unique<Connection>(m_path, false, &m_damaged);
     // Map the file rather than read pages through system calls again and again.
     connection->exec("PRAGMA query_only=1; PRAGMA mmap_size=268435456;");
     return connection;
@@ -214,7 +371,7 @@ std::unordered_map<std::string, FileStamp> Catalogue::stamps(const std::string& 
         bind_blob(statement, 1, folder + "/");
         bind_blob(statement, 2, folder + "0");
     }
-    while (sqlite3_step(statement) == SQLITE_ROW) {
+    while (m_writer->step(statement) == SQLITE_ROW) {
         result.emplace(column_bytes(statement, 0), FileStamp{sqlite3_column_int64(statement, 1),
                                                              sqlite3_column_int64(statement, 2)});
     }
@@ -230,7 +387,7 @@ void Catalogue::put(const std::string& path, FileStamp stamp, const std::string&
     if (replacing) {
         sqlite3_stmt* statement = m_writer->statement("SELECT id FROM tracks WHERE path = ?1");
         bind_blob(statement, 1, path);
-        if (sqlite3_step(statement) == SQLITE_ROW)
+        if (m_writer->step(statement) == SQLITE_ROW)
             id = sqlite3_column_int64(statement, 0);
         sqlite3_reset(statement);
     }
@@ -260,10 +417,10 @@ void Catalogue::put(const std::string& path, FileStamp stamp, const std::string&
     bind_text(statement, 5, author);
     bind_text(statement, 6, norm_title);
     bind_text(statement, 7, norm_author);
-    int result = sqlite3_step(statement);
+    int result = m_writer->step(statement);
     if (!id && result == SQLITE_DONE)
         id = sqlite3_last_insert_rowid(m_writer->db());
-    std::string message = sqlite3_errmsg(m_writer->db());
+    std::string message = m_writer->message();
     int code = sqlite3_extended_errcode(m_writer->db());
     sqlite3_reset(statement);
     if (!id && code == SQLITE_CONSTRAINT_UNIQUE && !replacing) {
@@ -315,11 +472,11 @@ void Catalogue::apply_to_index() {
 std::int64_t Catalogue::removed_rows(sqlite3_stmt* statement) {
     int result = SQLITE_ROW;
     std::int64_t count = 0;
-    while ((result = sqlite3_step(statement)) == SQLITE_ROW) {
+    while ((result = m_writer->step(statement)) == SQLITE_ROW) {
         m_pending_index.push_back({sqlite3_column_int64(statement, 0), {}, {}, true});
         ++count;
     }
-    std::string message = sqlite3_errmsg(m_writer->db());
+    std::string message = m_writer->message();
     sqlite3_reset(statement);
     if (result != SQLITE_DONE)
         throw CatalogueError("catalogue: " + message);
@@ -333,7 +490,7 @@ std::optional<FileStamp> Catalogue::stamp(const std::string& path) const {
         m_writer->statement("SELECT size, mtime_ns FROM tracks WHERE path = ?1");
     bind_blob(statement, 1, path);
     std::optional<FileStamp> result;
-    if (sqlite3_step(statement) == SQLITE_ROW) {
+    if (m_writer->step(statement) == SQLITE_ROW) {
         result = FileStamp{sqlite3_column_int64(statement, 0), sqlite3_column_int64(statement, 1)};
     }
     sqlite3_reset(statement);
@@ -499,8 +656,11 @@ std::vector<CatalogueTrack> Catalogue::search(const std::string& keyword, Search
             continue;
         }
         match += match.empty() ? "" : " AND ";
-        match += (author_only ? "norm_author : " : "{norm_title norm_author} : ") + fts_phrase(term);
+        match +=
+            (author_only ? "norm_author : " : "{norm_title norm_author} : ") + fts_phrase(term);
     }
+    DamageNote note{this};  // told after the lock is let go, even when this throws
+    std::shared_lock swap(m_swap);
     auto reader = borrow_reader();
     if (match.empty()) {
         m_index.visit_with(*rarest, consider);
@@ -509,7 +669,7 @@ std::vector<CatalogueTrack> Catalogue::search(const std::string& keyword, Search
             reader->statement("SELECT rowid FROM tracks_fts WHERE tracks_fts MATCH ?1");
         bind_text(statement, 1, match);
         std::vector<std::int64_t> ids;
-        while (sqlite3_step(statement) == SQLITE_ROW)
+        while (reader->step(statement) == SQLITE_ROW)
             ids.push_back(sqlite3_column_int64(statement, 0));
         sqlite3_reset(statement);
         m_index.visit_ids(ids, consider);
@@ -522,7 +682,7 @@ std::vector<CatalogueTrack> Catalogue::search(const std::string& keyword, Search
     for (auto hit = best.begin() + first; hit != best.end(); ++hit) {
         sqlite3_reset(statement);
         sqlite3_bind_int64(statement, 1, hit->id);
-        if (sqlite3_step(statement) == SQLITE_ROW) {
+        if (reader->step(statement) == SQLITE_ROW) {
             result.push_back({hit->id, column_bytes(statement, 0), column_bytes(statement, 1),
                               column_bytes(statement, 2)});
         }
@@ -533,12 +693,14 @@ std::vector<CatalogueTrack> Catalogue::search(const std::string& keyword, Search
 }
 
 std::optional<CatalogueTrack> Catalogue::track(std::int64_t id) const {
+    DamageNote note{this};  // told after the lock is let go, even when this throws
+    std::shared_lock swap(m_swap);
     auto reader = borrow_reader();
     sqlite3_stmt* statement =
         reader->statement("SELECT id, path, title, author FROM tracks WHERE id = ?1");
     sqlite3_bind_int64(statement, 1, id);
     std::optional<CatalogueTrack> result;
-    if (sqlite3_step(statement) == SQLITE_ROW) {
+    if (reader->step(statement) == SQLITE_ROW) {
         result = CatalogueTrack{sqlite3_column_int64(statement, 0), column_bytes(statement, 1),
                                 column_bytes(statement, 2), column_bytes(statement, 3)};
     }
@@ -548,10 +710,12 @@ std::optional<CatalogueTrack> Catalogue::track(std::int64_t id) const {
 }
 
 std::int64_t Catalogue::track_count() const {
+    DamageNote note{this};  // told after the lock is let go, even when this throws
+    std::shared_lock swap(m_swap);
     auto reader = borrow_reader();
     sqlite3_stmt* statement = reader->statement("SELECT count(*) FROM tracks");
     std::int64_t count =
-        sqlite3_step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : 0;
+        reader->step(statement) == SQLITE_ROW ? sqlite3_column_int64(statement, 0) : 0;
     sqlite3_reset(statement);
     give_back(std::move(reader));
     return count;

@@ -10,10 +10,13 @@
 // once, each on its own connection (WAL mode: readers never wait for the writer).
 #pragma once
 
+#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
+#include <shared_mutex>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
@@ -49,10 +52,12 @@ enum class SearchField { TitleOrAuthor, Author };
 
 class Catalogue {
 public:
-    // Opens or creates the catalogue at `path` (its folder must exist). A file that is not a
-    // catalogue of this version (damaged, foreign or older) is set aside as "<path>.damaged"
-    // or emptied, and a fresh catalogue begins: it only mirrors the music folders.
-    // Throws CatalogueError when no catalogue can be opened there.
+    // Opens or creates the catalogue at `path` (its folder must exist), checked whole first
+    // (SQLite's quick check). A file that is not a sound catalogue of this version is renamed
+    // and a fresh catalogue begins (it only mirrors the music folders): a damaged one to
+    // "<path>.damaged", an older one to "<path>.old-version", any other file to
+    // "<path>.not-a-catalogue" (numbered when taken); such a file is never written into.
+    // Throws CatalogueError when no catalogue can be opened there or a file not set aside.
     explicit Catalogue(const std::string& path);
     ~Catalogue();
     Catalogue(const Catalogue&) = delete;
@@ -70,6 +75,17 @@ public:
     bool remove(const std::string& path);
     // Removes every file below `folder`; gives how many there were.
     std::int64_t remove_under(const std::string& folder);
+
+    // True once any statement met damage (SQLITE_CORRUPT, SQLITE_NOTADB) since opening.
+    bool damaged() const { return m_damaged; }
+    // Told (once, on the thread that met it) when damage is first met: the owner of the
+    // writing thread then calls rebuild(). Set before searches begin.
+    void set_damage_listener(std::function<void()> listener);
+    // Runs SQLite's quick check of the whole file; false (and damaged()) when it fails.
+    bool check();
+    // Sets the damaged file aside and begins an empty catalogue, to be filled by a full
+    // scan. From the writing thread, outside any Batch; waits for searches in progress.
+    void rebuild();
 
     // Copies what the write-ahead log holds into the catalogue file and empties the log, so
     // that searches read every page from the mapped file again (pages still in the log are
@@ -98,11 +114,23 @@ public:
 
 private:
     class Connection;
+    void open();
+    void log_aside(const std::string& why, const std::string& aside);
+    void note_damage() const;
+    struct DamageNote {
+        const Catalogue* m_catalogue;
+        ~DamageNote();
+    };
     std::unique_ptr<Connection> borrow_reader() const;
     void give_back(std::unique_ptr<Connection> connection) const;
 
     std::string m_path;
     std::unique_ptr<Connection> m_writer;
+    mutable std::atomic<bool> m_damaged{false};
+    mutable std::atomic<bool> m_damage_told{false};
+    std::function<void()> m_on_damage;
+    // Held shared by every reading call, alone by rebuild().
+    mutable std::shared_mutex m_swap;
     mutable std::mutex m_readers_mutex;
     mutable std::vector<std::unique_ptr<Connection>> m_idle_readers;
     // Writes the trigram entries of the rows put since the last flush (at the end of a batch,

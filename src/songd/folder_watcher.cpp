@@ -63,8 +63,17 @@ bool FolderWatcher::complete() {
 }
 
 void FolderWatcher::stop() {
+    m_stopping = true;
     if (m_wake[1] >= 0) {
         char byte = 1;
+        [[maybe_unused]] auto written = write(m_wake[1], &byte, 1);
+    }
+}
+
+void FolderWatcher::ask_for_rescan() {
+    m_rescan_asked = true;
+    if (m_wake[1] >= 0) {
+        char byte = 2;
         [[maybe_unused]] auto written = write(m_wake[1], &byte, 1);
     }
 }
@@ -91,10 +100,12 @@ bool FolderWatcher::read_events(FolderChanges& changes) {
             if (folder == m_folders.end())
                 continue;
             if (event.mask & IN_IGNORED) {
+                // The watch is gone with its folder: whatever was below it is checked.
+                changes.paths.insert(folder->second);
                 m_folders.erase(folder);
                 continue;
             }
-            if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF)) {
+            if (event.mask & (IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT)) {
                 changes.paths.insert(folder->second);
             } else if (event.len > 0) {
                 changes.paths.insert(folder->second + "/" + std::string(name));
@@ -114,7 +125,16 @@ FolderChanges FolderWatcher::wait_for_changes(std::chrono::milliseconds timeout,
         if (ready < 0 && errno == EINTR)
             continue;
         if (fds[1].revents & POLLIN) {
-            changes.stopped = true;
+            char bytes[64];
+            while (read(m_wake[0], bytes, sizeof bytes) > 0) {
+            }
+            if (m_stopping) {
+                changes.stopped = true;
+                return changes;
+            }
+        }
+        if (m_rescan_asked.exchange(false)) {
+            changes.rescan_all = true;
             return changes;
         }
         if (ready <= 0)

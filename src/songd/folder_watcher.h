@@ -4,12 +4,14 @@
 // folder and its files): wait_for_changes gathers them until the folders have been quiet for
 // a moment, and hands back each changed path once. When the kernel drops events (its queue
 // overflowed) or a folder cannot be watched (the user's watch limit is reached), the watcher
-// asks for a full rescan instead.
+// asks for a full rescan instead. A watched folder that goes away (deleted, moved, or its file
+// system unmounted) is reported as a changed path.
 //
 // Threads: one thread calls watch and wait_for_changes; stop may be called from any thread and
 // wakes a waiting wait_for_changes.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <set>
@@ -47,6 +49,8 @@ public:
     bool complete();
 
     void stop();
+    // Wakes a waiting wait_for_changes with rescan_all set (from any thread).
+    void ask_for_rescan();
 
 private:
     bool read_events(FolderChanges& changes);
@@ -56,6 +60,8 @@ private:
     std::mutex m_mutex;
     std::unordered_map<int, std::string> m_folders;  // watch descriptor → folder
     bool m_watch_failed = false;
+    std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_rescan_asked{false};
 };
 
 }  // namespace wavlon::songd

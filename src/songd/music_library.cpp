@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <condition_variable>
 #include <cstdlib>
@@ -45,6 +46,13 @@ std::optional<std::string> real_path(const std::string& path) {
     if (!resolved)
         return std::nullopt;
     return std::string(resolved.get());
+}
+
+// True while `path` still is the folder `key` names.
+bool same_folder(const std::string& path, std::pair<dev_t, ino_t> key) {
+    struct ::stat info {};
+    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode) && info.st_dev == key.first &&
+           info.st_ino == key.second;
 }
 
 FileStamp stamp_of(const struct ::stat& info) {
@@ -129,22 +137,58 @@ struct MusicLibrary::Walk {
     ScanReport report;
     std::unique_ptr<Catalogue::Batch> batch;
     int pending = 0;
-    std::unique_ptr<TagReader> reader;  // for walks of folders; files alone are read in place
+    std::unique_ptr<TagReader> reader;    // for walks of folders; files alone are read in place
+    std::set<std::string> rejected_seen;  // files found to be no music, this walk
+    // Folders reached through links, walked after the rest: a folder inside the music folders
+    // is then known by its own path, which outlives any link to it.
+    std::vector<std::string> linked;
 };
 
 MusicLibrary::MusicLibrary(Catalogue& catalogue, const std::vector<std::string>& folders)
     : m_catalogue(catalogue) {
+    set_folders(folders);
+}
+
+bool MusicLibrary::set_folders(const std::vector<std::string>& folders) {
+    std::vector<std::string> roots;
+    std::set<std::string> missing;
     for (const auto& folder : folders) {
         auto resolved = real_path(folder);
         struct ::stat info {};
         if (!resolved || stat(resolved->c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            log_line("music folder " + printable(folder) + " not found; left out");
+            if (!m_missing.count(folder))
+                log_line("music folder " + printable(folder) +
+                         " not found; served once it appears");
+            missing.insert(folder);
             continue;
         }
         if (*resolved == "/")
             resolved->clear();  // the root: paths below start with "/"
-        m_roots.push_back(*resolved);
+        if (std::find(roots.begin(), roots.end(), *resolved) == roots.end())
+            roots.push_back(*resolved);
     }
+    m_missing = std::move(missing);
+    std::lock_guard lock(m_roots_mutex);
+    if (roots == m_roots)
+        return false;
+    m_roots = std::move(roots);
+    return true;
+}
+
+std::vector<std::string> MusicLibrary::roots() const {
+    std::lock_guard lock(m_roots_mutex);
+    return m_roots;
+}
+
+bool MusicLibrary::under_roots(const std::string& path) const {
+    std::lock_guard lock(m_roots_mutex);
+    for (const auto& root : m_roots) {
+        if (path.compare(0, root.size(), root) == 0 &&
+            (path.size() == root.size() || path[root.size()] == '/')) {
+            return true;
+        }
+    }
+    return false;
 }
 
 void MusicLibrary::set_folder_listener(std::function<void(const std::string&)> on_folder) {
@@ -152,6 +196,7 @@ void MusicLibrary::set_folder_listener(std::function<void(const std::string&)> o
 }
 
 bool MusicLibrary::inside_roots(const std::string& real) const {
+    std::lock_guard lock(m_roots_mutex);
     for (const auto& root : m_roots) {
         if (real.size() > root.size() && real.compare(0, root.size(), root) == 0 &&
             real[root.size()] == '/') {
@@ -171,6 +216,11 @@ bool MusicLibrary::is_servable(const std::string& path) const {
 }
 
 ScanReport MusicLibrary::remove_unseen(Walk& walk) {
+    while (!walk.linked.empty()) {
+        std::string folder = std::move(walk.linked.back());
+        walk.linked.pop_back();
+        walk_folder(folder, walk);
+    }
     if (walk.reader) {
         for (auto& job : walk.reader->finish())
             store(std::move(job), walk);
@@ -193,9 +243,15 @@ ScanReport MusicLibrary::scan_all() {
     Walk walk;
     walk.expected = m_catalogue.stamps();
     walk.reader = std::make_unique<TagReader>();
-    for (const auto& root : m_roots)
+    m_walked.clear();
+    for (const auto& root : roots())
         walk_folder(root.empty() ? "/" : root, walk);
-    return remove_unseen(walk);
+    ScanReport report = remove_unseen(walk);
+    // Forget the rejected files that are gone (a cancelled walk did not look everywhere).
+    if (!(m_cancelled && *m_cancelled))
+        std::erase_if(m_rejected,
+                      [&](const auto& entry) { return !walk.rejected_seen.count(entry.first); });
+    return report;
 }
 
 ScanReport MusicLibrary::refresh(const std::string& path) {
@@ -208,7 +264,13 @@ ScanReport MusicLibrary::refresh(const std::string& path) {
         walk.report.removed += m_catalogue.remove_under(path);
         return walk.report;
     }
-    if (S_ISDIR(info.st_mode) || S_ISLNK(info.st_mode)) {
+    if (S_ISLNK(info.st_mode)) {
+        // A link: taken as what it leads to, when that lies inside the music folders.
+        auto target = real_path(path);
+        if (!target || !inside_roots(*target) || stat(path.c_str(), &info) != 0)
+            return walk.report;
+    }
+    if (S_ISDIR(info.st_mode)) {
         walk.expected = m_catalogue.stamps(path);
         walk.reader = std::make_unique<TagReader>();
         walk_folder(path, walk);
@@ -238,11 +300,16 @@ void MusicLibrary::walk_folder(const std::string& folder, Walk& walk) {
         ++walk.report.skipped;
         return;
     }
-    if (!walk.visited.insert({info.st_dev, info.st_ino}).second) {
+    std::pair<dev_t, ino_t> key{info.st_dev, info.st_ino};
+    auto walked = m_walked.find(key);
+    bool walked_elsewhere =
+        walked != m_walked.end() && walked->second != folder && same_folder(walked->second, key);
+    if (!walk.visited.insert(key).second || walked_elsewhere) {
         log_line("skipped " + printable(folder) +
                  ": already walked (a link loop or a second link)");
         return;
     }
+    m_walked[key] = folder;
     std::unique_ptr<DIR, CloseDir> dir(opendir(folder.c_str()));
     if (!dir) {
         log_line("skipped folder " + printable(folder) + ": cannot be read");
@@ -283,7 +350,7 @@ void MusicLibrary::walk_folder(const std::string& folder, Walk& walk) {
             continue;
         }
         if (S_ISDIR(entry_info.st_mode)) {
-            folders.push_back(std::move(path));
+            (type == DT_LNK ? walk.linked : folders).push_back(std::move(path));
         } else if (S_ISREG(entry_info.st_mode) && !playable_extension(name).empty()) {
             visit_file(path, entry_info, walk);
         }
@@ -304,6 +371,12 @@ void MusicLibrary::visit_file(const std::string& path, const struct ::stat& info
         ++walk.report.files;
         return;
     }
+    auto rejected = m_rejected.find(path);
+    if (rejected != m_rejected.end() && rejected->second == stamp) {
+        walk.rejected_seen.insert(path);
+        ++walk.report.skipped;
+        return;  // found to be no music before, and unchanged since
+    }
     TagJob job{path, stamp, was_known, std::nullopt};
     if (walk.reader) {
         for (auto& done : walk.reader->submit(std::move(job)))
@@ -322,12 +395,15 @@ void MusicLibrary::store(TagJob job, Walk& walk) {
         walk.batch = std::make_unique<Catalogue::Batch>(m_catalogue);
     if (!tags) {
         log_line("skipped " + printable(path) + ": damaged or not a music file TagLib reads");
+        m_rejected[path] = job.stamp;
+        walk.rejected_seen.insert(path);
         ++walk.report.skipped;
         // A catalogued file that changed into something unreadable is served no more.
         if (was_known)
             m_catalogue.remove(path);
         return;
     }
+    m_rejected.erase(path);
     m_catalogue.put(path, job.stamp, tags->title, tags->author, was_known);
     ++walk.report.files;
     ++walk.report.indexed;

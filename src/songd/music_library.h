@@ -4,8 +4,9 @@
 // files whose size and modification time are unchanged are not read again, new and changed
 // files have their tags read, and files that are gone are removed. Symbolic links are followed
 // only when they lead to a place inside one of the music folders, and no folder is walked twice
-// (which also ends symlink loops). A damaged file, an unreadable folder or a file that vanishes
-// during the scan is logged and skipped; the scan goes on.
+// (which also ends symlink loops), also when a link to it is added later. A damaged file, an
+// unreadable folder or a file that vanishes during the scan is logged and skipped; the scan
+// goes on. A file that is no music is remembered and not read again until it changes.
 //
 // Threads: one thread scans and refreshes (the indexer); is_servable may be called from any.
 #pragma once
@@ -15,7 +16,11 @@
 #include <cstdint>
 
 #include <functional>
+#include <map>
+#include <mutex>
+#include <set>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "songd/catalogue.h"
@@ -33,15 +38,21 @@ struct ScanReport {
 
 class MusicLibrary {
 public:
-    // `folders` are resolved to their real paths; folders that do not exist are logged and
-    // left out. `on_folder` is told of every folder walked (the watcher adds a watch).
+    // See set_folders.
     MusicLibrary(Catalogue& catalogue, const std::vector<std::string>& folders);
+
+    // The music folders, resolved to their real paths; folders that do not exist (yet) are
+    // logged and left out until a later call finds them. True when the roots changed (then a
+    // scan_all brings the catalogue in step: the rows of folders no longer served go).
+    bool set_folders(const std::vector<std::string>& folders);
 
     void set_folder_listener(std::function<void(const std::string&)> on_folder);
     // A scan stops early once `*cancelled` is true; a cancelled scan removes nothing.
     void set_cancel_flag(const std::atomic<bool>* cancelled) { m_cancelled = cancelled; }
 
-    const std::vector<std::string>& roots() const { return m_roots; }
+    std::vector<std::string> roots() const;
+    // True when `path` is a root or lies below one, by its name alone.
+    bool under_roots(const std::string& path) const;
     Catalogue& catalogue() { return m_catalogue; }
 
     // Walks every music folder; removes what was catalogued but is no longer found.
@@ -64,9 +75,17 @@ private:
     bool inside_roots(const std::string& real_path) const;
 
     Catalogue& m_catalogue;
+    mutable std::mutex m_roots_mutex;  // the roots are read by the serving threads
     std::vector<std::string> m_roots;
+    std::set<std::string> m_missing;  // wanted folders not found (logged once each)
+    // Every folder walked, by device and inode, with the path it was walked by: a folder
+    // reached again through a link added later is not walked a second time.
+    std::map<std::pair<dev_t, ino_t>, std::string> m_walked;
     std::function<void(const std::string&)> m_on_folder;
     const std::atomic<bool>* m_cancelled = nullptr;
+    // Files that are no music (damaged, zero-filled, misnamed) by the size and modification
+    // time they had when read: not read again, nor logged, until they change.
+    std::unordered_map<std::string, FileStamp> m_rejected;
 };
 
 }  // namespace wavlon::songd

@@ -40,20 +40,28 @@ std::string default_database_path() {
 }
 
 std::string usage_text() {
-    return "Usage: wavlon-songd --music DIR [--music DIR...] [--listen HOST:PORT] [--db FILE]\n"
-           "                    [--public-url URL]\n"
+    return "Usage: wavlon-songd [--music DIR...] [--user-music-folder] [--player-config FILE]\n"
+           "                    [--listen HOST:PORT] [--db FILE] [--public-url URL]\n"
            "\n"
            "The song search for Wavlon: indexes the music in the folders given and answers the\n"
            "player's online search with the songs whose title or artist match, then streams\n"
            "them to it.\n"
            "\n"
            "  --music DIR        a folder of music, searched recursively (MP3, Ogg, Opus, FLAC,\n"
-           "                     WAV); give it once per folder, at least once\n"
+           "                     WAV); give it once per folder\n"
+           "  --user-music-folder  also the user's music folder (XDG_MUSIC_DIR of\n"
+           "                     user-dirs.dirs, or ~/Music)\n"
+           "  --player-config FILE  also the folder chosen in the player, read from its\n"
+           "                     config.ini and followed when it changes\n"
+           "                     At least one of these three is needed. A folder that does not\n"
+           "                     exist yet is served once it appears; but when only --music\n"
+           "                     folders are given and none exists, the service stops\n"
            "  --listen HOST:PORT where to answer (default 127.0.0.1:8765; use 0.0.0.0:8765 or\n"
            "                     [::]:8765 to serve every Wavlon on the network)\n"
            "  --db FILE          the catalogue (default $XDG_DATA_HOME/wavlon/songd.db, or\n"
            "                     ~/.local/share/wavlon/songd.db); it is rebuilt from the\n"
-           "                     folders when missing or damaged\n"
+           "                     folders when missing or damaged, and a file that is not a\n"
+           "                     catalogue is renamed, never written into\n"
            "  --public-url URL   the address players reach this service by, used in the song\n"
            "                     addresses it hands out (default: the address the player used)\n"
            "  --help             this text\n"
@@ -79,8 +87,12 @@ std::optional<Options> parse_options(const std::vector<std::string>& arguments,
             options.help = true;
             continue;
         }
-        bool takes_value =
-            name == "--music" || name == "--listen" || name == "--db" || name == "--public-url";
+        if (name == "--user-music-folder" && !inline_value) {
+            options.user_music_folder = true;
+            continue;
+        }
+        bool takes_value = name == "--music" || name == "--listen" || name == "--db" ||
+                           name == "--public-url" || name == "--player-config";
         if (!takes_value) {
             error = "unknown option " + argument;
             return std::nullopt;
@@ -105,6 +117,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& arguments,
             }
         } else if (name == "--db") {
             options.database = value;
+        } else if (name == "--player-config") {
+            options.player_config = value;
         } else {
             if (value.rfind("http://", 0) != 0 && value.rfind("https://", 0) != 0) {
                 error = "--public-url wants an http:// or https:// address, not " + value;
@@ -113,8 +127,9 @@ std::optional<Options> parse_options(const std::vector<std::string>& arguments,
             options.public_url = value.back() == '/' ? value : value + "/";
         }
     }
-    if (!options.help && options.music_folders.empty()) {
-        error = "at least one --music folder is needed";
+    if (!options.help && options.music_folders.empty() && !options.user_music_folder &&
+        options.player_config.empty()) {
+        error = "a folder to serve is needed: --music, --user-music-folder or --player-config";
         return std::nullopt;
     }
     if (options.database.empty())

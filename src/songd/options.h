@@ -9,6 +9,8 @@ namespace wavlon::songd {
 
 struct Options {
     std::vector<std::string> music_folders;
+    bool user_music_folder = false;  // also serve the user's music folder
+    std::string player_config;       // also serve the folder stored in this config.ini
     std::string host = "127.0.0.1";
     int port = 8765;
     std::string database;    // empty: the default under the user's data folder

@@ -56,8 +56,8 @@ private:
     void compact_if_sparse();
 
     mutable std::shared_mutex m_mutex;
-    std::string m_text;             // every track's texts, back to back
-    std::size_t m_dead_bytes = 0;   // of texts replaced or removed
+    std::string m_text;            // every track's texts, back to back
+    std::size_t m_dead_bytes = 0;  // of texts replaced or removed
     std::unordered_map<std::int64_t, Texts> m_tracks;
     // Ids by character (the bytes of its UTF-8 form as one number), ascending.
     std::unordered_map<std::int64_t, std::vector<std::int64_t>> m_by_character;

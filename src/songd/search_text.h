@@ -3,9 +3,9 @@
 //
 // Folding makes matching case-insensitive and width-insensitive: full-width ASCII (Ａ, １, ＃)
 // becomes half-width, the ideographic space a plain space, Latin, Greek and Cyrillic capitals
-// small letters, and common traditional Chinese characters their simplified forms, so that
-// 張學友 finds 张学友. Input is valid UTF-8 (the catalogue and the form decoder make sure);
-// invalid bytes are passed through unchanged.
+// small letters, and traditional Chinese characters their simplified forms (OpenCC's table,
+// character by character), so that 張學友 finds 张学友 and 孙燕姿 finds 孫燕姿. Input is valid
+// UTF-8 (the catalogue and the form decoder make sure); invalid bytes are passed through unchanged.
 #pragma once
 
 #include <cstddef>

@@ -4,6 +4,7 @@
 #include <taglib/id3v1tag.h>
 #include <taglib/id3v2tag.h>
 #include <taglib/tag.h>
+#include <taglib/tfilestream.h>
 #include <taglib/tstring.h>
 
 #include <array>
@@ -40,12 +41,18 @@ std::string latin1_to_utf8(std::string_view bytes) {
     return out;
 }
 
-// True when `bytes` parse as GBK double-byte characters and at least half of them have a
-// trail byte above 0x7F. Latin-1 letters followed by ASCII ("ör" in Motörhead) also pair up
-// as GBK, but with ASCII trail bytes; Chinese text in GBK mostly has both bytes high.
-bool looks_like_gbk(std::string_view bytes) {
+// How GBK reads `bytes`: whether every high byte pairs into a GBK character, and whether at
+// least half of those are GB2312's common characters (lead 0xB0..0xF7) or its punctuation
+// (0xA1..0xA9), trail 0xA1..0xFE. Latin-1 letters pair up too, but into GBK's rare extension
+// characters ("ör" of Motörhead) or its user-defined area ("üß" of Grüße).
+struct GbkReading {
+    bool common = false;      // at least half of the pairs
+    bool all_common = false;  // every pair
+};
+
+GbkReading read_as_gbk(std::string_view bytes) {
     std::size_t pairs = 0;
-    std::size_t high_trails = 0;
+    std::size_t common = 0;
     for (std::size_t i = 0; i < bytes.size();) {
         auto lead = static_cast<unsigned char>(bytes[i]);
         if (lead < 0x80) {
@@ -53,16 +60,63 @@ bool looks_like_gbk(std::string_view bytes) {
             continue;
         }
         if (lead == 0x80 || lead == 0xFF || i + 1 >= bytes.size())
-            return false;
+            return {};
         auto trail = static_cast<unsigned char>(bytes[i + 1]);
         if (trail < 0x40 || trail == 0x7F || trail == 0xFF)
-            return false;
+            return {};
         ++pairs;
-        if (trail >= 0x80)
-            ++high_trails;
+        bool gb2312 =
+            ((lead >= 0xB0 && lead <= 0xF7) || (lead >= 0xA1 && lead <= 0xA9)) && trail >= 0xA1;
+        if (gb2312)
+            ++common;
         i += 2;
     }
-    return pairs > 0 && high_trails * 2 >= pairs;
+    return {pairs > 0 && common * 2 >= pairs, pairs > 0 && common == pairs};
+}
+
+bool is_cjk(char32_t c) {
+    return (c >= 0x2E80 && c <= 0x9FFF) || (c >= 0xAC00 && c <= 0xD7AF) ||
+           (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFF00 && c <= 0xFFEF) || c >= 0x20000;
+}
+
+bool is_ascii_letter(char32_t c) {
+    return (c >= U'a' && c <= U'z') || (c >= U'A' && c <= U'Z');
+}
+
+// The basic Greek and Cyrillic alphabets, whose words are written without ASCII letters.
+bool is_greek_or_cyrillic(char32_t c) {
+    return (c >= 0x391 && c <= 0x3C9) || (c >= 0x410 && c <= 0x44F);
+}
+
+// For bytes that read as well-formed UTF-8 and as common GBK both: UTF-8 when the text holds
+// CJK characters, or when every other character sits beside an ASCII letter, as accented
+// letters do inside words ("Grüße"), or in a word of three or more Greek or Cyrillic letters.
+// GBK's pairs read as UTF-8 stand alone instead: 暖暖 (C5 AF C5 AF) reads "ůů", 谢谢 "лл".
+bool utf8_reads_better(std::string_view bytes) {
+    std::u32string text;
+    for (char32_t c : platform::utf8_to_utf16(bytes))
+        text += c;  // code units: surrogates only matter as "not a letter" here
+    bool all_beside_letters = true;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (is_cjk(text[i]))
+            return true;
+        if (text[i] < 0x80)
+            continue;
+        bool before = i > 0 && is_ascii_letter(text[i - 1]);
+        bool after = i + 1 < text.size() && is_ascii_letter(text[i + 1]);
+        std::size_t run = 0;
+        if (is_greek_or_cyrillic(text[i])) {
+            std::size_t first = i;
+            while (first > 0 && is_greek_or_cyrillic(text[first - 1]))
+                --first;
+            std::size_t last = i;
+            while (last + 1 < text.size() && is_greek_or_cyrillic(text[last + 1]))
+                ++last;
+            run = last - first + 1;
+        }
+        all_beside_letters = all_beside_letters && (before || after || run >= 3);
+    }
+    return all_beside_letters;
 }
 
 TagLib::String to_taglib(const std::string& utf8) {
@@ -97,9 +151,10 @@ std::string decode_latin1_field(std::string_view bytes) {
         ascii = ascii && static_cast<unsigned char>(c) < 0x80;
     if (ascii)
         return std::string(bytes);
-    if (platform::is_valid_utf8(bytes))
+    GbkReading gbk = read_as_gbk(bytes);
+    if (platform::is_valid_utf8(bytes) && (!gbk.all_common || utf8_reads_better(bytes)))
         return std::string(bytes);
-    if (looks_like_gbk(bytes))
+    if (gbk.common)
         return platform::gbk_to_utf8(platform::TextView(bytes));
     return latin1_to_utf8(bytes);
 }
@@ -127,9 +182,14 @@ std::optional<TrackTags> read_track_tags(const std::string& path) {
     static std::once_flag installed;
     std::call_once(installed, install_tag_string_handlers);
 
+    // Opened read-only: a file opened for writing raises a write event on closing, which
+    // would bring the file back to be read again (and wakes every other watcher of the folder).
+    TagLib::FileStream stream(path.c_str(), true);
+    if (!stream.isOpen())
+        return std::nullopt;
     // The audio properties (from the first frame headers only) tell music from noise that
     // merely carries a music file's name.
-    TagLib::FileRef file(path.c_str(), true, TagLib::AudioProperties::Fast);
+    TagLib::FileRef file(&stream, true, TagLib::AudioProperties::Fast);
     if (file.isNull() || file.audioProperties() == nullptr ||
         file.audioProperties()->sampleRate() <= 0 ||
         file.audioProperties()->lengthInMilliseconds() <= 0) {

@@ -3,7 +3,7 @@
 //
 // Chinese tags written by older Windows tools often hold raw GBK bytes in frames that claim to
 // be Latin-1. Such frames are recognised and decoded as GB18030; real Latin-1 text ("Motörhead",
-// "Beyoncé") stays Latin-1. All results are valid UTF-8.
+// "Grüße") stays Latin-1. Files are opened read-only. All results are valid UTF-8.
 #pragma once
 
 #include <optional>
@@ -31,8 +31,9 @@ std::optional<TrackTags> read_track_tags(const std::string& path);
 // the title and the artist is empty.
 TrackTags tags_from_file_name(std::string_view path);
 
-// Decodes bytes from a frame declared Latin-1: UTF-8 when they are well-formed UTF-8, GB18030
-// when they look like GBK, Latin-1 otherwise.
+// Decodes bytes from a frame declared Latin-1 by what the whole frame most likely holds:
+// well-formed UTF-8 that reads as CJK or as accented letters inside words; else GB18030 when
+// its pairs are mostly GBK's common characters; else Latin-1.
 std::string decode_latin1_field(std::string_view bytes);
 
 // The lower-case extension of `path` when it is a format the service indexes ("mp3", "ogg",

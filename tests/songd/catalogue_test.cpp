@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
 #include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "songd/tagged_files.h"
 
@@ -52,6 +55,8 @@ TEST_F(CatalogueTest, ChineseKeywordsOfOneTwoAndMoreCharactersMatchSubstrings) {
         {"周杰伦 晴天", {"晴天"}},
         {"晴天 周杰伦", {"晴天"}},
         {"王菲 晴天", {}},
+        {"周 豆", {}},  // each term in some track, both in none
+        {"周杰伦 红豆", {}},
         {"东", {}},
     };
     for (const Case& c : cases)
@@ -174,22 +179,105 @@ TEST_F(CatalogueTest, RemovingAFolderTakesEverythingBelowItAndNothingBeside) {
     EXPECT_EQ(m_catalogue->stamps("/m").size(), 2u);
 }
 
-TEST_F(CatalogueTest, SurvivesReopeningAndSetsADamagedFileAside) {
-    add("/m/a.mp3", "Kept", "");
-    m_catalogue.reset();
-    m_catalogue = std::make_unique<Catalogue>(db_path());
-    EXPECT_EQ(titles("kept"), (std::vector<std::string>{"Kept"}));
+std::string file_bytes(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
 
+void run_sql(const std::string& path, const char* sql) {
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+}
+
+TEST_F(CatalogueTest, SurvivesReopeningAndSetsAsideWhatIsNotASoundCatalogue) {
+    for (int i = 0; i < 300; ++i)
+        add("/m/" + std::to_string(i) + ".mp3", "Kept " + std::to_string(i), "");
     m_catalogue.reset();
-    {
-        std::ofstream damaged(db_path(), std::ios::binary | std::ios::trunc);
-        damaged << std::string(8192, 'x');
-    }
     m_catalogue = std::make_unique<Catalogue>(db_path());
-    EXPECT_EQ(m_catalogue->track_count(), 0);
+    EXPECT_EQ(m_catalogue->track_count(), 300);
+    m_catalogue.reset();
+    const std::string ours = file_bytes(db_path());
+
+    struct Case {
+        const char* name;
+        std::function<void(const std::string&)> make;
+        const char* aside;
+    };
+    const Case cases[] = {
+        {"a zeroed page",
+         [&](const std::string& path) {
+             std::string bytes = ours;
+             std::fill_n(bytes.begin() + 4096 * 3, 4096, '\0');
+             std::ofstream(path, std::ios::binary) << bytes;
+         },
+         ".damaged"},
+        {"another program's database",
+         [](const std::string& path) {
+             run_sql(path, "CREATE TABLE notes(text); PRAGMA user_version=0");
+         },
+         ".not-a-catalogue"},
+        {"a database with a table of that name",
+         [](const std::string& path) {
+             run_sql(path, "CREATE TABLE tracks(x); PRAGMA user_version=7");
+         },
+         ".not-a-catalogue"},
+        {"an older catalogue",
+         [](const std::string& path) {
+             run_sql(path, "CREATE TABLE tracks(x); PRAGMA user_version=4");
+         },
+         ".old-version"},
+        {"no database at all",
+         [](const std::string& path) { std::ofstream(path) << std::string(8192, 'x'); },
+         ".not-a-catalogue"},
+    };
+    for (const Case& c : cases) {
+        TemporaryFolder folder;
+        std::string path = (folder.path() / "songd.db").string();
+        c.make(path);
+        std::string before = file_bytes(path);
+        Catalogue catalogue(path);
+        EXPECT_EQ(catalogue.track_count(), 0) << c.name;
+        EXPECT_EQ(file_bytes(path + c.aside), before) << c.name;  // set aside untouched
+        catalogue.put("/m/b.mp3", {1, 1}, "Fresh", "");
+        EXPECT_EQ(catalogue.search("fresh", SearchField::TitleOrAuthor, 1).size(), 1u) << c.name;
+    }
+    // A second foreign file does not replace the first one set aside.
+    TemporaryFolder folder;
+    std::string path = (folder.path() / "songd.db").string();
+    for (const char* text : {"first", "second"}) {
+        std::ofstream(path, std::ios::trunc) << text;
+        Catalogue catalogue(path);
+    }
+    EXPECT_EQ(file_bytes(path + ".not-a-catalogue"), "first");
+    EXPECT_EQ(file_bytes(path + ".not-a-catalogue.1"), "second");
+}
+
+TEST_F(CatalogueTest, DamageMetWhileRunningIsToldAndRebuilt) {
+    for (int i = 0; i < 300; ++i)
+        add("/m/" + std::to_string(i) + ".mp3", "Song " + std::to_string(i), "Band");
+    m_catalogue->checkpoint();
+    std::atomic<int> told{0};
+    m_catalogue->set_damage_listener([&] { ++told; });
+    {
+        // Every page but the first zeroed under the running catalogue.
+        std::fstream file(db_path(), std::ios::binary | std::ios::in | std::ios::out);
+        file.seekp(4096);
+        file << std::string(std::filesystem::file_size(db_path()) - 4096, '\0');
+    }
+    try {
+        EXPECT_TRUE(titles("song").empty());
+    } catch (const CatalogueError&) {
+        // a failed search is as good: the damage was met
+    }
+    EXPECT_TRUE(m_catalogue->damaged());
+    EXPECT_EQ(told, 1);
+    m_catalogue->rebuild();
+    EXPECT_FALSE(m_catalogue->damaged());
     EXPECT_TRUE(std::filesystem::exists(db_path() + ".damaged"));
-    add("/m/b.mp3", "Fresh", "");
-    EXPECT_EQ(titles("fresh").size(), 1u);
+    add("/m/new.mp3", "Song again", "Band");
+    EXPECT_EQ(titles("song"), (std::vector<std::string>{"Song again"}));
 }
 
 TEST_F(CatalogueTest, PathsThatAreNotUtf8AreKeptByteForByte) {

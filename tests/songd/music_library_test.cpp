@@ -157,6 +157,8 @@ TEST_F(MusicLibraryTest, LinksAreFollowedOnlyInsideTheMusicFolders) {
     library.scan_all();
     EXPECT_TRUE(found("secret").empty());
     EXPECT_EQ(found("inside").size(), 2u);  // the file and the link to it, once each
+    for (const auto& track : m_catalogue.search("inside", SearchField::TitleOrAuthor, 1))
+        EXPECT_EQ(track.path.find("/again/"), std::string::npos);  // by its own path first
 
     EXPECT_TRUE(library.is_servable((music() / "real" / "a.mp3").string()));
     EXPECT_TRUE(library.is_servable((music() / "link.mp3").string()));

@@ -8,13 +8,21 @@ namespace wavlon::testing {
 RunningSongService::RunningSongService(const std::filesystem::path& music,
                                        songd::ServerOptions options) {
     std::filesystem::create_directories(music);
-    m_catalogue = std::make_unique<songd::Catalogue>((m_data.path() / "songd.db").string());
-    m_library = std::make_unique<songd::MusicLibrary>(*m_catalogue,
-                                                      std::vector<std::string>{music.string()});
+    start({music.string()}, options);
+}
+
+RunningSongService::RunningSongService(songd::FolderSources sources) {
+    m_folders = std::make_unique<songd::MusicFolders>(std::move(sources));
+    start(m_folders->wanted(), {"127.0.0.1", 0, ""});
+}
+
+void RunningSongService::start(std::vector<std::string> folders, songd::ServerOptions options) {
+    m_catalogue = std::make_unique<songd::Catalogue>(database());
+    m_library = std::make_unique<songd::MusicLibrary>(*m_catalogue, folders);
     m_server = std::make_unique<songd::SongServer>(*m_catalogue, *m_library, options);
     if (!m_server->bind())
         throw std::runtime_error("the song service cannot listen");
-    m_indexer = std::make_unique<songd::Indexer>(*m_library);
+    m_indexer = std::make_unique<songd::Indexer>(*m_library, m_folders.get());
     m_indexer->start();
     m_thread = std::thread([this] { m_server->run(); });
     auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);

@@ -85,6 +85,17 @@ TEST(SearchText, FoldingIgnoresCaseWidthAndScript) {
     EXPECT_EQ(fold_for_search("a\xFF"), "a\xFF");  // invalid bytes pass unchanged
 }
 
+TEST(SearchText, TraditionalAndSimplifiedFormsFoldAlike) {
+    const char* pairs[][2] = {
+        {"孫燕姿", "孙燕姿"}, {"風繼續吹", "风继续吹"}, {"千千闕歌", "千千阙歌"}, {"輝煌", "辉煌"},
+        {"傳奇", "传奇"},     {"張國榮", "张国荣"},     {"媽媽", "妈妈"},         {"陳嫻", "陈娴"},
+    };
+    for (const auto& pair : pairs) {
+        EXPECT_EQ(fold_for_search(pair[0]), fold_for_search(pair[1])) << pair[0];
+        EXPECT_EQ(fold_for_search(pair[1]), pair[1]) << pair[1];
+    }
+}
+
 TEST(SearchText, KeywordsSplitIntoFoldedTermsAtWhiteSpace) {
     EXPECT_EQ(search_terms("  周杰伦　晴天 "), (std::vector<std::string>{"周杰伦", "晴天"}));
     EXPECT_EQ(search_terms("Jay\tChou"), (std::vector<std::string>{"jay", "chou"}));
@@ -92,7 +103,7 @@ TEST(SearchText, KeywordsSplitIntoFoldedTermsAtWhiteSpace) {
     EXPECT_EQ(character_count("周杰伦a"), 4u);
 }
 
-TEST(TagText, Latin1FramesHoldingGbkAreDecodedButRealLatin1Stays) {
+TEST(TagText, FramesAreDecodedAsWhatTheyMostLikelyHold) {
     struct Case {
         const char* name;
         std::string bytes;
@@ -106,6 +117,22 @@ TEST(TagText, Latin1FramesHoldingGbkAreDecodedButRealLatin1Stays) {
         {"Latin-1 pair", "Sigur R\xF3s", "Sigur Rós"},
         {"UTF-8 in a Latin-1 frame", "周", "周"},
         {"ASCII", "Yesterday", "Yesterday"},
+        // GBK whose bytes are also well-formed UTF-8 ("ůů", "лл", "ҹҹҹҹ", "̷άά").
+        {"GBK read as UTF-8", "\xC5\xAF\xC5\xAF", "暖暖"},
+        {"GBK read as Cyrillic", "\xD0\xBB\xD0\xBB", "谢谢"},
+        {"GBK, four alike", "\xD2\xB9\xD2\xB9\xD2\xB9\xD2\xB9", "夜夜夜夜"},
+        {"GBK artist", "\xCC\xB7\xCE\xAC\xCE\xAC", "谭维维"},
+        {"GBK after ASCII", "Love \xC5\xAF\xC5\xAF", "Love 暖暖"},
+        {"Latin-1 into GBK's user area",
+         "Gr\xFC\xDF"
+         "e",
+         "Grüße"},
+        {"UTF-8 accents inside words",
+         "Gr\xC3\xBC\xC3\x9F"
+         "e",
+         "Grüße"},
+        {"UTF-8 accent before a letter", "Mot\xC3\xB6rhead", "Motörhead"},
+        {"UTF-8 Cyrillic", "\xD0\x9A\xD0\xB8\xD0\xBD\xD0\xBE", "Кино"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(decode_latin1_field(c.bytes), c.utf8) << c.name;

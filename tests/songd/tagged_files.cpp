@@ -66,7 +66,8 @@ void write_tagged_mp3(const std::filesystem::path& path, const std::string& befo
                       const std::string& after, bool long_sound) {
     std::filesystem::create_directories(path.parent_path());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << before << read_file_bytes(mp3_file(long_sound ? Mp3Kind::CbrNoTag : Mp3Kind::Short)) << after;
+    out << before << read_file_bytes(mp3_file(long_sound ? Mp3Kind::CbrNoTag : Mp3Kind::Short))
+        << after;
     if (!out)
         throw std::runtime_error("cannot write " + path.string());
 }

@@ -10,6 +10,7 @@
 #include "songd/catalogue.h"
 #include "songd/indexer.h"
 #include "songd/log.h"
+#include "songd/music_folders.h"
 #include "songd/music_library.h"
 #include "songd/options.h"
 #include "songd/song_server.h"
@@ -42,8 +43,13 @@ int main(int argc, char** argv) {
                                         ignored);
     try {
         Catalogue catalogue(options->database);
-        MusicLibrary library(catalogue, options->music_folders);
-        if (library.roots().empty()) {
+        MusicFolders folders(
+            {options->music_folders, options->user_music_folder, options->player_config});
+        MusicLibrary library(catalogue, folders.wanted());
+        // Folders named by hand that all fail are a mistake worth stopping for; the user's and
+        // the player's folders may simply not exist yet.
+        bool only_named = !options->user_music_folder && options->player_config.empty();
+        if (only_named && library.roots().empty()) {
             log_line("none of the music folders exists");
             return 1;
         }
@@ -51,7 +57,7 @@ int main(int argc, char** argv) {
         SongServer server(catalogue, library, server_options);
         if (!server.bind())
             return 1;
-        Indexer indexer(library);
+        Indexer indexer(library, &folders);
         indexer.start();
 
         std::thread signal_thread([&] {
