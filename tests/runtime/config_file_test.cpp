@@ -223,6 +223,7 @@ TEST(ConfigFile, TemporariesOfKilledWritersAreRemoved) {
         SCOPED_TRACE(by_read ? "read" : "write");
         TempFolder folder;
         const Text file = folder.text("config.ini");
+        ASSERT_TRUE(write_config_item(file, "config", "k", "first"));
         std::mt19937 random(by_read ? 1 : 2);
         for (int kill = 0; kill < 25; ++kill) {
             const pid_t writer = ::fork();
