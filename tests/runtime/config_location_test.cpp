@@ -126,6 +126,14 @@ protected:
         });
     }
 
+    // Runs the case and checks what it read and where the file went.
+    void expect_case(const Case& c) {
+        EXPECT_EQ(run(c),
+                  c.read_before + "|" + (c.written ? "written" : "refused") + "|" + c.read_after);
+        EXPECT_EQ(bytes_of(m_root / "program/config.ini"), c.beside_after);
+        EXPECT_EQ(bytes_of(m_root / c.user_file), c.user_after);
+    }
+
     fs::path m_root;
     bool m_installed = false;
 };
@@ -160,10 +168,7 @@ TEST_F(ConfigLocation, BesideTheProgramWhenWritableElseTheUsersFolder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(run(c),
-                  c.read_before + "|" + (c.written ? "written" : "refused") + "|" + c.read_after);
-        EXPECT_EQ(bytes_of(m_root / "program/config.ini"), c.beside_after);
-        EXPECT_EQ(bytes_of(m_root / c.user_file), c.user_after);
+        expect_case(c);
         if (!c.user_before && c.user_after) {
             struct stat st {};
             ASSERT_EQ(::stat((m_root / c.user_file).parent_path().c_str(), &st), 0);
@@ -192,10 +197,7 @@ TEST_F(ConfigLocation, InstalledProgramAlwaysUsesTheUsersFolder) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(run(c),
-                  c.read_before + "|" + (c.written ? "written" : "refused") + "|" + c.read_after);
-        EXPECT_EQ(bytes_of(m_root / "program/config.ini"), c.beside_after);
-        EXPECT_EQ(bytes_of(m_root / c.user_file), c.user_after);
+        expect_case(c);
         TearDown();
         SetUp();
     }
