@@ -1,0 +1,63 @@
+#include "platform/module_loader.h"
+
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <mutex>
+#include <string>
+#include <system_error>
+
+namespace wavlon::platform {
+namespace {
+
+std::mutex g_mutex;
+
+// Loaded (or failed) modules by name; a failed one keeps nullptr and is not tried again.
+std::map<std::string, void*>& modules() {
+    static auto* loaded = new std::map<std::string, void*>;
+    return *loaded;
+}
+
+// The build tree's module folder serves the build's own programs (tests, benchmarks, the
+// player run from the tree); an installed program finds its modules relative to itself
+// (/usr/bin/wavlon: /usr/lib/<multiarch>/wavlon).
+std::filesystem::path module_folder() {
+    std::error_code error;
+    const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
+    if (!error && program.string().starts_with(WAVLON_BUILD_DIR "/")) {
+        return WAVLON_BUILD_MODULE_DIR;
+    }
+    return program.parent_path().parent_path() / WAVLON_INSTALLED_MODULE_DIR;
+}
+
+void* load(const std::string& name) {
+    const std::filesystem::path file = module_folder() / ("libwavlon_" + name + ".so");
+    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (handle == nullptr) {
+        const char* why = dlerror();
+        std::fprintf(stderr, "wavlon: cannot load %s: %s\n", file.c_str(), why ? why : "");
+    }
+    return handle;
+}
+
+}  // namespace
+
+void* module_entry(const char* name, const char* symbol) {
+    std::lock_guard lock(g_mutex);
+    auto [at, added] = modules().try_emplace(name, nullptr);
+    if (added) {
+        at->second = load(name);
+    }
+    if (at->second == nullptr) {
+        return nullptr;
+    }
+    void* entry = dlsym(at->second, symbol);
+    if (entry == nullptr) {
+        std::fprintf(stderr, "wavlon: module %s lacks %s\n", name, symbol);
+    }
+    return entry;
+}
+
+}  // namespace wavlon::platform
