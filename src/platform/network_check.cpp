@@ -53,10 +53,8 @@ std::optional<PlainAddress> plain_address(std::string_view url) {
     const std::size_t path_at = std::min(url.find_first_of("/?"), url.size());
     PlainAddress address;
     address.host_header = std::string(url.substr(0, path_at));
-    address.target = path_at < url.size() ? std::string(url.substr(path_at)) : "/";
-    if (address.target.front() == '?') {
-        address.target.insert(0, "/");
-    }
+    const std::string_view rest = url.substr(path_at);
+    address.target = std::string(rest.starts_with("/") ? "" : "/") + std::string(rest);
     std::string_view authority = url.substr(0, path_at);
     std::size_t colon = authority.rfind(':');
     if (authority.starts_with("[")) {
