@@ -8,6 +8,7 @@
 #include <mutex>
 #include <string>
 #include <system_error>
+#include <vector>
 
 namespace wavlon::platform {
 namespace {
@@ -20,26 +21,38 @@ std::map<std::string, void*>& modules() {
     return *loaded;
 }
 
-// The build tree's module folder serves the build's own programs (tests, benchmarks, the
-// player run from the tree); an installed program finds its modules relative to itself
-// (/usr/bin/wavlon: /usr/lib/<multiarch>/wavlon).
-std::filesystem::path module_folder() {
+// Where a module may be, in order. The build tree's folder serves the build's own programs
+// (tests, benchmarks, the player run from the tree). An installed program finds its modules
+// relative to itself (/usr/bin/wavlon: /usr/lib/<multiarch>/wavlon), a portable copy beside
+// itself, and a copy made from the build without them in the tree it was built in.
+std::vector<std::filesystem::path> module_folders() {
     std::error_code error;
     const std::filesystem::path program = std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error && program.string().starts_with(WAVLON_BUILD_DIR "/")) {
-        return WAVLON_BUILD_MODULE_DIR;
+        return {WAVLON_BUILD_MODULE_DIR};
     }
-    return program.parent_path().parent_path() / WAVLON_INSTALLED_MODULE_DIR;
+    return {program.parent_path().parent_path() / WAVLON_INSTALLED_MODULE_DIR,
+            program.parent_path(), WAVLON_BUILD_MODULE_DIR};
 }
 
 void* load(const std::string& name) {
-    const std::filesystem::path file = module_folder() / ("libwavlon_" + name + ".so");
-    void* handle = dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (handle == nullptr) {
-        const char* why = dlerror();
-        std::fprintf(stderr, "wavlon: cannot load %s: %s\n", file.c_str(), why ? why : "");
+    const std::string file_name = "libwavlon_" + name + ".so";
+    const std::vector<std::filesystem::path> folders = module_folders();
+    for (const std::filesystem::path& folder : folders) {
+        std::error_code error;
+        if (std::filesystem::exists(folder / file_name, error)) {
+            if (void* handle = dlopen((folder / file_name).c_str(), RTLD_NOW | RTLD_LOCAL)) {
+                return handle;
+            }
+            const char* why = dlerror();
+            std::fprintf(stderr, "wavlon: cannot load %s: %s\n", (folder / file_name).c_str(),
+                         why ? why : "");
+            return nullptr;
+        }
     }
-    return handle;
+    std::fprintf(stderr, "wavlon: module %s not found in %s\n", file_name.c_str(),
+                 folders.front().c_str());
+    return nullptr;
 }
 
 }  // namespace

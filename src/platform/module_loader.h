@@ -2,8 +2,9 @@
 // its TLS stacks) and are loaded the first time they are needed instead of by the dynamic
 // loader at start, so that a window nobody has used yet maps none of it.
 //
-// A module is found beside the build's programs when the running program lies in the build
-// tree, else in the installed module folder (<libdir>/wavlon). Thread-safe.
+// A program in the build tree takes the tree's modules/; any other looks in
+// <its folder>/../lib/<multiarch>/wavlon (installed), then beside itself, then in the build
+// tree it was built in. Thread-safe.
 #pragma once
 
 namespace wavlon::platform {
