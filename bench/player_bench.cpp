@@ -28,15 +28,14 @@
 #include <vector>
 
 #include "app/main_window_units.h"
+#include "bench_window.h"
 #include "player/music_folder.h"
 #include "player/playback.h"
+#include "player/program_state.h"
+#include "player/window_units.h"
 #include "runtime/conversions.h"
 #include "runtime/system_commands.h"
 #include "runtime/units/unit_look.h"
-#include "player/program_state.h"
-#include "player/window_units.h"
-#include "app/main_window_units.h"
-#include "bench_window.h"
 
 namespace {
 
@@ -100,9 +99,9 @@ void run_event_loop(int milliseconds) {
     loop.exec();
 }
 
-// The CPU time of 30 s of the event loop (steady_cpu_seconds), after 3 s to settle: a window shown just before
-// paints for the first time (fonts loaded, texts shaped) in its first turns of the loop, and
-// that is the start-up's cost, not the idle window's.
+// The CPU time of 30 s of the event loop (steady_cpu_seconds), after 3 s to settle: a window shown
+// just before paints for the first time (fonts loaded, texts shaped) in its first turns of the
+// loop, and that is the start-up's cost, not the idle window's.
 [[gnu::noinline]] double steady_cpu_seconds() {
     const double before = cpu_seconds();
     run_event_loop(30000);
@@ -238,5 +237,39 @@ void BM_WindowForPlayLength(benchmark::State& state) {
     close_window();
 }
 BENCHMARK(BM_WindowForPlayLength)->Iterations(1)->Unit(benchmark::kSecond);
+
+// Two tracks that follow each other by themselves (WAVLON_BENCH_FIRST, WAVLON_BENCH_SECOND):
+// the first is clicked, the second starts when the first ends, and plays for a second more.
+// bench/gap_bench.sh records the sink's monitor meanwhile and measures the silence between.
+void BM_TwoTracksInARow(benchmark::State& state) {
+    const char* first = std::getenv("WAVLON_BENCH_FIRST");
+    const char* second = std::getenv("WAVLON_BENCH_SECOND");
+    if (first == nullptr || second == nullptr) {
+        state.SkipWithError("set WAVLON_BENCH_FIRST and WAVLON_BENCH_SECOND to MP3 files");
+        return;
+    }
+    const fs::path folder = work_folder() / "gap";
+    fs::create_directories(folder);
+    fs::copy_file(first, folder / "1.mp3", fs::copy_options::overwrite_existing);
+    fs::copy_file(second, folder / "2.mp3", fs::copy_options::overwrite_existing);
+    load_window_with(folder);
+    for (auto _ : state) {
+        wavlon::units::列表框1->select_item(0);
+        wavlon::player::play_selected_track();
+        QEventLoop loop;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            if (wavlon::units::列表框1->selection() == 1) {
+                QTimer::singleShot(1000, &loop, &QEventLoop::quit);
+                poll.stop();
+            }
+        });
+        poll.start(50);
+        loop.exec();
+    }
+    wavlon::player::media_player().stop();
+    close_window();
+}
+BENCHMARK(BM_TwoTracksInARow)->Iterations(1)->Unit(benchmark::kSecond);
 
 }  // namespace

@@ -10,6 +10,7 @@
 #   playing a 60 s 192 kbit/s MP3 through the window    vs gst-launch-1.0 playbin, mpg123 and
 #     (CPU and peak memory of the whole process)           audacious -H (when installed), and
 #                                                          the window as long without playing
+#   resident memory 10 s into playing that MP3          vs audacious with its (Qt) window
 #
 #   bench/player_bench.sh [build-dir]   (default: build/release; needs the targets
 #                                        player_bench, startup_bench, idle_memory_bench,
@@ -160,4 +161,23 @@ if command -v audacious >/dev/null; then
   echo "  window / audacious:  CPU $(ratio "$window_cpu" "$aud_cpu"), memory $(ratio "$window_mem" "$aud_mem")"
 else
   echo "  audacious not installed (scripts/install-deps.sh test): no headless audacious peer"
+fi
+
+# Resident memory 10 s into playing the same file: the window, and audacious with its window.
+rss_while_playing() {
+  "$@" >/dev/null 2>&1 &
+  local pid=$!
+  sleep 10
+  awk '/VmRSS/ { print $2 }' "/proc/$pid/status" 2>/dev/null || echo 0
+  kill "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
+echo "Resident memory 10 s into playing the same file"
+window_rss=$(rss_while_playing "$player_bench" --benchmark_filter=BM_PlayThroughWindow)
+printf "  window %8s KiB\n" "$window_rss"
+if command -v audacious >/dev/null; then
+  aud_rss=$(rss_while_playing env HOME="$audacious_home" XDG_CONFIG_HOME="$audacious_home" \
+    audacious --qt -q "$work/track.mp3")
+  printf "  audacious with its window (Qt) %8s KiB   window / audacious %s\n" "$aud_rss" \
+    "$(ratio "$window_rss" "$aud_rss")"
 fi

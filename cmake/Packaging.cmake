@@ -31,6 +31,8 @@ endforeach()
 add_custom_target(wavlon_compressed_docs ALL DEPENDS ${compressed})
 
 install(TARGETS wavlon RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# The modules the player loads on first use, where it looks for them relative to itself.
+install(TARGETS wavlon_media wavlon_net LIBRARY DESTINATION ${WAVLON_MODULE_INSTALL_DIR})
 install(FILES ${desktop_out}/${WAVLON_APP_ID}.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${desktop_out}/${WAVLON_APP_ID}.metainfo.xml

@@ -23,8 +23,11 @@ deb=$(ls "$work"/wavlon_*.deb)
 echo "built $(basename "$deb")"
 
 # The files, exactly; the song service's when the build has it.
+multiarch=$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)
 expected=(
   usr/bin/wavlon
+  usr/lib/$multiarch/wavlon/libwavlon_media.so
+  usr/lib/$multiarch/wavlon/libwavlon_net.so
   usr/share/applications/$app_id.desktop
   usr/share/doc/wavlon/changelog.gz
   usr/share/doc/wavlon/copyright
@@ -86,6 +89,15 @@ done
 if ldd "$root/usr/bin/wavlon" | grep -q 'not found'; then
   fail "the program needs libraries that are not there"
 fi
+# GStreamer and libcurl come with the modules, loaded on first use, not with the program.
+if ldd "$root/usr/bin/wavlon" | grep -Eq 'libgstreamer|libcurl'; then
+  fail "the program links GStreamer or libcurl itself"
+fi
+for module in "$root"/usr/lib/"$multiarch"/wavlon/*.so; do
+  if ldd "$module" | grep -q 'not found'; then
+    fail "$module needs libraries that are not there"
+  fi
+done
 
 lintian --fail-on error --tag-display-limit 0 "$deb" >"$work/lintian.log" 2>&1 ||
   fail "lintian reports errors"

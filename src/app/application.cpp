@@ -22,10 +22,14 @@
 #include "platform/qt_translations.h"
 #include "platform/session_end.h"
 #include "platform/single_instance.h"
+#include "runtime/event_dispatch.h"
 #include "runtime/fatal.h"
+#include "runtime/live_window.h"
 #include "runtime/message_loop.h"
 #include "runtime/program.h"
+#include "runtime/units/media_play_device.h"
 #include "runtime/units/standard_units.h"
+#include "runtime/units/timer_unit.h"
 #include "runtime/units/unit_look.h"
 #include "runtime/window_loader.h"
 #include "runtime/window_table.h"
@@ -93,6 +97,14 @@ void set_up_application() {
 }
 
 void prepare_main_window() {
+    // A track that plays to its end moves on at once: the end runs 时钟3's routine (the
+    // progress and the move to the next track) now instead of at its next tick.
+    units::MediaPlayDevice::set_end_listener([] {
+        if (runtime::live_unit(units::时钟3.window_id, units::时钟3.unit_id) != nullptr) {
+            runtime::dispatch_event(units::时钟3.window_id, units::时钟3.unit_id,
+                                    units::TimerUnit::kTickEvent);
+        }
+    });
     units::install_font_substitutions();
     units::register_standard_units();
     runtime::install_window_template(kMainWindowTemplate, kMainWindowRoutines, find_routine);

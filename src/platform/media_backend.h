@@ -9,13 +9,15 @@
 // Threads: every call below comes from the interpreter's caller, the user-interface thread,
 // one at a time. A backend may run threads of its own (decoding, output) but must not call
 // back into the interpreter from them; what they observe (the end of a stream, an error) is
-// kept until the next call on that stream looks.
+// kept until the next call on that stream looks. The one exception is the end notice given to
+// open, which a backend thread calls the moment the stream's last sound has played.
 //
 // Time: a call returns within the bound given with it. None waits for playback to end.
 #pragma once
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -80,11 +82,16 @@ public:
 
     // Opens `source`, made ready to play at its start (stopped, position 0) with its length
     // found; nullptr when it cannot be played, has no audio, or is not ready within the
-    // source's open_timeout. Nothing is heard until play.
-    virtual std::unique_ptr<MediaStream> open(const MediaSource& source) = 0;
+    // source's open_timeout. Nothing is heard until play. `end_notice`, when set, is called on a
+    // backend thread each time the stream plays to its end; from then on the stream's next
+    // call shows the end. It must not call into the stream.
+    virtual std::unique_ptr<MediaStream> open(const MediaSource& source,
+                                              std::function<void()> end_notice) = 0;
 };
 
-// The backend the interpreter uses: GStreamer's playbin to the default audio output.
+// The backend the interpreter uses: GStreamer's playbin to the default audio output, in the
+// "media" module, loaded by the first call (module_loader.h). Without the module, a backend
+// that names and opens nothing. User-interface thread.
 MediaBackend& gstreamer_media_backend();
 
 }  // namespace wavlon::platform

@@ -4,10 +4,12 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string_view>
 
 #include "platform/media_backend.h"
+#include "platform/module_loader.h"
 
 namespace wavlon::platform {
 namespace {
@@ -33,6 +35,21 @@ struct OpenSource {
 std::map<std::string, OpenSource>& open_sources() {
     static auto* open = new std::map<std::string, OpenSource>;
     return *open;
+}
+
+// Read on the backend's threads, set on the caller's: guarded.
+std::mutex g_end_mutex;
+std::function<void()> g_end_listener;
+
+void tell_end() {
+    std::function<void()> listener;
+    {
+        std::lock_guard lock(g_end_mutex);
+        listener = g_end_listener;
+    }
+    if (listener) {
+        listener();
+    }
 }
 
 std::function<void(const std::string&)>& observer() {
@@ -171,7 +188,8 @@ bool matches(std::string_view pattern, const std::vector<std::string>& words, st
 
 bool run_open(const std::string& device_type, const std::string& element,
               const std::string& alias) {
-    if (alias.empty() || lower(device_type) == "cdaudio" || open_sources().count(lower(alias)) != 0) {
+    if (alias.empty() || lower(device_type) == "cdaudio" ||
+        open_sources().count(lower(alias)) != 0) {
         return false;
     }
     MediaBackend& backend = gstreamer_media_backend();
@@ -179,7 +197,7 @@ bool run_open(const std::string& device_type, const std::string& element,
     if (!source) {
         return false;
     }
-    std::unique_ptr<MediaStream> stream = backend.open(*source);
+    std::unique_ptr<MediaStream> stream = backend.open(*source, tell_end);
     if (!stream) {
         return false;
     }
@@ -208,6 +226,23 @@ bool run_open_words(const std::vector<std::string>& words) {
 }
 
 }  // namespace
+
+// GStreamer and everything it maps come in with the first element named, not at start.
+MediaBackend& gstreamer_media_backend() {
+    class Unavailable final : public MediaBackend {
+        std::optional<MediaSource> source_for(const std::string&) override { return std::nullopt; }
+        std::unique_ptr<MediaStream> open(const MediaSource&, std::function<void()>) override {
+            return nullptr;
+        }
+    };
+    using Entry = MediaBackend* (*)();
+    static MediaBackend* const loaded = [] {
+        auto entry = reinterpret_cast<Entry>(module_entry("media", "wavlon_media_backend"));
+        return entry != nullptr ? entry() : nullptr;
+    }();
+    static Unavailable unavailable;
+    return loaded != nullptr ? *loaded : unavailable;
+}
 
 bool send_media_command(const std::string& command, std::string* answer) {
     if (observer()) {
@@ -249,6 +284,11 @@ bool open_media(const std::string& device_type, const std::string& element,
         observer()("open \"" + element + "\" type " + device_type + " alias " + alias);
     }
     return run_open(device_type, element, alias);
+}
+
+void set_media_end_listener(std::function<void()> listener) {
+    std::lock_guard lock(g_end_mutex);
+    g_end_listener = std::move(listener);
 }
 
 void set_media_command_observer(std::function<void(const std::string&)> new_observer) {

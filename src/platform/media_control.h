@@ -2,8 +2,8 @@
 // GStreamer.
 //
 // Each alias names one open source, played by the media backend (media_backend.h: GStreamer's
-// `playbin` to the system's default audio output; audio only, no video window is ever made). Commands, case-insensitive,
-// with <alias> the alias given at open:
+// `playbin` to the system's default audio output; audio only, no video window is ever made).
+// Commands, case-insensitive, with <alias> the alias given at open:
 //
 //   open <element> type <device type> alias <alias>     element quoted when it holds spaces
 //   close <alias>
@@ -55,6 +55,11 @@ bool send_media_command(const std::string& command, std::string* answer = nullpt
 // is empty or already open fails and leaves the open one as it was.
 bool open_media(const std::string& device_type, const std::string& element,
                 const std::string& alias);
+
+// `listener` is told each time an open source plays to its end, at once and on a thread of the
+// backend: it must hand the notice to its own thread and not call this layer from there. The
+// source's next command or status query shows the end. An empty function removes it.
+void set_media_end_listener(std::function<void()> listener);
 
 // Test seam: `observer` sees every command before it runs, open_media's as the equivalent
 // command string (`open "<element>" type <type> alias <alias>`). An empty function removes it.

@@ -10,7 +10,7 @@
 namespace wavlon::platform {
 namespace {
 
-constexpr gint64 kSinkBufferUs = 500'000;
+constexpr gint64 kSinkBufferUs = 1'000'000;
 constexpr gint64 kSinkSegmentUs = 100'000;
 
 bool factory_exists(const char* name) {
@@ -64,24 +64,6 @@ std::string escape_address(const std::string& address) {
 
 }  // namespace
 
-std::vector<std::string> missing_media_plugins(const std::function<bool(const char*)>& exists) {
-    std::vector<std::string> lines;
-    auto need = [&](const char* element, const char* package, const char* effect) {
-        if (!exists(element)) {
-            lines.push_back(std::string("wavlon: GStreamer element \"") + element +
-                            "\" is missing (package " + package + "); " + effect);
-        }
-    };
-    need("playbin", "gstreamer1.0-plugins-base", "nothing can be played");
-    need("mpegaudioparse", "gstreamer1.0-plugins-good", "MP3 files cannot be played");
-    if (!exists("mpg123audiodec") && !exists("avdec_mp3")) {
-        need("mpg123audiodec", "gstreamer1.0-plugins-good", "MP3 files cannot be played");
-    }
-    need("pulsesink", "gstreamer1.0-plugins-good", "sound goes to another audio output");
-    need("souphttpsrc", "gstreamer1.0-plugins-good", "http and https addresses cannot be played");
-    return lines;
-}
-
 void ensure_media_runtime() {
     static bool ready = false;
     if (ready) {
@@ -102,10 +84,11 @@ GstElement* make_audio_sink() {
     if (use_pulse) {
         sink = gst_element_factory_make("pulsesink", nullptr);
         if (sink != nullptr) {
-            // Half a second of sound on the server, topped up a tenth of a second at a time:
-            // the streaming threads wake about ten times a second instead of a hundred (the
-            // default is 200 ms in 10 ms pieces). Pausing corks and seeking flushes the
-            // server's buffer, so both still act at once.
+            // A second of sound on the server, topped up a tenth of a second at a time: the
+            // streaming threads wake about ten times a second instead of a hundred (the
+            // default is 200 ms in 10 ms pieces), and the decoder works in larger bursts.
+            // Pausing corks and seeking flushes the server's buffer, so both still act at
+            // once, and the position is the server's clock of what has been heard.
             g_object_set(sink, "client-name", "Wavlon", "buffer-time", kSinkBufferUs,
                          "latency-time", kSinkSegmentUs, nullptr);
         }

@@ -8,6 +8,7 @@
 
 #include "platform/media_control_mpeg.h"
 #include "platform/media_control_output.h"
+#include "platform/module_loader.h"
 
 namespace wavlon::platform {
 
@@ -181,14 +182,22 @@ std::optional<std::uint64_t> fetch_size(const std::string& uri, Clock::time_poin
 
 }  // namespace
 
-GstMediaStream::GstMediaStream(const MediaSource& source)
-    : m_source(source), m_capture(std::make_unique<HeadCapture>()) {}
+GstMediaStream::GstMediaStream(const MediaSource& source, std::function<void()> end_notice)
+    : m_source(source),
+      m_end_notice(std::move(end_notice)),
+      m_capture(std::make_unique<HeadCapture>()) {}
 
-GstMediaStream::~GstMediaStream() = default;
+GstMediaStream::~GstMediaStream() {
+    // Joins the streaming threads, which may still be telling of an end through this object.
+    if (m_pipeline) {
+        gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
+    }
+}
 
-std::unique_ptr<GstMediaStream> GstMediaStream::open(const MediaSource& source) {
+std::unique_ptr<GstMediaStream> GstMediaStream::open(const MediaSource& source,
+                                                     std::function<void()> end_notice) {
     ensure_media_runtime();
-    std::unique_ptr<GstMediaStream> session(new GstMediaStream(source));
+    std::unique_ptr<GstMediaStream> session(new GstMediaStream(source, std::move(end_notice)));
     auto deadline = Clock::now() + source.open_timeout;
     if (!session->build() || !session->preroll(deadline)) {
         return nullptr;
@@ -223,7 +232,21 @@ bool GstMediaStream::build() {
                          m_capture.get());
     }
     m_bus.reset(gst_element_get_bus(m_pipeline.get()));
+    gst_bus_set_sync_handler(m_bus.get(), on_bus_message, this, nullptr);
     return true;
+}
+
+// On the thread that posts: the end is told of the moment the output has played the last
+// sound, not when the caller next looks. The message itself still goes to the bus.
+GstBusSyncReply GstMediaStream::on_bus_message(GstBus*, GstMessage* message, gpointer self) {
+    if (GST_MESSAGE_TYPE(message) == GST_MESSAGE_EOS) {
+        auto* stream = static_cast<GstMediaStream*>(self);
+        stream->m_ends_posted.fetch_add(1);
+        if (stream->m_end_notice) {
+            stream->m_end_notice();
+        }
+    }
+    return GST_BUS_PASS;
 }
 
 bool GstMediaStream::preroll(Clock::time_point deadline) {
@@ -318,7 +341,7 @@ std::optional<std::int64_t> GstMediaStream::file_length(Clock::time_point deadli
 // Without a duration from the pipeline (an MPEG stream with no frame index): the frame count
 // of a Xing/Info/VBRI frame, else the byte length at the first frame's bit rate.
 std::optional<std::int64_t> GstMediaStream::estimate_length(const mpeg::StreamHead& head,
-                                                          Clock::time_point deadline) {
+                                                            Clock::time_point deadline) {
     std::optional<mpeg::StreamInfo> info = mpeg::probe_stream(head.data(), head.data_offset());
     if (!info) {
         return std::nullopt;
@@ -358,6 +381,7 @@ bool GstMediaStream::restart() {
     gst_element_set_state(m_pipeline.get(), GST_STATE_NULL);
     gst_bus_set_flushing(m_bus.get(), TRUE);  // drops what the old run left on the bus
     gst_bus_set_flushing(m_bus.get(), FALSE);
+    m_ends_taken = m_ends_posted.load();
     m_at_end = false;
     m_seek_pending = false;
     m_last_position = 0;
@@ -464,7 +488,8 @@ std::int64_t GstMediaStream::position_ms() {
     poll_bus();
     if (!m_at_end && !m_seek_pending && !m_broken) {
         gint64 position = -1;
-        if (gst_element_query_position(m_pipeline.get(), GST_FORMAT_TIME, &position) && position >= 0) {
+        if (gst_element_query_position(m_pipeline.get(), GST_FORMAT_TIME, &position) &&
+            position >= 0) {
             m_last_position = position / GST_MSECOND;
         }
     }
@@ -496,11 +521,22 @@ void GstMediaStream::poll_bus() {
     while (GstMessageRef message{gst_bus_pop(m_bus.get())}) {
         handle(message.get());
     }
+    // An end already told of is queued on the bus a moment after the notice: wait for it, so
+    // that whoever was told sees the end.
+    while (m_ends_taken < m_ends_posted.load()) {
+        GstMessageRef message{gst_bus_timed_pop(m_bus.get(), 100 * GST_MSECOND)};
+        if (!message) {
+            m_ends_taken = m_ends_posted.load();
+            break;
+        }
+        handle(message.get());
+    }
 }
 
 void GstMediaStream::handle(GstMessage* message) {
     switch (GST_MESSAGE_TYPE(message)) {
         case GST_MESSAGE_EOS:
+            ++m_ends_taken;
             // An end that a later flushing seek overtook belongs to the old run.
             if (!m_seek_pending && !m_broken) {
                 on_end_of_stream();
@@ -549,16 +585,17 @@ public:
         return media_source_for(element);
     }
 
-    std::unique_ptr<MediaStream> open(const MediaSource& source) override {
-        return GstMediaStream::open(source);
+    std::unique_ptr<MediaStream> open(const MediaSource& source,
+                                      std::function<void()> end_notice) override {
+        return GstMediaStream::open(source, std::move(end_notice));
     }
 };
 
 }  // namespace
 
-MediaBackend& gstreamer_media_backend() {
-    static GstMediaBackend backend;
-    return backend;
-}
-
 }  // namespace wavlon::platform
+
+WAVLON_MODULE_ENTRY wavlon::platform::MediaBackend* wavlon_media_backend() {
+    static wavlon::platform::GstMediaBackend backend;
+    return &backend;
+}

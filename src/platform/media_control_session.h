@@ -7,8 +7,10 @@
 
 #include <gst/gst.h>
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -33,8 +35,10 @@ struct HeadCapture;
 class GstMediaStream final : public MediaStream {
 public:
     // Opens and prerolls `source`, then finds its length; nullptr when it cannot be played
-    // within the source's time-out.
-    static std::unique_ptr<GstMediaStream> open(const MediaSource& source);
+    // within the source's time-out. `end_notice` is called on a streaming thread when the
+    // stream plays to its end.
+    static std::unique_ptr<GstMediaStream> open(const MediaSource& source,
+                                                std::function<void()> end_notice);
     ~GstMediaStream() override;
     GstMediaStream(const GstMediaStream&) = delete;
     GstMediaStream& operator=(const GstMediaStream&) = delete;
@@ -50,7 +54,8 @@ public:
     std::optional<std::int64_t> length_ms() override;
 
 private:
-    explicit GstMediaStream(const MediaSource& source);
+    GstMediaStream(const MediaSource& source, std::function<void()> end_notice);
+    static GstBusSyncReply on_bus_message(GstBus* bus, GstMessage* message, gpointer self);
     bool build();
     bool preroll(std::chrono::steady_clock::time_point deadline);
     void find_length(std::chrono::steady_clock::time_point deadline);
@@ -66,6 +71,11 @@ private:
     void on_error();
 
     MediaSource m_source;
+    std::function<void()> m_end_notice;
+    // Ends the pipeline has posted (counted on a streaming thread as they are posted) and ends
+    // this side has taken off the bus: an end told of is awaited by the next poll.
+    std::atomic<std::uint64_t> m_ends_posted{0};
+    std::uint64_t m_ends_taken = 0;
     std::unique_ptr<HeadCapture> m_capture;
     PipelineRef m_pipeline;
     GstRef<GstBus> m_bus;

@@ -173,6 +173,29 @@ TEST(NetworkCheck, NoAnswerMeansUnreachable) {
     EXPECT_FALSE(network_available_at("not a url"));
 }
 
+// The forms a check address may take, each reaching the server with the target it names (or
+// nothing, for an address that names no reachable port).
+TEST(NetworkCheck, AddressFormsReachTheirTarget) {
+    ProxyEnvironment direct({});
+    LocalHttpServer server([](const HttpRequest&) { return HttpReply::ok("page"); });
+    const std::string port = server.url().substr(std::string("http://127.0.0.1:").size());
+    const std::string authority = "127.0.0.1:" + port.substr(0, port.find('/'));
+    const std::pair<std::string, std::string> cases[] = {
+        {"http://" + authority, "/"},
+        {"HTTP://" + authority + "/a/b", "/a/b"},
+        {"http://" + authority + "?q=1", "/?q=1"},
+        {"http://127.0.0.1:99999/", ""},
+    };
+    for (const auto& [url, target] : cases) {
+        const std::size_t before = server.requests().size();
+        EXPECT_EQ(network_available_at(url, 1s, 2s), !target.empty()) << url;
+        if (!target.empty()) {
+            ASSERT_EQ(server.requests().size(), before + 1) << url;
+            EXPECT_EQ(server.requests().back().target, target) << url;
+        }
+    }
+}
+
 TEST(NetworkCheck, CheckPageCanBeRedirectedForTests) {
     LocalHttpServer server([](const HttpRequest&) { return HttpReply::ok("page"); });
     set_network_check_url(server.url("/start"));

@@ -83,6 +83,23 @@ TEST_F(Progress, VariableBitRateTrackShowsItsWholeLengthAndPlaysToItsEnd) {
     EXPECT_EQ(player::media_player().get_state(), 1);
 }
 
+// With 时钟3 stopped only the end of the track itself can start the next one: it does so as
+// soon as the first has played to its end, with the captions of a move made by the tick.
+TEST_F(Progress, EndOfTrackStartsTheNextWithoutATick) {
+    const std::string folder = make_folder("music", {"a.mp3", "b.mp3"}, mp3_file(Mp3Kind::Short));
+    store_folder(folder);
+    start();
+    player::set_integer(u::时钟3, u::TimerUnit::kInterval, 0);
+    click_item(0);
+    ASSERT_EQ(player::media_player().get_state(), 1);
+    ASSERT_TRUE(wait_until([] { return u::列表框1->selection() == 1; }, 20000));
+    EXPECT_EQ(gbk_to_utf8(player::media_player().record().file_name), folder + "/b.mp3");
+    EXPECT_EQ(player::media_player().get_state(), 1);
+    EXPECT_EQ(gbk_to_utf8(player::text_of(u::启动窗口, u::WindowUnit::kCaption)), "正在播放：b");
+    // The move was made by the routine of 时钟3: the elapsed time shows the first track's end.
+    EXPECT_EQ(elapsed(), "00:03");
+}
+
 TEST_F(Progress, NothingOpenShowsZero) {
     start();
     EXPECT_TRUE(wait_until([] { return elapsed() == "00:00"; }, 2000));

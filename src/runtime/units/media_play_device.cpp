@@ -1,5 +1,7 @@
 #include "runtime/units/media_play_device.h"
 
+#include <QCoreApplication>
+#include <QMetaObject>
 #include <QUuid>
 
 #include <algorithm>
@@ -54,7 +56,31 @@ constexpr DeviceTypeRow kDeviceTypes[] = {
     {{"asf", "wma", "asx", "ivf", "lsf", "lsx", "p2v", "wax", "wvx", "wmx", "wmp"}, "MPEGvideo2"},
 };
 
+std::function<void()>& end_listener() {
+    static std::function<void()> listener;
+    return listener;
+}
+
+// On a thread of the media backend: the end goes to the user-interface thread's event loop.
+void post_end() {
+    if (QCoreApplication* application = QCoreApplication::instance()) {
+        QMetaObject::invokeMethod(
+            application,
+            [] {
+                if (end_listener()) {
+                    end_listener()();
+                }
+            },
+            Qt::QueuedConnection);
+    }
+}
+
 }  // namespace
+
+void MediaPlayDevice::set_end_listener(std::function<void()> listener) {
+    end_listener() = std::move(listener);
+    platform::set_media_end_listener(end_listener() ? post_end : std::function<void()>());
+}
 
 MediaPlayDevice::MediaPlayDevice() : MediaPlayDevice(new_alias()) {}
 

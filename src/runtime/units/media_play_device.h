@@ -60,6 +60,11 @@ public:
 
     const MciDevice& record() const { return m_record; }
 
+    // `listener` runs on the user-interface thread, from its event loop, soon after any open
+    // device has played to its end (a stop or a seek does not count). The device's next query
+    // shows the end. One listener for all devices; an empty function removes it.
+    static void set_end_listener(std::function<void()> listener);
+
     // The media-control device type for a lower-cased extension.
     static std::string_view device_type_for(runtime::TextView extension);
     // The extension as open derives it from a name: up to three characters after the last
