@@ -181,7 +181,7 @@ public:
     bool empty_block() const { return false; }  // every field is written, defaults too
 
     void version(std::uint32_t value, std::uint32_t) { m_out.u32(value); }
-    void version_up_to(std::uint32_t value, std::uint32_t newest) {
+    void version_up_to(std::uint32_t value, [[maybe_unused]] std::uint32_t newest) {
         assert(value <= newest);
         m_out.u32(value);
     }
