@@ -41,7 +41,7 @@ std::string default_database_path() {
 
 std::string usage_text() {
     return "Usage: wavlon-songd --music DIR [--music DIR...] [--listen HOST:PORT] [--db FILE]\n"
-           "                    [--public-url URL]\n"
+           "                    [--public-url URL] [--idle-exit SECONDS]\n"
            "\n"
            "The song search for Wavlon: indexes the music in the folders given and answers the\n"
            "player's online search with the songs whose title or artist match, then streams\n"
@@ -56,10 +56,14 @@ std::string usage_text() {
            "                     folders when missing or damaged\n"
            "  --public-url URL   the address players reach this service by, used in the song\n"
            "                     addresses it hands out (default: the address the player used)\n"
+           "  --idle-exit SECONDS  when started by systemd through its socket, end after that\n"
+           "                     many seconds without a connection; the socket starts it again\n"
+           "                     (default: never; ignored when started by hand)\n"
            "  --help             this text\n"
            "\n"
            "Changes in the folders are picked up while it runs. One line per request is logged\n"
-           "on standard error.\n";
+           "on standard error. A listening socket handed over by systemd (LISTEN_FDS) is used\n"
+           "instead of --listen.\n";
 }
 
 std::optional<Options> parse_options(const std::vector<std::string>& arguments,
@@ -79,8 +83,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& arguments,
             options.help = true;
             continue;
         }
-        bool takes_value =
-            name == "--music" || name == "--listen" || name == "--db" || name == "--public-url";
+        bool takes_value = name == "--music" || name == "--listen" || name == "--db" ||
+                           name == "--public-url" || name == "--idle-exit";
         if (!takes_value) {
             error = "unknown option " + argument;
             return std::nullopt;
@@ -103,6 +107,15 @@ std::optional<Options> parse_options(const std::vector<std::string>& arguments,
                 error = "--listen wants HOST:PORT, for example 127.0.0.1:8765, not " + value;
                 return std::nullopt;
             }
+        } else if (name == "--idle-exit") {
+            int seconds = -1;
+            auto [end, failed] =
+                std::from_chars(value.data(), value.data() + value.size(), seconds);
+            if (failed != std::errc{} || end != value.data() + value.size() || seconds < 0) {
+                error = "--idle-exit wants a number of seconds, not " + value;
+                return std::nullopt;
+            }
+            options.idle_exit_seconds = seconds;
         } else if (name == "--db") {
             options.database = value;
         } else {

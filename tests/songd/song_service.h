@@ -23,6 +23,7 @@ public:
     ~RunningSongService();
 
     std::string url(const std::string& path = "/") const;
+    int port() const { return m_server->port(); }
     songd::Catalogue& catalogue() { return *m_catalogue; }
     // Waits until a search for `keyword` finds `count` tracks (the watcher took a change in).
     bool wait_for_count(const std::string& keyword, std::size_t count, int timeout_ms = 10000);
