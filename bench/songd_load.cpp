@@ -346,9 +346,10 @@ bool read_answer(int fd, int timeout_ms, std::string* status = nullptr) {
     return false;
 }
 
-std::string search_request(const std::string& keyword, bool keep_alive = false) {
+std::string search_request(const std::string& keyword, int port, bool keep_alive = false) {
     std::string body = "input=" + percent_encoded(keyword) + "&filter=name&type=netease&page=1";
-    return "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
+    return "POST / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+           "\r\nContent-Type: "
            "application/x-www-form-urlencoded\r\nX-Requested-With: XMLHttpRequest\r\n" +
            std::string(keep_alive ? "" : "Connection: close\r\n") +
            "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
@@ -366,21 +367,23 @@ struct Latencies {
 };
 
 // `count` searches, each on a new connection as the player makes them; a search that is not
-// answered within 5 s counts as failed.
+// answered within 5 s counts as failed, and five failures end the row.
 Latencies timed_searches(int port, int count) {
     Latencies result;
     std::mt19937 random(5);
     for (int i = 0; i < count; ++i) {
         auto start = Clock::now();
         int fd = connect_to(port);
-        bool answered = fd >= 0 && send_all(fd, search_request(kHanzi[random() % kHanzi.size()])) &&
-                        read_answer(fd, 5000);
+        std::string status;
+        bool answered = fd >= 0 &&
+                        send_all(fd, search_request(kHanzi[random() % kHanzi.size()], port)) &&
+                        read_answer(fd, 5000, &status) && status == "200";
         if (fd >= 0)
             close(fd);
         if (answered)
             result.ms.push_back(seconds_since(start) * 1000);
-        else
-            ++result.failed;
+        else if (++result.failed == 5)
+            break;
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return result;
@@ -397,17 +400,18 @@ pid_t start_service(const std::string& songd, const fs::path& folder, int port,
               "--db", db.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
+    // Ready once the status page shows the same number of tracks, above 0, twice a second apart.
     auto start = Clock::now();
+    std::string last_count;
     while (seconds_since(start) < 120) {
-        int fd = connect_to(port);
-        std::string status;
-        bool up = fd >= 0 && send_all(fd, "GET / HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n") &&
-                  read_answer(fd, 1000, &status);
-        if (fd >= 0)
-            close(fd);
-        if (up)
+        httplib::Client client("127.0.0.1", port);
+        auto answer = client.Get("/");
+        std::size_t at = answer ? answer->body.find("Wavlon: ") : std::string::npos;
+        std::string count = at == std::string::npos ? "" : answer->body.substr(at + 8, 12);
+        if (!count.empty() && count[0] != '0' && count == last_count)
             break;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        last_count = count;
+        std::this_thread::sleep_for(std::chrono::seconds(1));
     }
     return pid;
 }
@@ -430,9 +434,11 @@ int front_bench(const std::string& songd, const fs::path& folder) {
         std::mt19937 random(3);
         for (int i = 0; i < 300 && fd >= 0; ++i) {
             auto start = Clock::now();
-            if (!send_all(fd, search_request(kHanzi[random() % kHanzi.size()], true)) ||
-                !read_answer(fd, 5000)) {
-                ++kept.failed;
+            std::string status;
+            if (!send_all(fd, search_request(kHanzi[random() % kHanzi.size()], port, true)) ||
+                !read_answer(fd, 5000, &status) || status != "200") {
+                if (++kept.failed == 5)
+                    break;
                 close(fd);
                 fd = connect_to(port);
                 continue;
@@ -450,7 +456,7 @@ int front_bench(const std::string& songd, const fs::path& folder) {
         std::vector<std::thread> tricklers;
         for (int i = 0; i < 8; ++i) {
             tricklers.emplace_back([&] {
-                std::string request = search_request("爱");
+                std::string request = search_request("爱", port);
                 while (!stop) {
                     int fd = connect_to(port);
                     for (std::size_t at = 0; fd >= 0 && at < request.size() && !stop; ++at) {
@@ -530,11 +536,11 @@ int front_bench(const std::string& songd, const fs::path& folder) {
             senders.emplace_back([&] {
                 int fd = connect_to(port);
                 std::string status;
-                std::string head =
-                    "POST / HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: "
-                    "application/x-www-form-urlencoded\r\nContent-Encoding: gzip\r\n"
-                    "Content-Length: " +
-                    std::to_string(bomb_gz.size()) + "\r\n\r\n";
+                std::string head = "POST / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                                   "\r\nContent-Type: "
+                                   "application/x-www-form-urlencoded\r\nContent-Encoding: gzip\r\n"
+                                   "Content-Length: " +
+                                   std::to_string(bomb_gz.size()) + "\r\n\r\n";
                 if (fd >= 0 && send_all(fd, head + bomb_gz) && read_answer(fd, 30000, &status) &&
                     (status == "413" || status == "415")) {
                     ++statuses_413_415;

@@ -78,6 +78,10 @@ struct Request {
     std::string body;
     int status = 0;
     bool body_too_large = false;
+    // A refusal answered once the body is read: the client then sees it, where closing with
+    // its body unread would reset the connection first.
+    int deferred_status = 0;
+    std::string deferred_text;
 };
 
 struct HeaderCount {
@@ -220,10 +224,12 @@ struct SongServer::Handlers {
         if (request->status != 0)  // refused at its head; whatever follows is dropped
             return MHD_YES;
         if (*upload_data_size > 0) {
-            if (request->body.size() + *upload_data_size > kMaxBody) {
+            // The body of a request refused already, or grown too large, is read and dropped.
+            bool keep = request->deferred_status == 0 && !request->body_too_large;
+            if (keep && request->body.size() + *upload_data_size > kMaxBody) {
                 request->body_too_large = true;
                 request->body.clear();
-            } else if (!request->body_too_large) {
+            } else if (keep) {
                 request->body.append(upload_data, *upload_data_size);
             }
             *upload_data_size = 0;
@@ -377,14 +383,16 @@ MHD_Result SongServer::Handlers::check_head(SongServer& server, MHD_Connection* 
     if (count.content_length > 1 || (count.content_length == 1 && count.transfer_encoding))
         return refuse(server, connection, request, 400,
                       "One Content-Length at most, and not chunked.\n");
-    if (!server.host_allowed(header(connection, MHD_HTTP_HEADER_HOST)))
-        return refuse(server, connection, request, 421,
-                      "This service is not reached by that name.\n");
-    // Compressed bodies are not unpacked: a few kilobytes of gzip can stand for gigabytes.
-    if (encoding != nullptr && strcasecmp(encoding, "identity") != 0)
-        return refuse(server, connection, request, 415, "Compressed bodies are not accepted.\n");
     if (announced > static_cast<std::int64_t>(kMaxBody))
         return refuse(server, connection, request, 413, "The body is too large.\n");
+    if (!server.host_allowed(header(connection, MHD_HTTP_HEADER_HOST))) {
+        request.deferred_status = 421;
+        request.deferred_text = "This service is not reached by that name.\n";
+    } else if (encoding != nullptr && strcasecmp(encoding, "identity") != 0) {
+        // Compressed bodies are not unpacked: a few kilobytes of gzip can stand for gigabytes.
+        request.deferred_status = 415;
+        request.deferred_text = "Compressed bodies are not accepted.\n";
+    }
     return MHD_YES;
 }
 
@@ -406,6 +414,8 @@ void SongServer::Handlers::request_received(SongServer& server, MHD_Connection* 
 
 MHD_Result SongServer::Handlers::answer(SongServer& server, MHD_Connection* connection,
                                         Request& request) {
+    if (request.deferred_status != 0)
+        return refuse(server, connection, request, request.deferred_status, request.deferred_text);
     const char* host = header(connection, MHD_HTTP_HEADER_HOST);
     bool get = request.method == "GET" || request.method == "HEAD";
     if (request.path == "/") {
