@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The song service: indexing 10,000 tagged files against TagLib reading the same tags and
 # against mpd's first index of the same files, query latency on a 100,000-track catalogue, the
-# service's memory idle and under 50 clients, and its idle CPU with broken files in the library.
+# service's memory idle and under 50 clients, its HTTP front beside slow, idle and abusive
+# clients (searches on the 10,000 files), and its idle CPU with broken files in the library.
 set -eu
 build=$(realpath "${1:-build/release}")
 work=${SONGD_BENCH_DIR:-$build/songd-bench}
@@ -10,6 +11,7 @@ mkdir -p "$work"
 "$build/bench/songd_load" index "$work/music" 10000 "$build/sample-music/qingtian.mp3"
 "$build/bench/songd_load" query 100000
 "$build/bench/songd_load" memory "$songd" "$work/music"
+"$build/bench/songd_load" front "$songd" "$work/music"
 
 tmp=$(mktemp -d)
 pids=()

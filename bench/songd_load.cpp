@@ -5,8 +5,16 @@
 //                                                 TagLib reading their tags and a full scan
 //   songd_load query <tracks>                     p50/p99 of searches on a synthetic catalogue
 //   songd_load memory <wavlon-songd> <folder>     resident memory idle and under 50 clients
+//   songd_load front <wavlon-songd> <folder>      searches beside slow, idle and abusive
+//                                                 clients; kept-alive latency
+#include <arpa/inet.h>
+#include <fcntl.h>
 #include <httplib.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
 #include <signal.h>
+#include <sys/socket.h>
 #include <sys/wait.h>
 #include <taglib/fileref.h>
 #include <taglib/tag.h>
@@ -284,6 +292,278 @@ int memory_bench(const std::string& songd, const fs::path& folder) {
     return 0;
 }
 
+// A plain TCP client on 127.0.0.1, so that every server is measured through the same calls.
+int connect_to(int port) {
+    int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(static_cast<std::uint16_t>(port));
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+        close(fd);
+        return -1;
+    }
+    int one = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    return fd;
+}
+
+bool send_all(int fd, const std::string& bytes) {
+    std::size_t sent = 0;
+    while (sent < bytes.size()) {
+        ssize_t n = send(fd, bytes.data() + sent, bytes.size() - sent, MSG_NOSIGNAL);
+        if (n <= 0)
+            return false;
+        sent += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+// Reads one answer with a Content-Length body; false on close, error or `timeout_ms`.
+bool read_answer(int fd, int timeout_ms, std::string* status = nullptr) {
+    std::string data;
+    char buffer[16384];
+    auto deadline = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (Clock::now() < deadline) {
+        std::size_t head_end = data.find("\r\n\r\n");
+        if (head_end != std::string::npos) {
+            std::size_t at = data.find("Content-Length: ");
+            std::size_t length = at == std::string::npos ? 0 : std::stoul(data.substr(at + 16));
+            if (data.size() >= head_end + 4 + length) {
+                if (status != nullptr)
+                    *status = data.substr(9, 3);
+                return true;
+            }
+        }
+        pollfd ready{fd, POLLIN, 0};
+        if (poll(&ready, 1, 100) <= 0)
+            continue;
+        ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+        if (n <= 0)
+            return false;
+        data.append(buffer, static_cast<std::size_t>(n));
+    }
+    return false;
+}
+
+std::string search_request(const std::string& keyword, int port, bool keep_alive = false) {
+    std::string body = "input=" + percent_encoded(keyword) + "&filter=name&type=netease&page=1";
+    return "POST / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+           "\r\nContent-Type: "
+           "application/x-www-form-urlencoded\r\nX-Requested-With: XMLHttpRequest\r\n" +
+           std::string(keep_alive ? "" : "Connection: close\r\n") +
+           "Content-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body;
+}
+
+struct Latencies {
+    std::vector<double> ms;
+    int failed = 0;
+    double percentile(int p) {
+        if (ms.empty())
+            return -1;
+        std::sort(ms.begin(), ms.end());
+        return ms[std::min(ms.size() - 1, ms.size() * static_cast<std::size_t>(p) / 100)];
+    }
+};
+
+// `count` searches, each on a new connection as the player makes them; a search that is not
+// answered within 5 s counts as failed, and five failures end the row.
+Latencies timed_searches(int port, int count) {
+    Latencies result;
+    std::mt19937 random(5);
+    for (int i = 0; i < count; ++i) {
+        auto start = Clock::now();
+        int fd = connect_to(port);
+        std::string status;
+        bool answered = fd >= 0 &&
+                        send_all(fd, search_request(kHanzi[random() % kHanzi.size()], port)) &&
+                        read_answer(fd, 5000, &status) && status == "200";
+        if (fd >= 0)
+            close(fd);
+        if (answered)
+            result.ms.push_back(seconds_since(start) * 1000);
+        else if (++result.failed == 5)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return result;
+}
+
+pid_t start_service(const std::string& songd, const fs::path& folder, int port,
+                    const fs::path& db) {
+    pid_t pid = fork();
+    if (pid == 0) {
+        std::string listen = "127.0.0.1:" + std::to_string(port);
+        int null_fd = open("/dev/null", O_WRONLY);
+        dup2(null_fd, 2);  // one log line per request would be measured too
+        execl(songd.c_str(), songd.c_str(), "--music", folder.c_str(), "--listen", listen.c_str(),
+              "--db", db.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    // Ready once the status page shows the same number of tracks, above 0, twice a second apart.
+    auto start = Clock::now();
+    std::string last_count;
+    while (seconds_since(start) < 120) {
+        httplib::Client client("127.0.0.1", port);
+        auto answer = client.Get("/");
+        std::size_t at = answer ? answer->body.find("Wavlon: ") : std::string::npos;
+        std::string count = at == std::string::npos ? "" : answer->body.substr(at + 8, 12);
+        if (!count.empty() && count[0] != '0' && count == last_count)
+            break;
+        last_count = count;
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+    }
+    return pid;
+}
+
+void print_row(const char* name, Latencies& latencies, const char* target) {
+    std::printf("%s: p50 %.2f ms  p99 %.2f ms, %d of %zu unanswered (target %s)\n", name,
+                latencies.percentile(50), latencies.percentile(99), latencies.failed,
+                latencies.ms.size() + static_cast<std::size_t>(latencies.failed), target);
+}
+
+int front_bench(const std::string& songd, const fs::path& folder) {
+    int port = 29000 + getpid() % 1000;
+    fs::path db = fs::temp_directory_path() / ("songd-front-" + std::to_string(getpid()) + ".db");
+    pid_t pid = start_service(songd, folder, port, db);
+
+    // Kept alive: one connection for every search, as a browser or a pooled client does.
+    {
+        Latencies kept;
+        int fd = connect_to(port);
+        std::mt19937 random(3);
+        for (int i = 0; i < 300 && fd >= 0; ++i) {
+            auto start = Clock::now();
+            std::string status;
+            if (!send_all(fd, search_request(kHanzi[random() % kHanzi.size()], port, true)) ||
+                !read_answer(fd, 5000, &status) || status != "200") {
+                if (++kept.failed == 5)
+                    break;
+                close(fd);
+                fd = connect_to(port);
+                continue;
+            }
+            kept.ms.push_back(seconds_since(start) * 1000);
+        }
+        if (fd >= 0)
+            close(fd);
+        print_row("search on a kept-alive connection", kept, "p50 <= 1 ms");
+    }
+
+    // Eight clients sending their request a byte a second.
+    {
+        std::atomic<bool> stop{false};
+        std::vector<std::thread> tricklers;
+        for (int i = 0; i < 8; ++i) {
+            tricklers.emplace_back([&] {
+                std::string request = search_request("爱", port);
+                while (!stop) {
+                    int fd = connect_to(port);
+                    for (std::size_t at = 0; fd >= 0 && at < request.size() && !stop; ++at) {
+                        if (!send_all(fd, request.substr(at, 1)))
+                            break;
+                        for (int tick = 0; tick < 10 && !stop; ++tick)
+                            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+                    }
+                    if (fd >= 0)
+                        close(fd);
+                }
+            });
+        }
+        std::this_thread::sleep_for(std::chrono::seconds(2));
+        Latencies beside = timed_searches(port, 100);
+        stop = true;
+        for (auto& t : tricklers)
+            t.join();
+        print_row("search while 8 clients trickle a byte a second", beside, "p99 <= 50 ms");
+    }
+
+    // Five hundred connections held open without a byte; any the service closes is opened again.
+    {
+        std::atomic<bool> stop{false};
+        std::atomic<int> held{0};
+        std::thread holder([&] {
+            std::vector<int> fds;
+            while (!stop) {
+                for (auto it = fds.begin(); it != fds.end();) {
+                    char byte;
+                    if (recv(*it, &byte, 1, MSG_DONTWAIT) == 0) {
+                        close(*it);
+                        it = fds.erase(it);
+                    } else {
+                        ++it;
+                    }
+                }
+                while (fds.size() < 500) {
+                    int fd = connect_to(port);
+                    if (fd < 0)
+                        break;
+                    fds.push_back(fd);
+                }
+                held = static_cast<int>(fds.size());
+                std::this_thread::sleep_for(std::chrono::milliseconds(200));
+            }
+            for (int fd : fds)
+                close(fd);
+        });
+        std::this_thread::sleep_for(std::chrono::seconds(1));
+        Latencies beside = timed_searches(port, 100);
+        int held_at_end = held;
+        stop = true;
+        holder.join();
+        print_row("search while 500 idle connections are held", beside, "p99 <= 50 ms");
+        std::printf("  (%d connections held at the end)\n", held_at_end);
+    }
+
+    // Eight gzip bodies of 64 KiB, each a bomb of zeros, sent at once.
+    {
+        std::string bomb_gz;
+        {
+            // 64 KiB of gzip that inflates to about 64 MiB of zeros, made by gzip itself.
+            fs::path zeros =
+                fs::temp_directory_path() / ("songd-zeros-" + std::to_string(getpid()));
+            std::string command =
+                "head -c 67108864 /dev/zero | gzip -9 | head -c 65536 > " + zeros.string();
+            if (std::system(command.c_str()) != 0)
+                std::fprintf(stderr, "gzip failed\n");
+            std::ifstream in(zeros, std::ios::binary);
+            bomb_gz.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+            fs::remove(zeros);
+        }
+        std::vector<std::thread> senders;
+        std::atomic<int> statuses_413_415{0};
+        for (int i = 0; i < 8; ++i) {
+            senders.emplace_back([&] {
+                int fd = connect_to(port);
+                std::string status;
+                std::string head = "POST / HTTP/1.1\r\nHost: 127.0.0.1:" + std::to_string(port) +
+                                   "\r\nContent-Type: "
+                                   "application/x-www-form-urlencoded\r\nContent-Encoding: gzip\r\n"
+                                   "Content-Length: " +
+                                   std::to_string(bomb_gz.size()) + "\r\n\r\n";
+                if (fd >= 0 && send_all(fd, head + bomb_gz) && read_answer(fd, 30000, &status) &&
+                    (status == "413" || status == "415")) {
+                    ++statuses_413_415;
+                }
+                if (fd >= 0)
+                    close(fd);
+            });
+        }
+        for (auto& s : senders)
+            s.join();
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        std::printf(
+            "resident memory after 8 gzip bodies of 64 KiB: %.1f MiB, %d refused (target <= 48 "
+            "MiB)\n",
+            status_kib(pid, "VmRSS:") / 1024.0, statuses_413_415.load());
+    }
+    kill(pid, SIGTERM);
+    waitpid(pid, nullptr, 0);
+    for (const char* suffix : {"", "-wal", "-shm"})
+        fs::remove(db.string() + suffix);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -294,8 +574,10 @@ int main(int argc, char** argv) {
         return query_bench(std::stoi(args[1]));
     if (args.size() == 3 && args[0] == "memory")
         return memory_bench(args[1], args[2]);
+    if (args.size() == 3 && args[0] == "front")
+        return front_bench(args[1], args[2]);
     std::fprintf(stderr,
                  "usage: songd_load index <folder> <count> <base.mp3> | query <tracks> | "
-                 "memory <wavlon-songd> <folder>\n");
+                 "memory <wavlon-songd> <folder> | front <wavlon-songd> <folder>\n");
     return 2;
 }

@@ -1,7 +1,8 @@
 # Installation and the Debian package: `cpack -G DEB` in a build folder (`make package`).
 #
 # Installs the player, its desktop entry, icons, AppStream data, manual page and the Debian
-# documentation files; the song service and its systemd user unit when the project has them.
+# documentation files; the song service and its systemd user units (the socket enabled for
+# every user) when the project has them.
 include(GNUInstallDirs)
 
 set(WAVLON_MAINTAINER "Wavlon developers <wavlon@packages.invalid>")
@@ -58,7 +59,14 @@ if(EXISTS ${CMAKE_SOURCE_DIR}/resources/wavlon-songd.service)
   # @CMAKE_INSTALL_FULL_BINDIR@ in the unit becomes the installed program's folder.
   configure_file(${CMAKE_SOURCE_DIR}/resources/wavlon-songd.service
                  ${desktop_out}/wavlon-songd.service @ONLY)
-  install(FILES ${desktop_out}/wavlon-songd.service DESTINATION lib/systemd/user)
+  install(FILES ${desktop_out}/wavlon-songd.service ${CMAKE_SOURCE_DIR}/resources/wavlon-songd.socket
+          DESTINATION lib/systemd/user)
+  # The socket enabled for every user, as `systemctl --global enable` would: the first search
+  # of the player starts the service.
+  install(CODE "
+    set(wants \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/lib/systemd/user/sockets.target.wants\")
+    file(MAKE_DIRECTORY \"\${wants}\")
+    file(CREATE_LINK ../wavlon-songd.socket \"\${wants}/wavlon-songd.socket\" SYMBOLIC)")
 endif()
 
 set(CPACK_GENERATOR DEB)

@@ -39,7 +39,8 @@ for size in 16 22 24 32 48 64 128 256; do
   expected+=("usr/share/icons/hicolor/${size}x${size}/apps/$app_id.png")
 done
 if [ -e "$source_dir/resources/wavlon-songd.service" ]; then
-  expected+=(usr/lib/systemd/user/wavlon-songd.service)
+  expected+=(usr/lib/systemd/user/wavlon-songd.service usr/lib/systemd/user/wavlon-songd.socket
+    usr/lib/systemd/user/sockets.target.wants/wavlon-songd.socket)
 fi
 if [ -x "$build/src/wavlon-songd" ]; then
   expected+=(usr/bin/wavlon-songd usr/share/man/man1/wavlon-songd.1.gz)
@@ -86,6 +87,19 @@ data = open(sys.argv[1], "rb").read(24)
 print("%dx%d" % struct.unpack(">II", data[16:24]))' "$png")
   [ "$actual_size" = "$size" ] || fail "$png is $actual_size"
 done
+# The song service starts on the first connection to its socket, enabled for every user.
+if [ -e "$source_dir/resources/wavlon-songd.socket" ]; then
+  units=$root/usr/lib/systemd/user
+  grep -qxF "ListenStream=127.0.0.1:8765" "$units/wavlon-songd.socket" ||
+    fail "the socket unit does not listen on the player's address"
+  # A wants link in the vendor folder enables it for every user's sockets.target.
+  [ "$(readlink "$units/sockets.target.wants/wavlon-songd.socket")" = ../wavlon-songd.socket ] ||
+    fail "the socket unit is not enabled for users"
+  grep -qxF "WantedBy=sockets.target" "$units/wavlon-songd.socket" ||
+    fail "the socket unit is not wanted by sockets.target"
+  grep -q '^ExecStart=/usr/bin/wavlon-songd .*--idle-exit ' "$units/wavlon-songd.service" ||
+    fail "the service does not end when idle"
+fi
 if ldd "$root/usr/bin/wavlon" | grep -q 'not found'; then
   fail "the program needs libraries that are not there"
 fi

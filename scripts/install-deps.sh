@@ -19,9 +19,11 @@ run_packages=(
   # network, script, regular expressions
   libcurl4-openssl-dev ca-certificates duktape-dev libpcre2-dev
   # the song-search service; lame makes the sample library that `make run` serves
-  libcpp-httplib-dev libsqlite3-dev libtag1-dev libopencc-dev libopencc-data lame
+  libmicrohttpd-dev libsqlite3-dev libtag1-dev libopencc-dev libopencc-data lame
   # the test and benchmark libraries the dev build compiles against
   libgtest-dev libgmock-dev libbenchmark-dev
+  # the HTTP client of the song service's benchmarks
+  libcpp-httplib-dev
   # CJK fonts standing in for the Windows faces (Song/Ming, Kai, sans)
   fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
 )

@@ -42,6 +42,7 @@ std::string default_database_path() {
 std::string usage_text() {
     return "Usage: wavlon-songd [--music DIR...] [--user-music-folder] [--player-config FILE]\n"
            "                    [--listen HOST:PORT] [--db FILE] [--public-url URL]\n"
+           "                    [--idle-exit SECONDS]\n"
            "\n"
            "The song search for Wavlon: indexes the music in the folders given and answers the\n"
            "player's online search with the songs whose title or artist match, then streams\n"
@@ -64,10 +65,14 @@ std::string usage_text() {
            "                     catalogue is renamed, never written into\n"
            "  --public-url URL   the address players reach this service by, used in the song\n"
            "                     addresses it hands out (default: the address the player used)\n"
+           "  --idle-exit SECONDS  when started by systemd through its socket, end after that\n"
+           "                     many seconds without a connection; the socket starts it again\n"
+           "                     (default: never; ignored when started by hand)\n"
            "  --help             this text\n"
            "\n"
            "Changes in the folders are picked up while it runs. One line per request is logged\n"
-           "on standard error.\n";
+           "on standard error. A listening socket handed over by systemd (LISTEN_FDS) is used\n"
+           "instead of --listen.\n";
 }
 
 std::optional<Options> parse_options(const std::vector<std::string>& arguments,
@@ -92,7 +97,8 @@ std::optional<Options> parse_options(const std::vector<std::string>& arguments,
             continue;
         }
         bool takes_value = name == "--music" || name == "--listen" || name == "--db" ||
-                           name == "--public-url" || name == "--player-config";
+                           name == "--public-url" || name == "--player-config" ||
+                           name == "--idle-exit";
         if (!takes_value) {
             error = "unknown option " + argument;
             return std::nullopt;
@@ -115,6 +121,15 @@ std::optional<Options> parse_options(const std::vector<std::string>& arguments,
                 error = "--listen wants HOST:PORT, for example 127.0.0.1:8765, not " + value;
                 return std::nullopt;
             }
+        } else if (name == "--idle-exit") {
+            int seconds = -1;
+            auto [end, failed] =
+                std::from_chars(value.data(), value.data() + value.size(), seconds);
+            if (failed != std::errc{} || end != value.data() + value.size() || seconds < 0) {
+                error = "--idle-exit wants a number of seconds, not " + value;
+                return std::nullopt;
+            }
+            options.idle_exit_seconds = seconds;
         } else if (name == "--db") {
             options.database = value;
         } else if (name == "--player-config") {

@@ -15,6 +15,8 @@ struct Options {
     int port = 8765;
     std::string database;    // empty: the default under the user's data folder
     std::string public_url;  // empty: from the Host the client used
+    // Seconds without a connection after which a socket-activated service ends; 0: never.
+    int idle_exit_seconds = 0;
     bool help = false;
 };
 

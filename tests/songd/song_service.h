@@ -26,6 +26,7 @@ public:
     ~RunningSongService();
 
     std::string url(const std::string& path = "/") const;
+    int port() const { return m_server->port(); }
     songd::Catalogue& catalogue() { return *m_catalogue; }
     std::string database() const { return (m_data.path() / "songd.db").string(); }
     // Waits until a search for `keyword` finds `count` tracks (the watcher took a change in).
