@@ -21,14 +21,14 @@ bool decimal(std::string_view text, std::int64_t& out) {
 RangeAsk parse_range(std::string_view header, std::int64_t size) {
     if (header.substr(0, 6) != "bytes=")
         return {};
-    std::string_view spec = header.substr(6);
-    std::size_t dash = spec.find('-');
+    std::string_view range = header.substr(6);
+    std::size_t dash = range.find('-');
     if (dash == std::string_view::npos)
         return {};
     std::int64_t first = 0;
     std::int64_t last = 0;
-    std::string_view first_text = spec.substr(0, dash);
-    std::string_view last_text = spec.substr(dash + 1);
+    std::string_view first_text = range.substr(0, dash);
+    std::string_view last_text = range.substr(dash + 1);
     if (first_text.empty()) {  // suffix-range: the last N bytes
         if (!decimal(last_text, last))
             return {};

@@ -10,7 +10,7 @@
 namespace wavlon::songd {
 
 // What a Range header asks of a file of `size` bytes, read as RFC 9110 says: a header that is
-// not one well-formed "bytes=" range-spec (another unit, first > last, spaces, several ranges)
+// not one well-formed "bytes=" byte range (another unit, first > last, spaces, several ranges)
 // is ignored and the whole file served; a well-formed one is answered in part (clamped to the
 // file) or, when it starts past the end, as unsatisfiable.
 struct RangeAsk {

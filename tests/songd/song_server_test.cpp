@@ -247,7 +247,7 @@ TEST_F(SongServerTest, SongsAreServedWholeOrInRanges) {
         {"bytes=99999999-100000000", "416 Range Not Satisfiable", "bytes */" + size, ""},
         {"bytes=0-1,5-6", "200 OK", "", file},
         {"bytes=-0", "416 Range Not Satisfiable", "bytes */" + size, ""},
-        // Not a valid range-spec: ignored, as RFC 9110 says.
+        // Not a valid byte range: ignored, as RFC 9110 says.
         {"bytes=5-3", "200 OK", "", file},
         {"items=0-5", "200 OK", "", file},
         {"bytes = 0-5", "200 OK", "", file},
