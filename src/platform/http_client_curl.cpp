@@ -4,6 +4,7 @@
 #include <curl/curl.h>
 
 #include "platform/module_loader.h"
+#include "platform/percent_escape.h"
 
 #include <algorithm>
 #include <cctype>
@@ -39,20 +40,7 @@ bool starts_with_icase(std::string_view text, std::string_view prefix) {
 // Spaces, control bytes and non-ASCII bytes are not valid in a URL as sent; browsers and the
 // platform's own HTTP stack percent-encode them, so a typed address with them still works.
 std::string escape_url(std::string_view url) {
-    static constexpr char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    out.reserve(url.size());
-    for (char c : url) {
-        auto b = static_cast<unsigned char>(c);
-        if (b <= 0x20 || b >= 0x7F) {
-            out += '%';
-            out += kHex[b >> 4];
-            out += kHex[b & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return percent_escape(url);
 }
 
 bool is_acceptable_url(const std::string& url) {

@@ -6,6 +6,7 @@
 #include "platform/gst_handle.h"
 #include "platform/media_control.h"
 #include "platform/media_control_session.h"
+#include "platform/percent_escape.h"
 
 namespace wavlon::platform {
 namespace {
@@ -46,20 +47,7 @@ bool has_uri_scheme(const std::string& element, const char* scheme) {
 
 // Escapes what a URI may not hold as it stands; "%" sequences already there are kept.
 std::string escape_address(const std::string& address) {
-    static const char kHex[] = "0123456789ABCDEF";
-    std::string out;
-    for (char c : address) {
-        auto b = static_cast<unsigned char>(c);
-        if (b <= 0x20 || b >= 0x7F || c == '"' || c == '<' || c == '>' || c == '\\' || c == '^' ||
-            c == '`' || c == '{' || c == '|' || c == '}') {
-            out += '%';
-            out += kHex[b >> 4];
-            out += kHex[b & 0x0F];
-        } else {
-            out += c;
-        }
-    }
-    return out;
+    return percent_escape(address, "\"<>\\^`{|}");
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ void run_message_loop();
 // True while run_message_loop runs.
 bool message_loop_running();
 
-// Runs `task` from the message loop once the current event has been handled. False (and
-// nothing queued) when there is no application object to run it.
+// Runs `task` from the message loop once the current event has been handled; may be called
+// from any thread. False (and nothing queued) when there is no application object to run it.
 bool post_to_message_loop(std::function<void()> task);
 
 // Called by the loader when the last window has been destroyed: ends the running loop.

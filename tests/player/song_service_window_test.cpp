@@ -28,6 +28,14 @@ protected:
         MainWindowTest::TearDown();
     }
     void type_keyword(const std::string& utf8) { type_text("编辑框3", utf8); }
+    // Starts the window with the search pointed at `url`, then searches for `keyword`.
+    void start_and_search(const std::string& url, const std::string& keyword) {
+        search::set_search_service_url_for_tests(url);
+        start();
+        ASSERT_TRUE(enabled("按钮8"));
+        type_keyword(keyword);
+        click("按钮8");
+    }
     static std::string cell(int row, int column) {
         return runtime::gbk_to_utf8(u::超级列表框1->get_item_text(row, column));
     }
@@ -44,12 +52,7 @@ TEST_F(SongServiceWindow, KeywordFindsPagesPlaysAndSeeksInAFoundSong) {
     write_tagged_mp3(music.path() / "other.mp3", id3v2_tag(FrameText::Utf8, "红豆", "王菲"));
     RunningSongService service(music.path());
     set_online(true);
-    search::set_search_service_url_for_tests(service.url());
-    start();
-    ASSERT_TRUE(enabled("按钮8"));
-
-    type_keyword("周杰伦");
-    click("按钮8");
+    start_and_search(service.url(), "周杰伦");
     ASSERT_EQ(u::超级列表框1->item_count(), 10);
     EXPECT_EQ(cell(0, 0), "1");
     EXPECT_EQ(cell(0, 1), "歌01");
@@ -102,11 +105,7 @@ TEST_F(SongServiceWindow, ServiceAddressFromTheSettings) {
                                                "config", "service",
                                                runtime::utf8_to_gbk(c.setting)));
         set_online(c.online);
-        search::set_search_service_url_for_tests(built_in.url());
-        start();
-        ASSERT_TRUE(enabled("按钮8"));
-        type_keyword("红豆");
-        click("按钮8");
+        start_and_search(built_in.url(), "红豆");
         ASSERT_EQ(u::超级列表框1->item_count(), 1);
         EXPECT_EQ(cell(0, 2), c.singer);
         TearDown();

@@ -1,7 +1,5 @@
 #include "runtime/units/media_play_device.h"
 
-#include <QCoreApplication>
-#include <QMetaObject>
 #include <QUuid>
 
 #include <algorithm>
@@ -13,6 +11,7 @@
 
 #include "platform/media_control.h"
 #include "runtime/media_play_state.h"
+#include "runtime/message_loop.h"
 
 namespace wavlon::units {
 namespace {
@@ -63,16 +62,11 @@ std::function<void()>& end_listener() {
 
 // On a thread of the media backend: the end goes to the user-interface thread's event loop.
 void post_end() {
-    if (QCoreApplication* application = QCoreApplication::instance()) {
-        QMetaObject::invokeMethod(
-            application,
-            [] {
-                if (end_listener()) {
-                    end_listener()();
-                }
-            },
-            Qt::QueuedConnection);
-    }
+    runtime::post_to_message_loop([] {
+        if (end_listener()) {
+            end_listener()();
+        }
+    });
 }
 
 }  // namespace
