@@ -7,7 +7,8 @@
 #   idle CPU over 30 s with the window's timers         vs plain Qt timers of the same periods,
 #                                                          and the same with the clock's label
 #   resident memory of the idle window                  vs a bare Qt window with the same timers
-#   playing a 60 s 192 kbit/s MP3 through the window    vs gst-launch-1.0 playbin, mpg123 and
+#   playing a 60 s 192 kbit/s MP3 through the window    vs gst-launch-1.0 playbin with the
+#                                                          player's sink settings, mpg123 and
 #     (CPU and peak memory of the whole process)           audacious -H (when installed), and
 #                                                          the window as long without playing
 #   resident memory 10 s into playing that MP3          vs audacious with its (Qt) window
@@ -36,6 +37,15 @@ done
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 
 . "$root/bench/bench_setup.sh"
+
+# A fontconfig setting blind to every CJK face. The memory rows are measured with it too, to
+# show what the window's Chinese texts cost in mapped font pages (they then draw as boxes).
+{
+  echo '<?xml version="1.0"?><fontconfig><include>/etc/fonts/fonts.conf</include>'
+  echo '<selectfont><rejectfont>'
+  fc-list :lang=zh -f '%{file}\n' | sort -u | sed 's|.*|<glob>&</glob>|'
+  echo '</rejectfont></selectfont></fontconfig>'
+} >"$work/no-cjk-fonts.conf"
 
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (b > 0) printf "%.2f", a / b; else print "n/a" }'; }
 
@@ -89,6 +99,11 @@ idle_mem=$(field "$work/mem_window.json" BM_IdleWindowResident rss_kib)
 bare_mem=$("$bare_probe" idle 2>/dev/null)
 printf "  window %6.0f KiB   bare Qt window %6.0f KiB   ratio %s\n" "$idle_mem" "$bare_mem" \
   "$(ratio "$idle_mem" "$bare_mem")"
+FONTCONFIG_FILE="$work/no-cjk-fonts.conf" "$memory_bench" --benchmark_filter=BM_IdleWindowResident \
+  --benchmark_format=json --benchmark_out="$work/mem_latin.json" >/dev/null 2>&1
+latin_mem=$(field "$work/mem_latin.json" BM_IdleWindowResident rss_kib)
+printf "  window without CJK faces %6.0f KiB   the faces cost %6.0f KiB\n" "$latin_mem" \
+  "$(awk -v a="$idle_mem" -v b="$latin_mem" 'BEGIN { print a - b }')"
 
 # Median of 5 launches, from just before the exec to the end of the first paint.
 launch_median() {
@@ -141,8 +156,10 @@ read -r window_cpu window_mem < <(measure_median window "$player_bench" \
 # The same process and folder without playing, for as long: what the window costs by itself.
 read -r alone_cpu alone_mem < <(WAVLON_BENCH_SECONDS=60 measure_median alone "$player_bench" \
   --benchmark_filter=BM_WindowForPlayLength)
+# The same pipeline as the player's: audio only, the sink sized as the player sizes it.
 read -r gst_cpu gst_mem < <(measure_median gst gst-launch-1.0 -q playbin \
-  "uri=file://$work/track.mp3" audio-sink=pulsesink video-sink=fakesink flags=0x12)
+  "uri=file://$work/track.mp3" \
+  audio-sink="pulsesink buffer-time=1000000 latency-time=100000" video-sink=fakesink flags=0x12)
 read -r mpg_cpu mpg_mem < <(measure_median mpg123 mpg123 -q -o pulse "$work/track.mp3")
 printf "  window     %6s s CPU %8s KiB peak\n" "$window_cpu" "$window_mem"
 printf "  window, nothing played, as long %6s s CPU %8s KiB peak; playing adds %s s\n" \
@@ -175,6 +192,10 @@ rss_while_playing() {
 echo "Resident memory 10 s into playing the same file"
 window_rss=$(rss_while_playing "$player_bench" --benchmark_filter=BM_PlayThroughWindow)
 printf "  window %8s KiB\n" "$window_rss"
+latin_rss=$(FONTCONFIG_FILE="$work/no-cjk-fonts.conf" rss_while_playing "$player_bench" \
+  --benchmark_filter=BM_PlayThroughWindow)
+printf "  window without CJK faces %8s KiB   the faces cost %s KiB\n" "$latin_rss" \
+  "$((window_rss - latin_rss))"
 if command -v audacious >/dev/null; then
   aud_rss=$(rss_while_playing env HOME="$audacious_home" XDG_CONFIG_HOME="$audacious_home" \
     audacious --qt -q "$work/track.mp3")

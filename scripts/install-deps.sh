@@ -29,7 +29,7 @@ run_packages=(
 )
 test_packages=(
   # fuzz targets, MP3 decoding, local servers, timing, a generated German locale
-  clang libclang-rt-14-dev mpg123 openssl python3 time gstreamer1.0-tools locales
+  clang libclang-rt-14-dev mpg123 openssl python3 time gstreamer1.0-tools locales fontconfig
   # a headless music player that the benchmarks compare playback costs with, and the music
   # server the song service's first index is measured beside
   audacious audacious-plugins mpd
