@@ -9,7 +9,6 @@
 #include "player/music_folder.h"
 #include "player/online_search.h"
 #include "player/playback.h"
-#include "player/progress.h"
 #include "player/volume.h"
 
 namespace wavlon::app {

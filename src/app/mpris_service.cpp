@@ -17,18 +17,18 @@
 
 #include "app/main_window_units.h"
 #include "app/window_activation.h"
-#include "player/progress.h"
+#include "player/playback.h"
 #include "player/window_units.h"
 #include "runtime/event_dispatch.h"
-#include "runtime/media_play_state.h"
+#include "runtime/event_suppression.h"
 #include "runtime/units/unit_look.h"
 
 namespace wavlon::app {
 namespace {
 
 namespace u = units;
-using runtime::media_play::kPaused;
-using runtime::media_play::kPlaying;
+using player::playback;
+using player::PlayState;
 
 // Properties are read again after event routines, at most this often: the window's own
 // timers run routines several times a second, so a change is announced within about 300 ms
@@ -152,30 +152,28 @@ MprisState read_mpris_state() {
     if (!main_window_ready()) {
         return state;
     }
-    units::MediaPlayDevice& device = player::media_player();
-    const std::int32_t mode = device.get_state();
-    state.playback_status = mode == kPlaying  ? QStringLiteral("Playing")
-                            : mode == kPaused ? QStringLiteral("Paused")
-                                              : QStringLiteral("Stopped");
+    const PlayState playing = playback().state();
+    state.playback_status = playing == PlayState::kPlaying  ? QStringLiteral("Playing")
+                            : playing == PlayState::kPaused ? QStringLiteral("Paused")
+                                                            : QStringLiteral("Stopped");
     state.can_pause = usable(u::按钮2);
-    state.has_track = !player::text_of(u::编辑框2, u::EditBoxUnit::kContent).empty();
+    state.has_track = playback().has_track();
     state.can_play = state.can_pause || (!state.has_track && u::列表框1->item_count() > 0 &&
                                          QApplication::activeModalWidget() == nullptr);
     state.can_stop = usable(u::按钮3);
     state.can_go_previous = usable(u::按钮4);
     state.can_go_next = usable(u::按钮5);
-    // 编辑框2 tells whether a track is current; the previous and next buttons leave it as it
-    // was, so the location comes from what the device opened last.
     const std::int32_t volume_range = player::integer_of(u::滑块条2, u::SliderBarUnit::kMaximum);
     if (volume_range > 0) {
         const std::int32_t position = player::integer_of(u::滑块条2, u::SliderBarUnit::kPosition);
         state.volume = std::clamp(double(position) / volume_range, 0.0, 1.0);
     }
     if (state.has_track) {
-        state.title = u::to_qstring(player::text_of(u::编辑框1, u::EditBoxUnit::kContent));
-        state.url = uri_of(device.record().file_name);
-        state.length_us = qlonglong{device.get_length()} * 1000;
-        state.can_seek = state.length_us > 0 && mode != runtime::media_play::kNothingOpen;
+        state.title = u::to_qstring(playback().track_name());
+        // The previous and next steps leave 编辑框2 as it was: the device knows what plays.
+        state.url = uri_of(playback().opened_location());
+        state.length_us = qlonglong{playback().length_ms()} * 1000;
+        state.can_seek = playback().can_seek();
     }
     return state;
 }
@@ -189,7 +187,7 @@ MprisService::MprisService(QDBusConnection bus, QObject* parent)
 MprisService::~MprisService() {
     if (!m_service_name.isEmpty()) {
         runtime::set_after_event_observer({});
-        player::set_seek_observer({});
+        playback().set_seek_observer({});
     }
     if (!m_service_name.isEmpty()) {
         m_bus.unregisterService(m_service_name);
@@ -218,7 +216,7 @@ bool MprisService::start() {
                 .value() == QDBusConnectionInterface::ServiceRegistered) {
             m_service_name = name;
             m_state = read_mpris_state();
-            player::set_seek_observer([this] { announce_seek(); });
+            playback().set_seek_observer([this] { announce_seek(); });
             runtime::set_after_event_observer([this] {
                 if (std::chrono::steady_clock::now() - m_last_refresh >= kRefreshInterval) {
                     refresh();
@@ -252,12 +250,13 @@ qlonglong MprisService::position_us() const {
     if (!m_state.has_track || !main_window_ready()) {
         return 0;
     }
-    return std::max<qlonglong>(player::media_player().get_position(), 0) * 1000;
+    return std::max<qlonglong>(playback().position_ms(), 0) * 1000;
 }
 
-void MprisService::click_if_usable(bool usable_now, std::uint32_t unit_id) {
-    if (usable_now) {
-        runtime::dispatch_event(u::kMainWindowId, unit_id, u::ButtonUnit::kClickEvent);
+void MprisService::act_if(bool usable_now, const std::function<void()>& action) {
+    // As for a click: nothing reaches the player while the runtime holds events back.
+    if (usable_now && !runtime::events_suppressed()) {
+        action();
     }
     refresh();
 }
@@ -271,10 +270,11 @@ bool MprisService::pick_track() {
     if (now.has_track || !now.can_play) {
         return false;
     }
-    const std::int32_t selected = u::列表框1->selection();
-    u::列表框1->select_item(selected >= 0 ? selected : 0);
-    runtime::dispatch_event(u::kMainWindowId, u::列表框1.unit_id, u::ListBoxUnit::kSelectionEvent);
-    refresh();
+    act_if(true, [] {
+        const std::int32_t selected = u::列表框1->selection();
+        u::列表框1->select_item(selected >= 0 ? selected : 0);
+        playback().play_selected();
+    });
     return true;
 }
 
@@ -283,7 +283,7 @@ void MprisService::play_pause() {
         return;
     }
     const MprisState now = read_mpris_state();
-    click_if_usable(now.can_pause, u::按钮2.unit_id);
+    act_if(now.can_pause, [] { playback().play_or_pause(); });
 }
 
 void MprisService::play() {
@@ -291,22 +291,20 @@ void MprisService::play() {
         return;
     }
     const MprisState now = read_mpris_state();
-    click_if_usable(now.can_pause && now.playback_status != QLatin1String("Playing"),
-                    u::按钮2.unit_id);
+    act_if(now.can_pause && now.playback_status != QLatin1String("Playing"),
+           [] { playback().play_or_pause(); });
 }
 
 void MprisService::pause() {
     const MprisState now = read_mpris_state();
-    click_if_usable(now.can_pause && now.playback_status == QLatin1String("Playing"),
-                    u::按钮2.unit_id);
+    act_if(now.can_pause && now.playback_status == QLatin1String("Playing"),
+           [] { playback().play_or_pause(); });
 }
 
 void MprisService::seek_to_second(qlonglong seconds) {
-    // The slider's own routine does the seek, as after the user moved it there.
-    player::set_integer(u::滑块条1, u::SliderBarUnit::kPosition,
-                        static_cast<std::int32_t>(std::min<qlonglong>(seconds, 32767)));
-    runtime::dispatch_event(u::kMainWindowId, u::滑块条1.unit_id, u::SliderBarUnit::kChangedEvent);
-    refresh();
+    act_if(true, [seconds] {
+        playback().seek(static_cast<std::int32_t>(std::min<qlonglong>(seconds, 32767)));
+    });
 }
 
 void MprisService::seek(qlonglong offset_us) {
@@ -317,7 +315,7 @@ void MprisService::seek(qlonglong offset_us) {
     const qlonglong target = std::max<qlonglong>(position_us() + offset_us, 0);
     if (target > now.length_us) {
         // Past the end, the interface asks for what Next does.
-        click_if_usable(now.can_go_next, u::按钮5.unit_id);
+        next();
         return;
     }
     seek_to_second(target / 1'000'000);
@@ -364,15 +362,16 @@ void MprisService::announce_seek() {
 }
 
 void MprisService::stop() {
-    click_if_usable(read_mpris_state().can_stop, u::按钮3.unit_id);
+    act_if(read_mpris_state().can_stop, [] { playback().stop(); });
 }
 
 void MprisService::next() {
-    click_if_usable(read_mpris_state().can_go_next, u::按钮5.unit_id);
+    act_if(read_mpris_state().can_go_next, [] { playback().step(player::Direction::kNext); });
 }
 
 void MprisService::previous() {
-    click_if_usable(read_mpris_state().can_go_previous, u::按钮4.unit_id);
+    act_if(read_mpris_state().can_go_previous,
+           [] { playback().step(player::Direction::kPrevious); });
 }
 
 void MprisService::refresh() {

@@ -5,27 +5,28 @@
 // org.mpris.MediaPlayer2.Player, under the name org.mpris.MediaPlayer2.wavlon (or
 // org.mpris.MediaPlayer2.wavlon.instance<pid> when a player on another display holds it).
 //
-// The transport methods act as clicks on the buttons they stand for and run through the same
-// event dispatch: PlayPause, Play and Pause on 按钮2 (Play only when not playing, Pause only
-// while playing), Stop on 按钮3, Previous on 按钮4, Next on 按钮5; each only while its button
-// is enabled and no modal dialog is open, just as a user could click it. With no track
-// current, Play and PlayPause pick the selected item of 列表框1, or else its first, as a click
-// on it would. Seek and SetPosition move the progress slider 滑块条1 and run its seek routine
-// (whole seconds, as the slider holds them); Volume is the volume slider 滑块条2 (0..1 of its
-// range), and setting it runs the slider's routine, which sets the system volume. OpenUri
-// plays a file:// URI's file or folder as the command line does.
+// The transport methods call the playback model (player/playback.h) as the buttons they stand
+// for do: PlayPause, Play and Pause as 按钮2 (Play only when not playing, Pause only while
+// playing), Stop as 按钮3, Previous as 按钮4, Next as 按钮5; each only while its button is
+// enabled and no modal dialog is open, just as a user could click it. With no track current,
+// Play and PlayPause pick the selected item of 列表框1, or else its first, as a click on it
+// would. Seek and SetPosition move the progress slider 滑块条1 and play on from there (whole
+// seconds, as the slider holds them); Volume is the volume slider 滑块条2 (0..1 of its range),
+// and setting it runs the slider's routine, which sets the system volume. OpenUri plays a
+// file:// URI's file or folder as the command line does.
 //
-// The properties are read from what the window shows: the device's state and the location it
-// opened, the current track's name (编辑框1), whether a track is current (编辑框2), the enabled
-// buttons, the sliders. They are re-read when a client asks, after every call, and after
-// event routines (at most every 250 ms, so the window's own timers carry it: no timer of its
-// own); what changed is announced with org.freedesktop.DBus.Properties.PropertiesChanged, and
-// every seek, from the window or the bus, with Seeked.
+// The properties are read from the playback model (state, current track, its name, what the
+// device opened, length and position), the enabled buttons and the volume slider. They are
+// re-read when a client asks, after every call, and after event routines (at most every
+// 250 ms, so the window's own timers carry it: no timer of its own); what changed is announced
+// with org.freedesktop.DBus.Properties.PropertiesChanged, and every seek, from the window or
+// the bus, with Seeked.
 //
 // User-interface thread only.
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 #include <QDBusConnection>
 #include <QObject>
@@ -92,7 +93,8 @@ public:
     void refresh();
 
 private:
-    void click_if_usable(bool usable, std::uint32_t unit_id);
+    // Runs `action` on the player when `usable`, then announces what changed.
+    void act_if(bool usable, const std::function<void()>& action);
     // Plays the selected or first list item when no track is current; false when there is
     // none or the window cannot take it now.
     bool pick_track();

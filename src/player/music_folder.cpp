@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "app/main_window_units.h"
+#include "player/playback.h"
 #include "player/program_state.h"
 #include "player/window_units.h"
 #include "runtime/config_file.h"
@@ -87,15 +88,11 @@ void list_music_files(const Text& folder, const std::vector<Text>& names) {
 }
 
 void replace_track_list(const Text& folder, const std::vector<Text>& names) {
-    media_player().close();
-    set_text(u::透明标签1, u::TransLabelUnit::kCaption, "00:00"_gb);
     u::列表框1->clear_items();
     program_state().track_paths.clear();
     list_music_files(folder, names);
-    // Writing 编辑框2 raises its change event, whose routine empties the hint.
-    set_text(u::编辑框2, u::EditBoxUnit::kContent, {});
-    set_text(u::编辑框1, u::EditBoxUnit::kContent, {});
-    set_text(u::按钮2, u::ButtonUnit::kCaption, "播 放"_gb);
+    // Emptying 编辑框2 raises its change event, whose routine empties the hint.
+    playback().forget_track();
 }
 
 void load_stored_music_folder() {

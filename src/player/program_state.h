@@ -25,6 +25,7 @@ struct ProgramState {
     // refused.
     std::int32_t countdown_seconds = 0;
 
+    // The two below are the playback model's (playback.h); nothing else reads or writes them.
     // Set while the current track was started from the track list (a click, next, previous or
     // the move at a track's end): such a track that cannot be opened is skipped on the next
     // progress tick. A found song started from the search results is never skipped that way.

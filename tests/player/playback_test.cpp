@@ -97,6 +97,37 @@ TEST_F(Playback, StopThenPlayStartsTheTrackFromItsBeginning) {
     EXPECT_LT(position(), 1000);
 }
 
+// Every move between stopped, playing and paused, from the buttons and the progress slider,
+// shows the same two captions for the same state.
+TEST_F(Playback, CaptionsFollowEveryMoveBetweenTheStates) {
+    start_with({"a.mp3", "b.mp3"}, Mp3Kind::CbrNoTag);
+    click_item(0);
+    ASSERT_TRUE(wait_until([&] { return enabled("按钮2"); }));
+    struct Step {
+        const char* unit;
+        std::int32_t state;
+        const char* button;
+        const char* caption;
+    };
+    const Step steps[] = {
+        {"按钮2", kPaused, "继 续", "暂停播放：a"}, {"按钮3", kStopped, "播 放", "Wavlon"},
+        {"按钮3", kStopped, "播 放", "Wavlon"},     {"滑块条1", kPlaying, "暂 停", "正在播放：a"},
+        {"按钮2", kPaused, "继 续", "暂停播放：a"}, {"按钮5", kPlaying, "暂 停", "正在播放：b"},
+        {"按钮3", kStopped, "播 放", "Wavlon"},     {"按钮2", kPlaying, "暂 停", "正在播放：b"},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.unit);
+        if (std::string_view(step.unit) == "滑块条1") {
+            drag_slider(step.unit, 2);
+        } else {
+            click(step.unit);
+        }
+        EXPECT_EQ(state(), step.state);
+        EXPECT_EQ(play_button(), step.button);
+        EXPECT_EQ(window_caption(), step.caption);
+    }
+}
+
 TEST_F(Playback, NextAndPreviousWrapAroundAtBothEnds) {
     struct Case {
         int clicked;  // -1: no track picked

@@ -1,4 +1,4 @@
-#include "player/progress.h"
+#include "player/time_text.h"
 
 #include <algorithm>
 
