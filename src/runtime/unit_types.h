@@ -15,18 +15,17 @@
 #include <cstdint>
 #include <string_view>
 
-#define WAVLON_UNIT_TYPES(X)                   \
-    X(Window, 0x00010001, WindowFormBlock)     \
-    X(EditBox, 0x00010005, EditBoxBlock)       \
-    X(Button, 0x0001000B, ButtonBlock)         \
-    X(ListBox, 0x0001000F, ListBoxBlock)       \
-    X(SliderBar, 0x00010014, SliderBarBlock)   \
-    X(Timer, 0x00010020, TimerBlock)           \
-    X(SysVolume, 0x00040001, OpaqueBlock)      \
-    X(MediaPlay, 0x00040006, OpaqueBlock)      \
-    X(ListView, 0x00050004, ListViewBlock)     \
-    X(TransLabel, 0x00050005, TransLabelBlock) \
-    X(Beeper, 0x00040009, OpaqueBlock)
+#define WAVLON_UNIT_TYPES(X)                 \
+    X(Window, 0x00010001, WindowFormBlock)   \
+    X(EditBox, 0x00010005, EditBoxBlock)     \
+    X(Button, 0x0001000B, ButtonBlock)       \
+    X(ListBox, 0x0001000F, ListBoxBlock)     \
+    X(SliderBar, 0x00010014, SliderBarBlock) \
+    X(Timer, 0x00010020, TimerBlock)         \
+    X(SysVolume, 0x00040001, OpaqueBlock)    \
+    X(MediaPlay, 0x00040006, OpaqueBlock)    \
+    X(ListView, 0x00050004, ListViewBlock)   \
+    X(TransLabel, 0x00050005, TransLabelBlock)
 
 namespace wavlon::runtime {
 

@@ -1,6 +1,5 @@
 #include "runtime/units/standard_units.h"
 
-#include "runtime/units/beeper_unit.h"
 #include "runtime/units/button_unit.h"
 #include "runtime/units/edit_box_unit.h"
 #include "runtime/units/list_box_unit.h"
