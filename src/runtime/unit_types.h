@@ -15,17 +15,20 @@
 #include <cstdint>
 #include <string_view>
 
-#define WAVLON_UNIT_TYPES(X)                 \
-    X(Window, 0x00010001, WindowFormBlock)   \
-    X(EditBox, 0x00010005, EditBoxBlock)     \
-    X(Button, 0x0001000B, ButtonBlock)       \
-    X(ListBox, 0x0001000F, ListBoxBlock)     \
-    X(SliderBar, 0x00010014, SliderBarBlock) \
-    X(Timer, 0x00010020, TimerBlock)         \
-    X(SysVolume, 0x00040001, OpaqueBlock)    \
-    X(MediaPlay, 0x00040006, OpaqueBlock)    \
-    X(ListView, 0x00050004, ListViewBlock)   \
-    X(TransLabel, 0x00050005, TransLabelBlock)
+// clang-format off
+#define WAVLON_UNIT_TYPES(X)                                    \
+    X(Window,     0x00010001, WindowFormBlock)                  \
+    X(EditBox,    0x00010005, EditBoxBlock)                     \
+    X(Button,     0x0001000B, ButtonBlock)                      \
+    X(ListBox,    0x0001000F, ListBoxBlock)                     \
+    X(SliderBar,  0x00010014, SliderBarBlock)                   \
+    X(Timer,      0x00010020, TimerBlock)                       \
+    X(SysVolume,  0x00040001, OpaqueBlock)                      \
+    X(MediaPlay,  0x00040006, OpaqueBlock)                      \
+    X(ListView,   0x00050004, ListViewBlock)                    \
+    X(TransLabel, 0x00050005, TransLabelBlock)                  \
+    /* one row per type, above this line */
+// clang-format on
 
 namespace wavlon::runtime {
 
