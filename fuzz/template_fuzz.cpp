@@ -43,10 +43,8 @@ void fuzz_template(std::span<const std::uint8_t> bytes) {
 }
 
 void fuzz_blocks(std::span<const std::uint8_t> bytes) {
-    for (std::uint32_t type : {unit_types::kWindow, unit_types::kTransLabel, unit_types::kButton,
-                               unit_types::kTimer, unit_types::kSliderBar, unit_types::kEditBox,
-                               unit_types::kListBox, unit_types::kListView}) {
-        auto block = decode_type_block(type, bytes);
+    for (const UnitTypeName& type : kUnitTypeNames) {
+        auto block = decode_type_block(type.id, bytes);
         if (auto* error = std::get_if<TemplateError>(&block)) {
             check(error->offset <= bytes.size());
         }

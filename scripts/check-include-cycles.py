@@ -1,11 +1,12 @@
 #!/usr/bin/env python3
 """Fails when the modules of a source folder include each other in a cycle.
 
-Usage: check-include-cycles.py SRC_ROOT FOLDER
+Usage: check-include-cycles.py SRC_ROOT [FOLDER]
 
 A module is a header and its implementation counted as one (runtime/window_table.h and
 runtime/window_table.cpp are the module runtime/window_table). Every file below
-SRC_ROOT/FOLDER belongs to one. A quoted #include is resolved against SRC_ROOT (the form the
+SRC_ROOT/FOLDER (all of SRC_ROOT without FOLDER) belongs to one. Both paths may be given in
+any form ("src/", "./src", "runtime/"): they are normalised before any comparison. A quoted #include is resolved against SRC_ROOT (the form the
 project uses, "runtime/text.h") or else against the including file's folder; includes that
 lead outside FOLDER are ignored. The modules that include each other in a cycle are listed
 with the include lines that close it, and the exit code is 1; otherwise it is 0.
@@ -23,10 +24,9 @@ def module_of(path, src_root):
     return os.path.splitext(os.path.relpath(path, src_root))[0]
 
 
-def read_edges(src_root, folder):
-    """Module -> {included module: [(file, line number), ...]}."""
+def read_edges(src_root, top):
+    """Module -> {included module: [(file, line number), ...]} for the files below top."""
     edges = {}
-    top = os.path.join(src_root, folder)
     for dirpath, _, names in os.walk(top):
         for name in sorted(names):
             if not name.endswith(SOURCE_ENDINGS):
@@ -100,14 +100,18 @@ def strongly_connected(edges):
 
 
 def main(argv):
-    if len(argv) != 3:
+    if len(argv) not in (2, 3):
         print(__doc__.strip().splitlines()[2], file=sys.stderr)
         return 2
-    src_root, folder = os.path.abspath(argv[1]), argv[2]
-    if not os.path.isdir(os.path.join(src_root, folder)):
+    # abspath normalises: a trailing "/" or "./" left in top would make every include look
+    # as if it led outside it, and every cycle would go unseen.
+    src_root = os.path.abspath(argv[1])
+    top = os.path.abspath(os.path.join(src_root, argv[2] if len(argv) == 3 else "."))
+    folder = os.path.relpath(top, os.path.dirname(src_root))
+    if not os.path.isdir(top) or os.path.commonpath([top, src_root]) != src_root:
         print(f"no folder {folder} below {src_root}", file=sys.stderr)
         return 2
-    edges = read_edges(src_root, folder)
+    edges = read_edges(src_root, top)
     cycles = strongly_connected(edges)
     for component in cycles:
         print("include cycle: " + ", ".join(component))

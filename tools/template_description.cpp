@@ -1,5 +1,6 @@
 #include "tools/template_description.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -20,22 +21,35 @@ namespace {
 // (declared in runtime/units/<header>), which the generated units header refers to.
 struct DescribedType {
     std::uint32_t id;
-    const char* unit_class;
-    const char* header;
+    std::string unit_class;
+    std::string header;
 };
 
-const std::map<std::string, DescribedType, std::less<>> kTypeNames = {
-    {"TransLabel", {unit_types::kTransLabel, "TransLabelUnit", "trans_label_unit.h"}},
-    {"Button", {unit_types::kButton, "ButtonUnit", "button_unit.h"}},
-    {"EditBox", {unit_types::kEditBox, "EditBoxUnit", "edit_box_unit.h"}},
-    {"ListBox", {unit_types::kListBox, "ListBoxUnit", "list_box_unit.h"}},
-    {"ListView", {unit_types::kListView, "ListViewUnit", "list_view_unit.h"}},
-    {"SliderBar", {unit_types::kSliderBar, "SliderBarUnit", "slider_bar_unit.h"}},
-    {"Timer", {unit_types::kTimer, "TimerUnit", "timer_unit.h"}},
-    {"MediaPlay", {unit_types::kMediaPlay, "MediaPlayUnit", "media_play_unit.h"}},
-    {"SysVolume", {unit_types::kSysVolume, "SysVolumeUnit", "sys_volume_unit.h"}},
-};
-constexpr DescribedType kWindowType{unit_types::kWindow, "WindowUnit", "window_unit.h"};
+DescribedType described(const UnitTypeName& type) {
+    std::string header;
+    for (char c : type.name) {
+        if (c >= 'A' && c <= 'Z') {
+            header += header.empty() ? "" : "_";
+            c = static_cast<char>(c - 'A' + 'a');
+        }
+        header += c;
+    }
+    return {type.id, std::string(type.name) + "Unit", header + "_unit.h"};
+}
+
+// The types a unit line may name: every type of the table but the window, which the window
+// line declares.
+const std::map<std::string, DescribedType, std::less<>> kTypeNames = [] {
+    std::map<std::string, DescribedType, std::less<>> names;
+    for (const UnitTypeName& type : kUnitTypeNames) {
+        if (type.id != unit_types::kWindow) {
+            names.emplace(type.name, described(type));
+        }
+    }
+    return names;
+}();
+const DescribedType kWindowType =
+    described(*std::ranges::find(kUnitTypeNames, unit_types::kWindow, &UnitTypeName::id));
 
 std::string type_name(std::uint32_t type) {
     if (type == unit_types::kWindow) {
@@ -51,31 +65,7 @@ std::string type_name(std::uint32_t type) {
 
 NamedUnit named_unit(std::string name, const DescribedType& type, std::uint32_t id,
                      std::vector<std::string> role) {
-    return {std::move(name), type.unit_class, std::string("runtime/units/") + type.header, id,
-            std::move(role)};
-}
-
-TypeBlock default_block(std::uint32_t type) {
-    switch (type) {
-        case unit_types::kWindow:
-            return WindowFormBlock{};
-        case unit_types::kTransLabel:
-            return TransLabelBlock{};
-        case unit_types::kButton:
-            return ButtonBlock{};
-        case unit_types::kEditBox:
-            return EditBoxBlock{};
-        case unit_types::kListBox:
-            return ListBoxBlock{};
-        case unit_types::kListView:
-            return ListViewBlock{};
-        case unit_types::kSliderBar:
-            return SliderBarBlock{};
-        case unit_types::kTimer:
-            return TimerBlock{};
-        default:
-            return OpaqueBlock{};
-    }
+    return {std::move(name), type.unit_class, "runtime/units/" + type.header, id, std::move(role)};
 }
 
 // A record being described: the stored record plus what the description adds to it.
@@ -174,7 +164,7 @@ private:
         PendingRecord own;
         own.line = m_line;
         own.record.type = unit_types::kWindow;
-        own.block = default_block(unit_types::kWindow);
+        own.block = default_type_block(unit_types::kWindow);
         own.named = named_unit({}, kWindowType, 0, take_role());
         window.records.push_back(std::move(own));
         m_windows.push_back(std::move(window));
@@ -199,7 +189,7 @@ private:
         unit.id = id_arg(args[2]);
         unit.record.type = type->second.id;
         unit.record.name = text_of(args[0]);
-        unit.block = default_block(type->second.id);
+        unit.block = default_type_block(type->second.id);
         unit.named = named_unit(args[0].text, type->second, unit.id, take_role());
         for (const auto& other : m_windows.back().records) {
             if (other.id == unit.id) {

@@ -5,7 +5,6 @@
 
 #include "platform/gst_handle.h"
 #include "platform/media_control.h"
-#include "platform/media_control_session.h"
 #include "platform/percent_escape.h"
 
 namespace wavlon::platform {

@@ -1,10 +1,23 @@
-// GStreamer set-up for the media-control layer: initialisation, the plugin check and the
-// audio output. Internal to the layer.
+// GStreamer set-up for the media-control layer: initialisation, the plugin check, sources
+// and the audio output. Internal to the layer.
 #pragma once
 
 #include <gst/gst.h>
 
+#include <optional>
+#include <string>
+
+#include "platform/media_backend.h"
+
 namespace wavlon::platform {
+
+// The source for an element name: an http(s) address is used as given, with spaces, control
+// characters and non-ASCII bytes percent-escaped; anything else is a local path, which must
+// name an existing file. std::nullopt when it names nothing playable.
+std::optional<MediaSource> media_source_for(const std::string& element);
+
+// Initialises GStreamer once and reports missing plugins (stderr, once).
+void ensure_media_runtime();
 
 // playbin's "flags": audio and software volume only, so no video or subtitle chain (and no
 // video window) is ever built.

@@ -21,14 +21,6 @@
 
 namespace wavlon::platform {
 
-// The source for an element name: an http(s) address is used as given, with spaces, control
-// characters and non-ASCII bytes percent-escaped; anything else is a local path, which must
-// name an existing file. std::nullopt when it names nothing playable.
-std::optional<MediaSource> media_source_for(const std::string& element);
-
-// Initialises GStreamer once and reports missing plugins (stderr, once).
-void ensure_media_runtime();
-
 struct HeadCapture;
 
 // One source played by a playbin. What each call does is in media_backend.h.

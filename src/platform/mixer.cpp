@@ -164,8 +164,8 @@ pa_cvolume write_volume(const MixerDeviceState& state, std::span<const std::uint
 // A new connection being made after the old one broke.
 struct Mixer::Reconnection {
     using Clock = std::chrono::steady_clock;
-    std::unique_ptr<Connection> attempt;  // connecting now, or null between attempts
-    Clock::time_point attempt_ends{};     // when a connecting attempt is given up
+    std::unique_ptr<MixerConnection> attempt;  // connecting now, or null between attempts
+    Clock::time_point attempt_ends{};          // when a connecting attempt is given up
     Clock::time_point next_attempt{};
     std::chrono::milliseconds wait{kMixerRetryFirstMs};
 };
@@ -189,7 +189,7 @@ std::unique_ptr<Mixer> Mixer::open(std::uint32_t device, ChangeListener listener
         return nullptr;
     }
     std::unique_ptr<Mixer> mixer(new Mixer(std::move(listener)));
-    mixer->m_connection = Connection::connect(mixer->m_hooks);
+    mixer->m_connection = MixerConnection::connect(mixer->m_hooks);
     if (!mixer->m_connection) {
         return nullptr;
     }
@@ -200,7 +200,7 @@ bool Mixer::connected() const {
     return m_connection && m_connection->alive();
 }
 
-Mixer::Connection* Mixer::connection() {
+MixerConnection* Mixer::connection() {
     if (!connected()) {
         tend_reconnection();
     }
@@ -241,7 +241,7 @@ void Mixer::tend_reconnection() {
         r.wait = std::min(r.wait * 2, std::chrono::milliseconds(kMixerRetryLongestMs));
     }
     if (!r.attempt && now >= r.next_attempt) {
-        r.attempt = Connection::begin(m_hooks);
+        r.attempt = MixerConnection::begin(m_hooks);
         r.attempt_ends = now + std::chrono::milliseconds(kMixerConnectTimeoutMs);
         if (!r.attempt) {
             r.next_attempt = now + r.wait;
@@ -261,7 +261,7 @@ std::optional<MixerLineInfo> Mixer::line_by_component_type(std::uint32_t compone
     if (line == nullptr) {
         return std::nullopt;
     }
-    Connection* connection = this->connection();
+    MixerConnection* connection = this->connection();
     auto state = connection ? connection->default_device(line->kind) : std::nullopt;
     if (!state || state->map.channels == 0) {
         return std::nullopt;
@@ -291,7 +291,7 @@ std::optional<MixerControlInfo> Mixer::control_by_type(std::uint32_t line_id,
     if (line == nullptr) {
         return std::nullopt;
     }
-    Connection* connection = this->connection();
+    MixerConnection* connection = this->connection();
     auto state = connection ? connection->default_device(line->kind) : std::nullopt;
     if (!state || state->map.channels == 0) {
         return std::nullopt;
@@ -320,7 +320,7 @@ std::optional<std::vector<std::uint32_t>> Mixer::read_values(std::uint32_t contr
     if (!control || channels < 1 || channels > 2) {
         return std::nullopt;
     }
-    Connection* connection = this->connection();
+    MixerConnection* connection = this->connection();
     auto state = connection ? connection->default_device(control->line->kind) : std::nullopt;
     if (!state || state->volume.channels == 0) {
         return std::nullopt;
@@ -340,7 +340,7 @@ bool Mixer::write_values(std::uint32_t control_id, std::span<const std::uint32_t
     if (std::any_of(values.begin(), values.end(), [&](std::uint32_t v) { return v > maximum; })) {
         return false;
     }
-    Connection* connection = this->connection();
+    MixerConnection* connection = this->connection();
     auto state = connection ? connection->default_device(control->line->kind) : std::nullopt;
     if (!state || state->volume.channels == 0) {
         return false;

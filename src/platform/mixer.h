@@ -41,6 +41,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/mixer_types.h"
+
 class QTimer;
 
 namespace wavlon::platform {
@@ -59,14 +61,9 @@ constexpr std::uint32_t kMixerAnalog = 4106;
 constexpr std::uint32_t kMixerVolumeMinimum = 0;
 constexpr std::uint32_t kMixerVolumeMaximum = 65535;
 
-// Longest wait for the server to accept a connection, and for one request to be answered.
-constexpr int kMixerConnectTimeoutMs = 1500;
-constexpr int kMixerRequestTimeoutMs = 2000;
 // Waits between reconnection attempts after the server was lost.
 constexpr int kMixerRetryFirstMs = 250;
 constexpr int kMixerRetryLongestMs = 4000;
-
-enum class MixerControlType { Volume, Mute };
 
 struct MixerLineInfo {
     std::uint32_t line_id = 0;
@@ -85,6 +82,7 @@ struct MixerControlInfo {
 };
 
 struct MixerHooks;
+class MixerConnection;
 
 class Mixer {
 public:
@@ -121,18 +119,16 @@ public:
     // True while the connection to the server stands.
     bool connected() const;
 
-    class Connection;
-
 private:
     struct Reconnection;
     explicit Mixer(ChangeListener listener);
 
     // The standing connection, or nullptr while there is none; moves reconnection on.
-    Connection* connection();
+    MixerConnection* connection();
     void tend_reconnection();
 
     std::shared_ptr<MixerHooks> m_hooks;
-    std::unique_ptr<Connection> m_connection;
+    std::unique_ptr<MixerConnection> m_connection;
     std::unique_ptr<Reconnection> m_reconnection;  // null while connected
     std::unique_ptr<QTimer> m_retry_timer;
     struct Watch {

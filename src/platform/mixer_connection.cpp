@@ -52,17 +52,17 @@ private:
 
 // One request in flight. Written by the loop thread under the loop lock (the outcome also
 // under m_mutex, to wake the waiter); read by the waiting thread once it holds the loop lock.
-struct Mixer::Connection::Call {
-    explicit Call(Connection* owner) : self(owner) {}
-    Connection* self;
+struct MixerConnection::Call {
+    explicit Call(MixerConnection* owner) : self(owner) {}
+    MixerConnection* self;
     bool finished = false;
     bool success = false;
     std::optional<MixerDeviceState> state;
 };
 
-Mixer::Connection::Connection(std::shared_ptr<MixerHooks> hooks) : m_hooks(std::move(hooks)) {}
+MixerConnection::MixerConnection(std::shared_ptr<MixerHooks> hooks) : m_hooks(std::move(hooks)) {}
 
-Mixer::Connection::~Connection() {
+MixerConnection::~MixerConnection() {
     if (m_loop == nullptr) {
         return;
     }
@@ -82,8 +82,8 @@ Mixer::Connection::~Connection() {
     pa_threaded_mainloop_free(m_loop);
 }
 
-std::unique_ptr<Mixer::Connection> Mixer::Connection::begin(std::shared_ptr<MixerHooks> hooks) {
-    std::unique_ptr<Connection> self(new Connection(std::move(hooks)));
+std::unique_ptr<MixerConnection> MixerConnection::begin(std::shared_ptr<MixerHooks> hooks) {
+    std::unique_ptr<MixerConnection> self(new MixerConnection(std::move(hooks)));
     self->m_loop = pa_threaded_mainloop_new();
     if (self->m_loop == nullptr) {
         return nullptr;
@@ -92,8 +92,8 @@ std::unique_ptr<Mixer::Connection> Mixer::Connection::begin(std::shared_ptr<Mixe
     if (self->m_context == nullptr) {
         return nullptr;
     }
-    pa_context_set_state_callback(self->m_context, &Connection::on_state, self.get());
-    pa_context_set_subscribe_callback(self->m_context, &Connection::on_event, self.get());
+    pa_context_set_state_callback(self->m_context, &MixerConnection::on_state, self.get());
+    pa_context_set_subscribe_callback(self->m_context, &MixerConnection::on_event, self.get());
     // The server address comes from PULSE_SERVER or the client configuration; a missing
     // server is an answer, never a reason to start one.
     if (pa_context_connect(self->m_context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0) {
@@ -105,8 +105,8 @@ std::unique_ptr<Mixer::Connection> Mixer::Connection::begin(std::shared_ptr<Mixe
     return self;
 }
 
-std::unique_ptr<Mixer::Connection> Mixer::Connection::connect(std::shared_ptr<MixerHooks> hooks) {
-    std::unique_ptr<Connection> self = begin(std::move(hooks));
+std::unique_ptr<MixerConnection> MixerConnection::connect(std::shared_ptr<MixerHooks> hooks) {
+    std::unique_ptr<MixerConnection> self = begin(std::move(hooks));
     if (!self) {
         return nullptr;
     }
@@ -119,17 +119,17 @@ std::unique_ptr<Mixer::Connection> Mixer::Connection::connect(std::shared_ptr<Mi
     return self;
 }
 
-bool Mixer::Connection::alive() const {
+bool MixerConnection::alive() const {
     return !m_dead.load();
 }
 
-bool Mixer::Connection::ready() const {
+bool MixerConnection::ready() const {
     std::lock_guard lock(m_mutex);
     return m_ready && !m_dead.load();
 }
 
 template <typename Issue>
-bool Mixer::Connection::run(Call& call, Issue issue) {
+bool MixerConnection::run(Call& call, Issue issue) {
     if (!alive()) {
         return false;
     }
@@ -159,7 +159,7 @@ bool Mixer::Connection::run(Call& call, Issue issue) {
     return call.finished && call.success;
 }
 
-void Mixer::Connection::finish(Call& call, bool success) {
+void MixerConnection::finish(Call& call, bool success) {
     {
         std::lock_guard lock(m_mutex);
         call.success = success;
@@ -168,15 +168,15 @@ void Mixer::Connection::finish(Call& call, bool success) {
     m_wake.notify_all();
 }
 
-void Mixer::Connection::break_connection() {
+void MixerConnection::break_connection() {
     if (!m_dead.exchange(true)) {
         post_lost();
     }
     pa_context_disconnect(m_context);
 }
 
-void Mixer::Connection::on_state(pa_context* context, void* userdata) {
-    auto* self = static_cast<Connection*>(userdata);
+void MixerConnection::on_state(pa_context* context, void* userdata) {
+    auto* self = static_cast<MixerConnection*>(userdata);
     pa_context_state_t state = pa_context_get_state(context);
     bool lost = false;
     if (state == PA_CONTEXT_READY) {
@@ -202,13 +202,13 @@ void Mixer::Connection::on_state(pa_context* context, void* userdata) {
     }
 }
 
-void Mixer::Connection::on_success(pa_context*, int success, void* userdata) {
+void MixerConnection::on_success(pa_context*, int success, void* userdata) {
     auto* call = static_cast<Call*>(userdata);
     call->self->finish(*call, success != 0);
 }
 
 template <typename Info>
-void Mixer::Connection::on_info(pa_context*, const Info* info, int eol, void* userdata) {
+void MixerConnection::on_info(pa_context*, const Info* info, int eol, void* userdata) {
     auto* call = static_cast<Call*>(userdata);
     if (eol == 0) {
         if (info != nullptr) {
@@ -219,14 +219,15 @@ void Mixer::Connection::on_info(pa_context*, const Info* info, int eol, void* us
     call->self->finish(*call, eol > 0 && call->state.has_value());
 }
 
-std::optional<MixerDeviceState> Mixer::Connection::default_device(MixerDeviceKind kind) {
+std::optional<MixerDeviceState> MixerConnection::default_device(MixerDeviceKind kind) {
     Call call(this);
     bool ok = run(call, [&] {
         return kind == MixerDeviceKind::Sink
-                   ? pa_context_get_sink_info_by_name(m_context, kDefaultSink,
-                                                      &Connection::on_info<pa_sink_info>, &call)
-                   : pa_context_get_source_info_by_name(
-                         m_context, kDefaultSource, &Connection::on_info<pa_source_info>, &call);
+                   ? pa_context_get_sink_info_by_name(
+                         m_context, kDefaultSink, &MixerConnection::on_info<pa_sink_info>, &call)
+                   : pa_context_get_source_info_by_name(m_context, kDefaultSource,
+                                                        &MixerConnection::on_info<pa_source_info>,
+                                                        &call);
     });
     if (!ok) {
         return std::nullopt;
@@ -234,16 +235,16 @@ std::optional<MixerDeviceState> Mixer::Connection::default_device(MixerDeviceKin
     return call.state;
 }
 
-bool Mixer::Connection::set_volume(MixerDeviceKind kind, std::uint32_t index,
-                                   const pa_cvolume& volume) {
+bool MixerConnection::set_volume(MixerDeviceKind kind, std::uint32_t index,
+                                 const pa_cvolume& volume) {
     Call call(this);
     bool ok = run(call, [&] {
         note_own_change(kind, index, &volume, nullptr);
         return kind == MixerDeviceKind::Sink
                    ? pa_context_set_sink_volume_by_index(m_context, index, &volume,
-                                                         &Connection::on_success, &call)
+                                                         &MixerConnection::on_success, &call)
                    : pa_context_set_source_volume_by_index(m_context, index, &volume,
-                                                           &Connection::on_success, &call);
+                                                           &MixerConnection::on_success, &call);
     });
     if (!ok && alive()) {
         LoopLock lock(m_loop);
@@ -252,15 +253,15 @@ bool Mixer::Connection::set_volume(MixerDeviceKind kind, std::uint32_t index,
     return ok;
 }
 
-bool Mixer::Connection::set_mute(MixerDeviceKind kind, std::uint32_t index, bool mute) {
+bool MixerConnection::set_mute(MixerDeviceKind kind, std::uint32_t index, bool mute) {
     Call call(this);
     bool ok = run(call, [&] {
         note_own_change(kind, index, nullptr, &mute);
         return kind == MixerDeviceKind::Sink
                    ? pa_context_set_sink_mute_by_index(m_context, index, mute ? 1 : 0,
-                                                       &Connection::on_success, &call)
+                                                       &MixerConnection::on_success, &call)
                    : pa_context_set_source_mute_by_index(m_context, index, mute ? 1 : 0,
-                                                         &Connection::on_success, &call);
+                                                         &MixerConnection::on_success, &call);
     });
     if (!ok && alive()) {
         LoopLock lock(m_loop);
@@ -269,17 +270,16 @@ bool Mixer::Connection::set_mute(MixerDeviceKind kind, std::uint32_t index, bool
     return ok;
 }
 
-void Mixer::Connection::watch(std::uint32_t control_id, MixerDeviceKind kind, MixerControlType type,
-                              const MixerDeviceState& now) {
+void MixerConnection::watch(std::uint32_t control_id, MixerDeviceKind kind, MixerControlType type,
+                            const MixerDeviceState& now) {
     keep_watching({control_id, kind, type, true, now.index, now.volume, now.mute});
 }
 
-void Mixer::Connection::watch(std::uint32_t control_id, MixerDeviceKind kind,
-                              MixerControlType type) {
+void MixerConnection::watch(std::uint32_t control_id, MixerDeviceKind kind, MixerControlType type) {
     keep_watching({control_id, kind, type, false, PA_INVALID_INDEX, {}, false});
 }
 
-void Mixer::Connection::keep_watching(const Watched& entry) {
+void MixerConnection::keep_watching(const Watched& entry) {
     LoopLock lock(m_loop);
     for (Watched& watched : m_watched) {
         if (watched.control_id == entry.control_id) {
@@ -290,9 +290,9 @@ void Mixer::Connection::keep_watching(const Watched& entry) {
     m_watched.push_back(entry);
 }
 
-void Mixer::Connection::on_event(pa_context*, pa_subscription_event_type_t type,
-                                 std::uint32_t index, void* userdata) {
-    auto* self = static_cast<Connection*>(userdata);
+void MixerConnection::on_event(pa_context*, pa_subscription_event_type_t type, std::uint32_t index,
+                               void* userdata) {
+    auto* self = static_cast<MixerConnection*>(userdata);
     switch (type & PA_SUBSCRIPTION_EVENT_FACILITY_MASK) {
         case PA_SUBSCRIPTION_EVENT_SINK:
             self->refresh(MixerDeviceKind::Sink, index);
@@ -310,7 +310,7 @@ void Mixer::Connection::on_event(pa_context*, pa_subscription_event_type_t type,
     }
 }
 
-void Mixer::Connection::refresh(MixerDeviceKind kind, std::uint32_t index) {
+void MixerConnection::refresh(MixerDeviceKind kind, std::uint32_t index) {
     bool wanted = false;
     for (const Watched& watched : m_watched) {
         if (watched.kind == kind &&
@@ -325,22 +325,22 @@ void Mixer::Connection::refresh(MixerDeviceKind kind, std::uint32_t index) {
     pa_operation* operation =
         kind == MixerDeviceKind::Sink
             ? pa_context_get_sink_info_by_name(m_context, kDefaultSink,
-                                               &Connection::on_refreshed<pa_sink_info>, this)
-            : pa_context_get_source_info_by_name(m_context, kDefaultSource,
-                                                 &Connection::on_refreshed<pa_source_info>, this);
+                                               &MixerConnection::on_refreshed<pa_sink_info>, this)
+            : pa_context_get_source_info_by_name(
+                  m_context, kDefaultSource, &MixerConnection::on_refreshed<pa_source_info>, this);
     if (operation != nullptr) {
         pa_operation_unref(operation);
     }
 }
 
 template <typename Info>
-void Mixer::Connection::on_refreshed(pa_context*, const Info* info, int eol, void* userdata) {
+void MixerConnection::on_refreshed(pa_context*, const Info* info, int eol, void* userdata) {
     if (eol == 0 && info != nullptr) {
-        static_cast<Connection*>(userdata)->compare(kind_of<Info>(), state_of(*info));
+        static_cast<MixerConnection*>(userdata)->compare(kind_of<Info>(), state_of(*info));
     }
 }
 
-void Mixer::Connection::compare(MixerDeviceKind kind, const MixerDeviceState& now) {
+void MixerConnection::compare(MixerDeviceKind kind, const MixerDeviceState& now) {
     for (Watched& watched : m_watched) {
         if (watched.kind != kind) {
             continue;
@@ -361,7 +361,7 @@ void Mixer::Connection::compare(MixerDeviceKind kind, const MixerDeviceState& no
     }
 }
 
-void Mixer::Connection::post(std::uint32_t control_id) {
+void MixerConnection::post(std::uint32_t control_id) {
     post_to_hooks([control_id](MixerHooks& hooks) {
         if (hooks.changed) {
             hooks.changed(control_id);
@@ -369,7 +369,7 @@ void Mixer::Connection::post(std::uint32_t control_id) {
     });
 }
 
-void Mixer::Connection::post_lost() {
+void MixerConnection::post_lost() {
     post_to_hooks([](MixerHooks& hooks) {
         if (hooks.lost) {
             hooks.lost();
@@ -377,7 +377,7 @@ void Mixer::Connection::post_lost() {
     });
 }
 
-void Mixer::Connection::post_to_hooks(std::function<void(MixerHooks&)> call) {
+void MixerConnection::post_to_hooks(std::function<void(MixerHooks&)> call) {
     QCoreApplication* app = QCoreApplication::instance();
     if (app == nullptr) {
         return;
@@ -393,8 +393,8 @@ void Mixer::Connection::post_to_hooks(std::function<void(MixerHooks&)> call) {
         Qt::QueuedConnection);
 }
 
-void Mixer::Connection::note_own_change(MixerDeviceKind kind, std::uint32_t index,
-                                        const pa_cvolume* volume, const bool* mute) {
+void MixerConnection::note_own_change(MixerDeviceKind kind, std::uint32_t index,
+                                      const pa_cvolume* volume, const bool* mute) {
     for (Watched& watched : m_watched) {
         if (watched.kind != kind) {
             continue;
@@ -411,7 +411,7 @@ void Mixer::Connection::note_own_change(MixerDeviceKind kind, std::uint32_t inde
     }
 }
 
-void Mixer::Connection::forget(MixerDeviceKind kind, MixerControlType type) {
+void MixerConnection::forget(MixerDeviceKind kind, MixerControlType type) {
     for (Watched& watched : m_watched) {
         if (watched.kind == kind && watched.type == type) {
             watched.known = false;

@@ -28,7 +28,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/mixer.h"
+#include "platform/mixer_types.h"
 
 namespace wavlon::platform {
 
@@ -36,7 +36,7 @@ enum class MixerDeviceKind { Sink, Source };
 
 // What a connection reports to its Mixer, on the QCoreApplication's thread.
 struct MixerHooks {
-    Mixer::ChangeListener changed;
+    std::function<void(std::uint32_t control_id)> changed;
     std::function<void()> lost;  // the connection broke after it had stood
 };
 
@@ -49,17 +49,17 @@ struct MixerDeviceState {
     bool mute = false;
 };
 
-class Mixer::Connection {
+class MixerConnection {
 public:
     // Connects within kMixerConnectTimeoutMs and subscribes to change events; nullptr when no
     // server answers.
-    static std::unique_ptr<Connection> connect(std::shared_ptr<MixerHooks> hooks);
+    static std::unique_ptr<MixerConnection> connect(std::shared_ptr<MixerHooks> hooks);
     // Starts connecting and returns at once; ready() tells when the connection stands, alive()
     // turns false when it failed. nullptr when the attempt could not even start.
-    static std::unique_ptr<Connection> begin(std::shared_ptr<MixerHooks> hooks);
-    ~Connection();
-    Connection(const Connection&) = delete;
-    Connection& operator=(const Connection&) = delete;
+    static std::unique_ptr<MixerConnection> begin(std::shared_ptr<MixerHooks> hooks);
+    ~MixerConnection();
+    MixerConnection(const MixerConnection&) = delete;
+    MixerConnection& operator=(const MixerConnection&) = delete;
 
     bool alive() const;
     bool ready() const;
@@ -89,7 +89,7 @@ private:
         bool mute = false;
     };
 
-    explicit Connection(std::shared_ptr<MixerHooks> hooks);
+    explicit MixerConnection(std::shared_ptr<MixerHooks> hooks);
     // Replaces the entry of the same control, or adds it.
     void keep_watching(const Watched& entry);
 

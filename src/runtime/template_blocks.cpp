@@ -2,6 +2,7 @@
 
 #include <cassert>
 #include <string>
+#include <type_traits>
 
 #include "runtime/template_io.h"
 #include "runtime/template_layout.h"
@@ -221,12 +222,27 @@ std::vector<std::uint8_t> encode(const T& value) {
     return out.take();
 }
 
-template <class T>
-Decoded<TypeBlock> widen(Decoded<T> decoded) {
-    if (auto* error = std::get_if<TemplateError>(&decoded)) {
-        return *error;
+// OpaqueBlock has no layout: it is the bytes as the record stores them.
+template <class Block>
+Decoded<TypeBlock> decode_as(std::span<const std::uint8_t> block) {
+    if constexpr (std::is_same_v<Block, OpaqueBlock>) {
+        return TypeBlock{OpaqueBlock{{block.begin(), block.end()}}};
+    } else {
+        auto decoded = decode<Block>(block);
+        if (auto* error = std::get_if<TemplateError>(&decoded)) {
+            return *error;
+        }
+        return TypeBlock{std::get<Block>(std::move(decoded))};
     }
-    return TypeBlock{std::get<T>(std::move(decoded))};
+}
+
+template <class Block>
+std::vector<std::uint8_t> encode_any(const Block& block) {
+    if constexpr (std::is_same_v<Block, OpaqueBlock>) {
+        return block.bytes;
+    } else {
+        return encode(block);
+    }
 }
 
 }  // namespace
@@ -246,90 +262,43 @@ Decoded<FontSetting> decode_font_block(std::span<const std::uint8_t> block) {
 Decoded<std::vector<ListViewColumn>> decode_column_block(std::span<const std::uint8_t> block) {
     return decode<std::vector<ListViewColumn>>(block);
 }
-Decoded<WindowFormBlock> decode_window_block(std::span<const std::uint8_t> block) {
-    return decode<WindowFormBlock>(block);
-}
-Decoded<TransLabelBlock> decode_trans_label_block(std::span<const std::uint8_t> block) {
-    return decode<TransLabelBlock>(block);
-}
-Decoded<ButtonBlock> decode_button_block(std::span<const std::uint8_t> block) {
-    return decode<ButtonBlock>(block);
-}
-Decoded<TimerBlock> decode_timer_block(std::span<const std::uint8_t> block) {
-    return decode<TimerBlock>(block);
-}
-Decoded<SliderBarBlock> decode_slider_bar_block(std::span<const std::uint8_t> block) {
-    return decode<SliderBarBlock>(block);
-}
-Decoded<EditBoxBlock> decode_edit_box_block(std::span<const std::uint8_t> block) {
-    return decode<EditBoxBlock>(block);
-}
-Decoded<ListBoxBlock> decode_list_box_block(std::span<const std::uint8_t> block) {
-    return decode<ListBoxBlock>(block);
-}
-Decoded<ListViewBlock> decode_list_view_block(std::span<const std::uint8_t> block) {
-    return decode<ListViewBlock>(block);
-}
-
 std::vector<std::uint8_t> encode_font_block(const FontSetting& font) {
     return encode(font);
 }
 std::vector<std::uint8_t> encode_column_block(const std::vector<ListViewColumn>& columns) {
     return encode(columns);
 }
-std::vector<std::uint8_t> encode_block(const WindowFormBlock& block) {
-    return encode(block);
-}
-std::vector<std::uint8_t> encode_block(const TransLabelBlock& block) {
-    return encode(block);
-}
-std::vector<std::uint8_t> encode_block(const ButtonBlock& block) {
-    return encode(block);
-}
-std::vector<std::uint8_t> encode_block(const TimerBlock& block) {
-    return encode(block);
-}
-std::vector<std::uint8_t> encode_block(const SliderBarBlock& block) {
-    return encode(block);
-}
-std::vector<std::uint8_t> encode_block(const EditBoxBlock& block) {
-    return encode(block);
-}
-std::vector<std::uint8_t> encode_block(const ListBoxBlock& block) {
-    return encode(block);
-}
-std::vector<std::uint8_t> encode_block(const ListViewBlock& block) {
-    return encode(block);
-}
-std::vector<std::uint8_t> encode_block(const OpaqueBlock& block) {
-    return block.bytes;
-}
 
 Decoded<TypeBlock> decode_type_block(std::uint32_t unit_type, std::span<const std::uint8_t> block) {
     switch (unit_type) {
-        case unit_types::kWindow:
-            return widen(decode_window_block(block));
-        case unit_types::kTransLabel:
-            return widen(decode_trans_label_block(block));
-        case unit_types::kButton:
-            return widen(decode_button_block(block));
-        case unit_types::kTimer:
-            return widen(decode_timer_block(block));
-        case unit_types::kSliderBar:
-            return widen(decode_slider_bar_block(block));
-        case unit_types::kEditBox:
-            return widen(decode_edit_box_block(block));
-        case unit_types::kListBox:
-            return widen(decode_list_box_block(block));
-        case unit_types::kListView:
-            return widen(decode_list_view_block(block));
+#define WAVLON_DECODE_CASE(name, id, Block) \
+    case id:                                \
+        return decode_as<Block>(block);
+        WAVLON_UNIT_TYPES(WAVLON_DECODE_CASE)
+#undef WAVLON_DECODE_CASE
         default:
-            return TypeBlock{OpaqueBlock{{block.begin(), block.end()}}};
+            return decode_as<OpaqueBlock>(block);
+    }
+}
+
+TypeBlock default_type_block(std::uint32_t unit_type) {
+    switch (unit_type) {
+#define WAVLON_DEFAULT_CASE(name, id, Block) \
+    case id:                                 \
+        return Block{};
+        WAVLON_UNIT_TYPES(WAVLON_DEFAULT_CASE)
+#undef WAVLON_DEFAULT_CASE
+        default:
+            return OpaqueBlock{};
     }
 }
 
 std::vector<std::uint8_t> encode_type_block(const TypeBlock& block) {
-    return std::visit([](const auto& b) { return encode_block(b); }, block);
+    return std::visit([](const auto& b) { return encode_any(b); }, block);
+}
+
+std::vector<std::uint8_t> detail::encode_block_at(const PointerVariant<TypeBlock>::type& block) {
+    return std::visit([](const auto* b) { return encode_any(*b); }, block);
 }
 
 }  // namespace wavlon::runtime

@@ -1,27 +1,6 @@
 // Type-specific blocks of unit records: the stored settings each unit type is created from.
-//
-// Every block starts with a u32 layout version; integers are little-endian u32 unless noted,
-// a counted text is a u32 length and that many GB18030 bytes, colours are 0x00BBGGRR.
-// A font block is a u32 size S: 0 means the default font and nothing follows, 60 means a
-// 60-byte logical font follows (see StoredFont).
-//
-// Layouts:
-//   Window (<= 6)   version, border style, u32, background colour, five flags (maximise,
-//                   minimise, control box, start position, movable), five u32; from 2 one
-//                   u32; from 3 two u32; from 4 top-most; from 5 one u32; from 6 a counted
-//                   class name; then picture, icon and sound (counted bytes), caption
-//                   (counted text) and one more counted text.
-//   TransLabel (1)  version, property 9, text colour, properties 12, 13, 14, font, caption.
-//   Button (1)      version, picture (counted bytes), properties 9, 11, 12, font, caption.
-//   Timer (1)       version, interval in ms.
-//   SliderBar (1)   version, properties 8..19 (u32 each).
-//   EditBox (2)     version, text colour, background colour, font, content (counted text).
-//   ListBox (3)     version, text colour, background colour, font.
-//   ListView (1)    version, view type, text colour, background colour, font, column block:
-//                   u32 byte length of the column data, then per column u8 flag, i32 image,
-//                   u32 alignment, u32 width, zero-terminated heading.
-//   MediaPlay, SysVolume: no settings (empty block, or a version word that is ignored).
-// An empty EditBox or ListBox block (length 0) means all defaults.
+// Which type stores which block is the table in runtime/unit_types.h; each block's stored
+// form is its Layout in template_blocks.cpp (the wire forms are template_layout.h's).
 //
 // Decoders never read outside the block they are given; a short block, a size that does not
 // fit, a version they do not know or bytes left over give a TemplateError whose offset is
@@ -32,27 +11,15 @@
 #include <cstdint>
 #include <optional>
 #include <span>
+#include <type_traits>
 #include <variant>
 #include <vector>
 
 #include "runtime/template_error.h"
 #include "runtime/text.h"
+#include "runtime/unit_types.h"
 
 namespace wavlon::runtime {
-
-// Unit type ids: (library number << 16) | type number.
-namespace unit_types {
-constexpr std::uint32_t kWindow = 0x00010001;
-constexpr std::uint32_t kEditBox = 0x00010005;
-constexpr std::uint32_t kButton = 0x0001000B;
-constexpr std::uint32_t kListBox = 0x0001000F;
-constexpr std::uint32_t kSliderBar = 0x00010014;
-constexpr std::uint32_t kTimer = 0x00010020;
-constexpr std::uint32_t kSysVolume = 0x00040001;
-constexpr std::uint32_t kMediaPlay = 0x00040006;
-constexpr std::uint32_t kListView = 0x00050004;
-constexpr std::uint32_t kTransLabel = 0x00050005;
-}  // namespace unit_types
 
 // Colour values are 0x00BBGGRR.
 constexpr std::uint32_t colour_rgb(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
@@ -207,7 +174,7 @@ struct ListViewBlock {
     friend bool operator==(const ListViewBlock&, const ListViewBlock&) = default;
 };
 
-// Types that store no settings (MediaPlay, SysVolume) and types this file does not know.
+// The bytes of a type that stores no settings, or of a type the table does not know.
 struct OpaqueBlock {
     std::vector<std::uint8_t> bytes;
     friend bool operator==(const OpaqueBlock&, const OpaqueBlock&) = default;
@@ -217,35 +184,86 @@ template <class T>
 using Decoded = std::variant<T, TemplateError>;
 
 Decoded<FontSetting> decode_font_block(std::span<const std::uint8_t> block);
-Decoded<WindowFormBlock> decode_window_block(std::span<const std::uint8_t> block);
-Decoded<TransLabelBlock> decode_trans_label_block(std::span<const std::uint8_t> block);
-Decoded<ButtonBlock> decode_button_block(std::span<const std::uint8_t> block);
-Decoded<TimerBlock> decode_timer_block(std::span<const std::uint8_t> block);
-Decoded<SliderBarBlock> decode_slider_bar_block(std::span<const std::uint8_t> block);
-Decoded<EditBoxBlock> decode_edit_box_block(std::span<const std::uint8_t> block);
-Decoded<ListBoxBlock> decode_list_box_block(std::span<const std::uint8_t> block);
-Decoded<ListViewBlock> decode_list_view_block(std::span<const std::uint8_t> block);
 // The column block alone (u32 length, then the columns).
 Decoded<std::vector<ListViewColumn>> decode_column_block(std::span<const std::uint8_t> block);
-
 // Writers. A font face longer than 31 bytes is a programmer mistake (asserted).
 std::vector<std::uint8_t> encode_font_block(const FontSetting& font);
-std::vector<std::uint8_t> encode_block(const WindowFormBlock& block);
-std::vector<std::uint8_t> encode_block(const TransLabelBlock& block);
-std::vector<std::uint8_t> encode_block(const ButtonBlock& block);
-std::vector<std::uint8_t> encode_block(const TimerBlock& block);
-std::vector<std::uint8_t> encode_block(const SliderBarBlock& block);
-std::vector<std::uint8_t> encode_block(const EditBoxBlock& block);
-std::vector<std::uint8_t> encode_block(const ListBoxBlock& block);
-std::vector<std::uint8_t> encode_block(const ListViewBlock& block);
-std::vector<std::uint8_t> encode_block(const OpaqueBlock& block);
 std::vector<std::uint8_t> encode_column_block(const std::vector<ListViewColumn>& columns);
 
-// Any block, chosen by the record's unit type.
+namespace detail {
+
+// The variant of the distinct types among Ts, in the order they first appear.
+template <class Variant, class... Ts>
+struct DistinctVariant {
+    using type = Variant;
+};
+template <class... Kept, class T, class... Rest>
+struct DistinctVariant<std::variant<Kept...>, T, Rest...>
+    : DistinctVariant<std::conditional_t<(std::is_same_v<T, Kept> || ...), std::variant<Kept...>,
+                                         std::variant<Kept..., T>>,
+                      Rest...> {};
+
+template <class T, class Variant>
+inline constexpr bool kIsAlternative = false;
+template <class T, class... Ts>
+inline constexpr bool kIsAlternative<T, std::variant<Ts...>> = (std::is_same_v<T, Ts> || ...);
+
+template <class Variant>
+struct PointerVariant;
+template <class... Ts>
+struct PointerVariant<std::variant<Ts...>> {
+    using type = std::variant<const Ts*...>;
+};
+
+}  // namespace detail
+
+// Any block, chosen by the record's unit type. OpaqueBlock, the default, stands for types
+// that store no settings and for types the table does not know.
+#define WAVLON_UNIT_BLOCK(name, id, Block) , Block
 using TypeBlock =
-    std::variant<OpaqueBlock, WindowFormBlock, TransLabelBlock, ButtonBlock, TimerBlock,
-                 SliderBarBlock, EditBoxBlock, ListBoxBlock, ListViewBlock>;
+    detail::DistinctVariant<std::variant<OpaqueBlock> WAVLON_UNIT_TYPES(WAVLON_UNIT_BLOCK)>::type;
+#undef WAVLON_UNIT_BLOCK
+
 Decoded<TypeBlock> decode_type_block(std::uint32_t unit_type, std::span<const std::uint8_t> block);
 std::vector<std::uint8_t> encode_type_block(const TypeBlock& block);
+// The settings a unit of `unit_type` is created with when its record stores none.
+TypeBlock default_type_block(std::uint32_t unit_type);
+
+// The block of each unit type of the table; a type outside it has none.
+template <std::uint32_t UnitType>
+struct UnitBlock;
+#define WAVLON_UNIT_BLOCK(name, id, Block) \
+    template <>                            \
+    struct UnitBlock<id> {                 \
+        using type = Block;                \
+    };
+WAVLON_UNIT_TYPES(WAVLON_UNIT_BLOCK)
+#undef WAVLON_UNIT_BLOCK
+template <std::uint32_t UnitType>
+using UnitBlockOf = typename UnitBlock<UnitType>::type;
+
+// One unit type's block.
+template <std::uint32_t UnitType>
+Decoded<UnitBlockOf<UnitType>> decode_block(std::span<const std::uint8_t> block) {
+    auto decoded = decode_type_block(UnitType, block);
+    if (auto* error = std::get_if<TemplateError>(&decoded)) {
+        return *error;
+    }
+    return std::get<UnitBlockOf<UnitType>>(std::get<TypeBlock>(std::move(decoded)));
+}
+
+namespace detail {
+std::vector<std::uint8_t> encode_block_at(const PointerVariant<TypeBlock>::type& block);
+}  // namespace detail
+
+// A block of one of the table's types.
+template <class Block>
+concept UnitTypeBlock = detail::kIsAlternative<Block, TypeBlock>;
+
+// One block, written as its layout stores it.
+template <UnitTypeBlock Block>
+std::vector<std::uint8_t> encode_block(const Block& block) {
+    return detail::encode_block_at(&block);
+}
 
 }  // namespace wavlon::runtime

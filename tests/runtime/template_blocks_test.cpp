@@ -57,7 +57,7 @@ TEST(TemplateBlocks, MainWindowBlockHasTheStoredFieldOrder) {
                     words({0, 0, 0, 0}) +  // class name, picture, icon, sound
                     words({6}) + text_bytes("Wavlon") + words({0});
     EXPECT_EQ(encode_block(form), expected);
-    EXPECT_EQ(std::get<WindowFormBlock>(decode_window_block(expected)), form);
+    EXPECT_EQ(std::get<WindowFormBlock>(decode_block<unit_types::kWindow>(expected)), form);
 }
 
 TEST(TemplateBlocks, OlderWindowBlocksReadWithDefaultsForLaterFields) {
@@ -73,15 +73,15 @@ TEST(TemplateBlocks, OlderWindowBlocksReadWithDefaultsForLaterFields) {
                                      (version >= 5) + (version >= 6) + 5) +
                                     1 + (version >= 6 ? 3 : 0))
             << "version " << version;
-        auto decoded = decode_window_block(bytes);
+        auto decoded = decode_block<unit_types::kWindow>(bytes);
         ASSERT_TRUE(std::holds_alternative<WindowFormBlock>(decoded)) << "version " << version;
         EXPECT_EQ(std::get<WindowFormBlock>(decoded), form) << "version " << version;
     }
 }
 
 TEST(TemplateBlocks, EmptyEditAndListBoxBlocksMeanDefaults) {
-    EXPECT_EQ(std::get<EditBoxBlock>(decode_edit_box_block({})), EditBoxBlock{});
-    EXPECT_EQ(std::get<ListBoxBlock>(decode_list_box_block({})), ListBoxBlock{});
+    EXPECT_EQ(std::get<EditBoxBlock>(decode_block<unit_types::kEditBox>({})), EditBoxBlock{});
+    EXPECT_EQ(std::get<ListBoxBlock>(decode_block<unit_types::kListBox>({})), ListBoxBlock{});
     EXPECT_EQ(EditBoxBlock{}.background, kSystemColour);
     EXPECT_FALSE(ListBoxBlock{}.font.has_value());
 }
@@ -145,7 +145,7 @@ TEST(TemplateBlocks, DamagedBlocksReportWhereAndWhat) {
     // A column block whose length claims one byte more than the block holds.
     auto cut = with_column(column(0, {'a', 0}));
     cut.resize(cut.size() - 1);
-    auto decoded = decode_list_view_block(cut);
+    auto decoded = decode_block<unit_types::kListView>(cut);
     ASSERT_TRUE(std::holds_alternative<TemplateError>(decoded));
     EXPECT_EQ(std::get<TemplateError>(decoded).offset, list_view.size() - 4);
     EXPECT_EQ(std::get<TemplateError>(decoded).what, "column data length past the end");

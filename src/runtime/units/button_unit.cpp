@@ -29,8 +29,7 @@ const PropertyTable<ButtonUnit>& ButtonUnit::properties() {
 
 const runtime::UnitTypeInfo& ButtonUnit::type_info() {
     static const runtime::UnitTypeInfo info = describe_unit_type<ButtonUnit>(
-        "按钮"_gb, "Button", runtime::kTypeRaisesEvents,
-        create_unit_with_block<ButtonUnit, runtime::decode_button_block>);
+        "按钮"_gb, "Button", runtime::kTypeRaisesEvents, create_unit_with_block<ButtonUnit>);
     return info;
 }
 

@@ -26,8 +26,7 @@ const PropertyTable<EditBoxUnit>& EditBoxUnit::properties() {
 
 const runtime::UnitTypeInfo& EditBoxUnit::type_info() {
     static const runtime::UnitTypeInfo info = describe_unit_type<EditBoxUnit>(
-        "编辑框"_gb, "EditBox", runtime::kTypeRaisesEvents,
-        create_unit_with_block<EditBoxUnit, runtime::decode_edit_box_block>);
+        "编辑框"_gb, "EditBox", runtime::kTypeRaisesEvents, create_unit_with_block<EditBoxUnit>);
     return info;
 }
 

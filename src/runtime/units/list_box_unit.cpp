@@ -71,8 +71,7 @@ const PropertyTable<ListBoxUnit>& ListBoxUnit::properties() {
 
 const runtime::UnitTypeInfo& ListBoxUnit::type_info() {
     static const runtime::UnitTypeInfo info = describe_unit_type<ListBoxUnit>(
-        "列表框"_gb, "ListBox", runtime::kTypeRaisesEvents,
-        create_unit_with_block<ListBoxUnit, runtime::decode_list_box_block>);
+        "列表框"_gb, "ListBox", runtime::kTypeRaisesEvents, create_unit_with_block<ListBoxUnit>);
     return info;
 }
 

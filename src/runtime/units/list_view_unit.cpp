@@ -60,9 +60,9 @@ const PropertyTable<ListViewUnit>& ListViewUnit::properties() {
 }
 
 const runtime::UnitTypeInfo& ListViewUnit::type_info() {
-    static const runtime::UnitTypeInfo info = describe_unit_type<ListViewUnit>(
-        "超级列表框"_gb, "ListView", runtime::kTypeRaisesEvents,
-        create_unit_with_block<ListViewUnit, runtime::decode_list_view_block>);
+    static const runtime::UnitTypeInfo info =
+        describe_unit_type<ListViewUnit>("超级列表框"_gb, "ListView", runtime::kTypeRaisesEvents,
+                                         create_unit_with_block<ListViewUnit>);
     return info;
 }
 

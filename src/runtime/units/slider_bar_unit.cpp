@@ -18,7 +18,7 @@ std::unique_ptr<runtime::Unit> create_slider(const runtime::UnitCreateParams& pa
     SliderBarBlock block;
     block.set_range(0, 100, 0);
     if (!params.block.empty()) {
-        auto decoded = runtime::decode_slider_bar_block(params.block);
+        auto decoded = runtime::decode_block<SliderBarUnit::kTypeId>(params.block);
         auto* stored = std::get_if<SliderBarBlock>(&decoded);
         if (!stored) {
             return nullptr;

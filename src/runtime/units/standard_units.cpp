@@ -13,21 +13,16 @@
 
 namespace wavlon::units {
 
+// Every row of the table has its class, and the class answers to the row's id.
+#define WAVLON_CHECK_CLASS(name, id, Block) \
+    static_assert(name##Unit::kTypeId == (id), #name "Unit has the id of another row");
+WAVLON_UNIT_TYPES(WAVLON_CHECK_CLASS)
+#undef WAVLON_CHECK_CLASS
+
 void register_standard_units() {
-    for (const runtime::UnitTypeInfo* type : {
-             &WindowUnit::type_info(),
-             &EditBoxUnit::type_info(),
-             &ButtonUnit::type_info(),
-             &ListBoxUnit::type_info(),
-             &SliderBarUnit::type_info(),
-             &TimerUnit::type_info(),
-             &SysVolumeUnit::type_info(),
-             &MediaPlayUnit::type_info(),
-             &ListViewUnit::type_info(),
-             &TransLabelUnit::type_info(),
-         }) {
-        runtime::register_unit_type(*type);
-    }
+#define WAVLON_REGISTER(name, id, Block) runtime::register_unit_type(name##Unit::type_info());
+    WAVLON_UNIT_TYPES(WAVLON_REGISTER)
+#undef WAVLON_REGISTER
 }
 
 }  // namespace wavlon::units

@@ -19,7 +19,7 @@ const PropertyTable<TimerUnit>& TimerUnit::properties() {
 const runtime::UnitTypeInfo& TimerUnit::type_info() {
     static const runtime::UnitTypeInfo info = describe_unit_type<TimerUnit>(
         "时钟"_gb, "Timer", runtime::kTypeNonVisual | runtime::kTypeRaisesEvents,
-        create_unit_with_block<TimerUnit, runtime::decode_timer_block>);
+        create_unit_with_block<TimerUnit>);
     return info;
 }
 

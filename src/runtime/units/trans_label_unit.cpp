@@ -27,9 +27,9 @@ const PropertyTable<TransLabelUnit>& TransLabelUnit::properties() {
 }
 
 const runtime::UnitTypeInfo& TransLabelUnit::type_info() {
-    static const runtime::UnitTypeInfo info = describe_unit_type<TransLabelUnit>(
-        "透明标签"_gb, "TransLabel", runtime::kTypeRaisesEvents,
-        create_unit_with_block<TransLabelUnit, runtime::decode_trans_label_block>);
+    static const runtime::UnitTypeInfo info =
+        describe_unit_type<TransLabelUnit>("透明标签"_gb, "TransLabel", runtime::kTypeRaisesEvents,
+                                           create_unit_with_block<TransLabelUnit>);
     return info;
 }
 

@@ -11,15 +11,15 @@
 
 namespace wavlon::units {
 
-// A type's create routine: decodes the optional block with `decode` (a unit without one gets
-// the block's defaults) and makes a `UnitT` from it. nullptr when the block does not decode.
-template <typename UnitT, auto decode>
+// A type's create routine: decodes the optional block of the unit's type (a unit without one
+// gets the block's defaults) and makes a `UnitT` from it. nullptr when the block does not
+// decode.
+template <typename UnitT>
 std::unique_ptr<runtime::Unit> create_unit_with_block(const runtime::UnitCreateParams& params) {
-    using Block = std::variant_alternative_t<0, decltype(decode(params.block))>;
-    Block block;
+    runtime::UnitBlockOf<UnitT::kTypeId> block;
     if (!params.block.empty()) {
-        auto decoded = decode(params.block);
-        auto* stored = std::get_if<Block>(&decoded);
+        auto decoded = runtime::decode_block<UnitT::kTypeId>(params.block);
+        auto* stored = std::get_if<decltype(block)>(&decoded);
         if (!stored) {
             return nullptr;
         }

@@ -54,7 +54,7 @@ private:
 namespace {
 
 std::unique_ptr<runtime::Unit> create_window(const runtime::UnitCreateParams& params) {
-    auto decoded = runtime::decode_window_block(params.block);
+    auto decoded = runtime::decode_block<WindowUnit::kTypeId>(params.block);
     auto* block = std::get_if<WindowFormBlock>(&decoded);
     if (!block) {
         return nullptr;
