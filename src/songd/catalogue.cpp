@@ -60,8 +60,9 @@ public:
         sqlite3_extended_result_codes(m_db, 1);
     }
     ~Connection() {
-        for (auto& [sql, statement] : m_statements)
+        for (auto& [sql, statement] : m_statements) {
             sqlite3_finalize(statement);
+        }
         sqlite3_close(m_db);
     }
     Connection(const Connection&) = delete;
@@ -74,8 +75,9 @@ public:
     // open): an unexplained error has the file checked.
     int noted(int result) {
         int primary = result & 0xFF;
-        if (primary != SQLITE_OK && primary != SQLITE_ROW && primary != SQLITE_DONE)
+        if (primary != SQLITE_OK && primary != SQLITE_ROW && primary != SQLITE_DONE) {
             m_message = sqlite3_errmsg(m_db);
+        }
         bool damage = primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB;
         if (primary == SQLITE_ERROR && !m_checking) {
             m_checking = true;
@@ -90,8 +92,9 @@ public:
             sqlite3_finalize(check);
             m_checking = false;
         }
-        if (damage && m_damaged)
+        if (damage && m_damaged) {
             m_damaged->store(true);
+        }
         return result;
     }
     int step(sqlite3_stmt* statement) { return noted(sqlite3_step(statement)); }
@@ -121,8 +124,9 @@ public:
         }
         // Searches build their text from the number of terms: keep only a bounded set.
         if (m_statements.size() > 64) {
-            for (auto& [text, old] : m_statements)
+            for (auto& [text, old] : m_statements) {
                 sqlite3_finalize(old);
+            }
             m_statements.clear();
         }
         m_statements.emplace(sql, prepared);
@@ -171,11 +175,13 @@ enum class Found { Nothing, Ours, Damaged, OldVersion, Foreign };
 // One integer of a pragma, or nullopt when it cannot be read.
 std::optional<std::int64_t> pragma_value(sqlite3* db, const char* sql) {
     sqlite3_stmt* statement = nullptr;
-    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK)
+    if (sqlite3_prepare_v2(db, sql, -1, &statement, nullptr) != SQLITE_OK) {
         return std::nullopt;
+    }
     std::optional<std::int64_t> value;
-    if (sqlite3_step(statement) == SQLITE_ROW)
+    if (sqlite3_step(statement) == SQLITE_ROW) {
         value = sqlite3_column_int64(statement, 0);
+    }
     sqlite3_finalize(statement);
     return value;
 }
@@ -184,12 +190,14 @@ std::optional<std::int64_t> pragma_value(sqlite3* db, const char* sql) {
 Found inspect(const std::string& path) {
     std::error_code error;
     auto size = std::filesystem::file_size(path, error);
-    if (error || size == 0)
+    if (error || size == 0) {
         return Found::Nothing;
+    }
     char header[16] = {};
     std::ifstream(path, std::ios::binary).read(header, sizeof header);
-    if (std::memcmp(header, "SQLite format 3", 16) != 0)
+    if (std::memcmp(header, "SQLite format 3", 16) != 0) {
         return Found::Foreign;
+    }
     sqlite3* db = nullptr;
     if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
         sqlite3_close(db);
@@ -220,8 +228,9 @@ Found inspect(const std::string& path) {
             std::string_view(reinterpret_cast<const char*>(sqlite3_column_text(statement, 0))) ==
                 "ok";
         sqlite3_finalize(statement);
-        if (!ok)
+        if (!ok) {
             found = Found::Damaged;
+        }
     }
     sqlite3_close(db);
     return found;
@@ -232,8 +241,9 @@ Found inspect(const std::string& path) {
 std::string set_aside(const std::string& path, const std::string& reason, bool replace) {
     std::string aside = path + "." + reason;
     std::error_code error;
-    for (int n = 1; !replace && std::filesystem::exists(aside, error); ++n)
+    for (int n = 1; !replace && std::filesystem::exists(aside, error); ++n) {
         aside = path + "." + reason + "." + std::to_string(n);
+    }
     std::filesystem::rename(path, aside, error);
     if (error) {
         throw CatalogueError("catalogue " + path + " cannot be set aside as " + aside + ": " +
@@ -241,8 +251,9 @@ std::string set_aside(const std::string& path, const std::string& reason, bool r
     }
     for (const char* companion : {"-wal", "-shm"}) {
         std::error_code ignored;
-        if (std::filesystem::exists(path + companion, ignored))
+        if (std::filesystem::exists(path + companion, ignored)) {
             std::filesystem::rename(path + companion, aside + companion, ignored);
+        }
     }
     return aside;
 }
@@ -252,8 +263,9 @@ std::string fts_phrase(const std::string& term) {
     std::string phrase = "\"";
     for (char c : term) {
         phrase += c;
-        if (c == '"')
+        if (c == '"') {
             phrase += '"';
+        }
     }
     return phrase + "\"";
 }
@@ -313,8 +325,9 @@ bool Catalogue::check() {
         bool ok = result == SQLITE_ROW && std::string_view(reinterpret_cast<const char*>(
                                               sqlite3_column_text(statement, 0))) == "ok";
         sqlite3_reset(statement);
-        if (!ok)
+        if (!ok) {
             m_damaged = true;
+        }
     }
     return !m_damaged;
 }
@@ -337,8 +350,9 @@ Catalogue::DamageNote::~DamageNote() {
 }
 
 void Catalogue::note_damage() const {
-    if (m_damaged && !m_damage_told.exchange(true) && m_on_damage)
+    if (m_damaged && !m_damage_told.exchange(true) && m_on_damage) {
         m_on_damage();
+    }
 }
 
 Catalogue::~Catalogue() = default;
@@ -387,8 +401,9 @@ void Catalogue::put(const std::string& path, FileStamp stamp, const std::string&
     if (replacing) {
         sqlite3_stmt* statement = m_writer->statement("SELECT id FROM tracks WHERE path = ?1");
         bind_blob(statement, 1, path);
-        if (m_writer->step(statement) == SQLITE_ROW)
+        if (m_writer->step(statement) == SQLITE_ROW) {
             id = sqlite3_column_int64(statement, 0);
+        }
         sqlite3_reset(statement);
     }
     sqlite3_stmt* statement = nullptr;
@@ -418,8 +433,9 @@ void Catalogue::put(const std::string& path, FileStamp stamp, const std::string&
     bind_text(statement, 6, norm_title);
     bind_text(statement, 7, norm_author);
     int result = m_writer->step(statement);
-    if (!id && result == SQLITE_DONE)
+    if (!id && result == SQLITE_DONE) {
         id = sqlite3_last_insert_rowid(m_writer->db());
+    }
     std::string message = m_writer->message();
     int code = sqlite3_extended_errcode(m_writer->db());
     sqlite3_reset(statement);
@@ -427,8 +443,9 @@ void Catalogue::put(const std::string& path, FileStamp stamp, const std::string&
         put(path, stamp, title, author, true);  // it was known after all
         return;
     }
-    if (!id || result != SQLITE_DONE)
+    if (!id || result != SQLITE_DONE) {
         throw CatalogueError("catalogue: " + message);
+    }
 
     m_pending_rows.push_back(*id);
     m_pending_index.push_back({*id, std::move(norm_title), std::move(norm_author), false});
@@ -461,10 +478,11 @@ void Catalogue::flush_pending() {
 
 void Catalogue::apply_to_index() {
     for (auto& change : m_pending_index) {
-        if (change.removed)
+        if (change.removed) {
             m_index.remove(change.id);
-        else
+        } else {
             m_index.put(change.id, change.title, change.author);
+        }
     }
     m_pending_index.clear();
 }
@@ -478,10 +496,12 @@ std::int64_t Catalogue::removed_rows(sqlite3_stmt* statement) {
     }
     std::string message = m_writer->message();
     sqlite3_reset(statement);
-    if (result != SQLITE_DONE)
+    if (result != SQLITE_DONE) {
         throw CatalogueError("catalogue: " + message);
-    if (m_batch_depth == 0)
+    }
+    if (m_batch_depth == 0) {
         apply_to_index();
+    }
     return count;
 }
 
@@ -518,8 +538,9 @@ std::int64_t Catalogue::remove_under(const std::string& folder) {
 }
 
 void Catalogue::checkpoint() {
-    if (m_batch_depth == 0)
+    if (m_batch_depth == 0) {
         sqlite3_exec(m_writer->db(), "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
+    }
 }
 
 Catalogue::Batch::Batch(Catalogue& catalogue) : m_catalogue(&catalogue) {
@@ -539,8 +560,9 @@ Catalogue::Batch::~Batch() {
 }
 
 void Catalogue::Batch::commit() {
-    if (!m_open)
+    if (!m_open) {
         return;
+    }
     m_open = false;
     try {
         m_catalogue->flush_pending();
@@ -564,16 +586,21 @@ int rank_of(std::string_view title, std::string_view author, std::string_view wh
     auto starts = [](std::string_view text, std::string_view start) {
         return text.substr(0, start.size()) == start;
     };
-    if (author_only)
+    if (author_only) {
         return author == whole ? 0 : starts(author, whole) ? 1 : 2;
-    if (title == whole)
+    }
+    if (title == whole) {
         return 0;
-    if (starts(title, whole))
+    }
+    if (starts(title, whole)) {
         return 1;
-    if (author == whole)
+    }
+    if (author == whole) {
         return 2;
-    if (title.find(whole) != std::string_view::npos)
+    }
+    if (title.find(whole) != std::string_view::npos) {
         return 3;
+    }
     return starts(author, whole) ? 4 : 5;
 }
 
@@ -588,12 +615,15 @@ struct Hit {
 
 template <typename A, typename B>
 bool ranks_before(const Hit<A>& a, const Hit<B>& b) {
-    if (a.rank != b.rank)
+    if (a.rank != b.rank) {
         return a.rank < b.rank;
-    if (int order = std::string_view(a.title).compare(b.title))
+    }
+    if (int order = std::string_view(a.title).compare(b.title)) {
         return order < 0;
-    if (int order = std::string_view(a.author).compare(b.author))
+    }
+    if (int order = std::string_view(a.author).compare(b.author)) {
         return order < 0;
+    }
     return a.id < b.id;
 }
 
@@ -612,8 +642,9 @@ std::vector<CatalogueTrack> Catalogue::search(const std::string& keyword, Search
                               ? std::numeric_limits<std::int64_t>::max()
                               : offset + page_size;
     std::string whole;
-    for (const auto& term : terms)
+    for (const auto& term : terms) {
         whole += (whole.empty() ? "" : " ") + term;
+    }
     bool author_only = field == SearchField::Author;
 
     // Every term is looked for in each candidate's texts, and only the best `wanted`
@@ -631,8 +662,9 @@ std::vector<CatalogueTrack> Catalogue::search(const std::string& keyword, Search
         }
         Hit<std::string_view> hit{rank_of(title, author, whole, author_only), title, author, id};
         bool full = static_cast<std::int64_t>(best.size()) >= wanted;
-        if (full && !ranks_before(hit, best.front()))
+        if (full && !ranks_before(hit, best.front())) {
             return;
+        }
         best.push_back({hit.rank, std::string(title), std::string(author), id});
         std::push_heap(best.begin(), best.end(), worse);
         if (full) {
@@ -669,8 +701,9 @@ std::vector<CatalogueTrack> Catalogue::search(const std::string& keyword, Search
             reader->statement("SELECT rowid FROM tracks_fts WHERE tracks_fts MATCH ?1");
         bind_text(statement, 1, match);
         std::vector<std::int64_t> ids;
-        while (reader->step(statement) == SQLITE_ROW)
+        while (reader->step(statement) == SQLITE_ROW) {
             ids.push_back(sqlite3_column_int64(statement, 0));
+        }
         sqlite3_reset(statement);
         m_index.visit_ids(ids, consider);
     }
