@@ -3,9 +3,11 @@
 #include <opencc/opencc.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
+#include <string>
 #include <utility>
+
+#include "songd/log.h"
 
 namespace wavlon::songd {
 namespace {
@@ -111,10 +113,8 @@ const std::vector<std::pair<char32_t, char32_t>>& simplified_forms() {
         std::vector<std::pair<char32_t, char32_t>> pairs;
         opencc_t converter = opencc_open(OPENCC_DEFAULT_CONFIG_TRAD_TO_SIMP);
         if (converter == reinterpret_cast<opencc_t>(-1)) {
-            std::fprintf(stderr,
-                         "wavlon-songd: OpenCC cannot be opened (%s); traditional and simplified "
-                         "Chinese are matched as written\n",
-                         opencc_error());
+            log_line(std::string("OpenCC cannot be opened (") + opencc_error() +
+                     "); traditional and simplified Chinese are matched as written");
             return pairs;
         }
         // One character a line: no phrase reaches across a line break.
