@@ -4,10 +4,10 @@
 // Rules:
 // - Every statement is a row of one table (kStatements); a connection prepares a row on its
 //   first use and keeps it as long as the connection lives.
-// - Every SQLite result code is checked. Rows are read until SQLITE_DONE; any code other than
-//   SQLITE_ROW or SQLITE_DONE fails the call with a CatalogueError carrying SQLite's message.
-//   The caller answers it: the writing thread's owner logs it, the reading calls log it and
-//   answer "nothing found".
+// - Every SQLite result code is checked. A step gives a row (SQLITE_ROW) or the end
+//   (SQLITE_DONE); any other code fails the call with a CatalogueError carrying SQLite's
+//   message, so no read ends early in silence. The caller answers it: the writing thread's
+//   owner logs it, the reading calls log it and answer "nothing found".
 // - Damage (SQLITE_CORRUPT, SQLITE_NOTADB, or an error that a quick check of the file explains)
 //   marks the storage damaged; the listener is told by the reading call that met it.
 // - The writer's connection serves the writing thread only (its reads see its own open
