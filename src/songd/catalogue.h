@@ -5,30 +5,30 @@
 // search_index.h) the shorter ones, and ranks every match. Ids are never reused, so an
 // address handed out for a file that was deleted can never serve another file.
 //
-// Threads: the writing calls (put, remove, remove_under, the Batch) come from one thread at a
-// time; search, track, track_count and stamps may be called from any number of threads at
-// once, each on its own connection (WAL mode: readers never wait for the writer).
+// The storage (the SQLite file and its statements) is catalogue_storage.h's; the indexes, what
+// keeps them in step and the ranking are catalogue_search.cpp's.
+//
+// Threads: the writing calls (put, remove, remove_under, the Batch, check, rebuild,
+// checkpoint) and stamp and stamps, which read through the writer's connection and see its
+// open transaction, come from one thread at a time; search, track and track_count may be
+// called from any number of threads at once, each on its own connection (WAL mode: readers
+// never wait for the writer).
 #pragma once
 
-#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <optional>
-#include <shared_mutex>
 #include <stdexcept>
 #include <string>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 #include "songd/search_index.h"
 
-struct sqlite3;
-struct sqlite3_stmt;
-
 namespace wavlon::songd {
+
+class CatalogueStorage;
 
 class CatalogueError : public std::runtime_error {
 public:
@@ -64,7 +64,8 @@ public:
     Catalogue& operator=(const Catalogue&) = delete;
 
     // Size and modification time of every catalogued file, by path; with a folder, of the
-    // files below it only.
+    // files below it only. The writing calls and these two throw CatalogueError when SQLite
+    // fails.
     std::unordered_map<std::string, FileStamp> stamps(const std::string& folder = {}) const;
     // Adds the file or updates its entry (the id of a known path stays). `replacing` false
     // tells that the path is new, which spares looking for its old index entries.
@@ -77,7 +78,7 @@ public:
     std::int64_t remove_under(const std::string& folder);
 
     // True once any statement met damage (SQLITE_CORRUPT, SQLITE_NOTADB) since opening.
-    bool damaged() const { return m_damaged; }
+    bool damaged() const;
     // Told (once, on the thread that met it) when damage is first met: the owner of the
     // writing thread then calls rebuild(). Set before searches begin.
     void set_damage_listener(std::function<void()> listener);
@@ -107,40 +108,24 @@ public:
     // One page of tracks matching every term of `keyword` (case, width and script folded),
     // best first: exact title, title prefix, exact artist, title containing, artist prefix,
     // artist containing; within a rank by title, artist and id. `page` counts from 1.
+    // A failure of the catalogue file is logged, and these three answer that there is no
+    // such track.
     std::vector<CatalogueTrack> search(const std::string& keyword, SearchField field,
                                        std::int64_t page, int page_size = 10) const;
     std::optional<CatalogueTrack> track(std::int64_t id) const;
     std::int64_t track_count() const;
 
 private:
-    class Connection;
-    void open();
-    void log_aside(const std::string& why, const std::string& aside);
-    void note_damage() const;
-    struct DamageNote {
-        const Catalogue* m_catalogue;
-        ~DamageNote();
-    };
-    std::unique_ptr<Connection> borrow_reader() const;
-    void give_back(std::unique_ptr<Connection> connection) const;
-
-    std::string m_path;
-    std::unique_ptr<Connection> m_writer;
-    mutable std::atomic<bool> m_damaged{false};
-    mutable std::atomic<bool> m_damage_told{false};
-    std::function<void()> m_on_damage;
-    // Held shared by every reading call, alone by rebuild().
-    mutable std::shared_mutex m_swap;
-    mutable std::mutex m_readers_mutex;
-    mutable std::vector<std::unique_ptr<Connection>> m_idle_readers;
+    void load_index();
     // Writes the trigram entries of the rows put since the last flush (at the end of a batch,
     // and before anything that deletes entries).
     void flush_pending();
     // Brings the search index up to date with what was committed.
     void apply_to_index();
-    // Steps a DELETE … RETURNING id: the removed tracks leave the index once committed.
-    std::int64_t removed_rows(sqlite3_stmt* statement);
+    // The removed tracks leave the search index once committed; gives how many there were.
+    std::int64_t removed(const std::vector<std::int64_t>& ids);
 
+    std::unique_ptr<CatalogueStorage> m_storage;
     struct IndexChange {
         std::int64_t id;
         std::string title;  // folded

@@ -32,17 +32,21 @@ FolderWatcher::FolderWatcher() {
 }
 
 FolderWatcher::~FolderWatcher() {
-    if (m_fd >= 0)
+    if (m_fd >= 0) {
         close(m_fd);
-    if (m_wake[0] >= 0)
+    }
+    if (m_wake[0] >= 0) {
         close(m_wake[0]);
-    if (m_wake[1] >= 0)
+    }
+    if (m_wake[1] >= 0) {
         close(m_wake[1]);
+    }
 }
 
 bool FolderWatcher::watch(const std::string& folder) {
-    if (m_fd < 0)
+    if (m_fd < 0) {
         return false;
+    }
     int descriptor = inotify_add_watch(m_fd, folder.c_str(), kEvents);
     std::lock_guard lock(m_mutex);
     if (descriptor < 0) {
@@ -83,8 +87,9 @@ bool FolderWatcher::read_events(FolderChanges& changes) {
     bool any = false;
     for (;;) {
         ssize_t length = read(m_fd, buffer.data(), buffer.size());
-        if (length <= 0)
+        if (length <= 0) {
             break;
+        }
         for (ssize_t offset = 0; offset < length;) {
             inotify_event event{};
             std::memcpy(&event, buffer.data() + offset, sizeof event);
@@ -97,8 +102,9 @@ bool FolderWatcher::read_events(FolderChanges& changes) {
             }
             std::lock_guard lock(m_mutex);
             auto folder = m_folders.find(event.wd);
-            if (folder == m_folders.end())
+            if (folder == m_folders.end()) {
                 continue;
+            }
             if (event.mask & IN_IGNORED) {
                 // The watch is gone with its folder: whatever was below it is checked.
                 changes.paths.insert(folder->second);
@@ -122,8 +128,9 @@ FolderChanges FolderWatcher::wait_for_changes(std::chrono::milliseconds timeout,
     auto wait = timeout;
     for (;;) {
         int ready = poll(fds.data(), fds.size(), static_cast<int>(wait.count()));
-        if (ready < 0 && errno == EINTR)
+        if (ready < 0 && errno == EINTR) {
             continue;
+        }
         if (fds[1].revents & POLLIN) {
             char bytes[64];
             while (read(m_wake[0], bytes, sizeof bytes) > 0) {
@@ -137,10 +144,12 @@ FolderChanges FolderWatcher::wait_for_changes(std::chrono::milliseconds timeout,
             changes.rescan_all = true;
             return changes;
         }
-        if (ready <= 0)
+        if (ready <= 0) {
             break;  // quiet (or the timeout passed)
-        if (m_fd < 0 || !read_events(changes))
+        }
+        if (m_fd < 0 || !read_events(changes)) {
             break;
+        }
         wait = quiet;
     }
     return changes;

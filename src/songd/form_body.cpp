@@ -8,12 +8,15 @@ namespace wavlon::songd {
 namespace {
 
 int hex_value(char c) {
-    if (c >= '0' && c <= '9')
+    if (c >= '0' && c <= '9') {
         return c - '0';
-    if (c >= 'a' && c <= 'f')
+    }
+    if (c >= 'a' && c <= 'f') {
         return c - 'a' + 10;
-    if (c >= 'A' && c <= 'F')
+    }
+    if (c >= 'A' && c <= 'F') {
         return c - 'A' + 10;
+    }
     return -1;
 }
 
@@ -21,13 +24,16 @@ int hex_value(char c) {
 std::size_t gb18030_char_length(std::string_view bytes, std::size_t i) {
     auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
     unsigned char lead = at(i);
-    if (lead < 0x80)
+    if (lead < 0x80) {
         return 1;
-    if (lead == 0x80 || lead == 0xFF || i + 1 >= bytes.size())
+    }
+    if (lead == 0x80 || lead == 0xFF || i + 1 >= bytes.size()) {
         return 0;
+    }
     unsigned char second = at(i + 1);
-    if ((second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFE))
+    if ((second >= 0x40 && second <= 0x7E) || (second >= 0x80 && second <= 0xFE)) {
         return 2;
+    }
     if (second >= 0x30 && second <= 0x39 && i + 3 < bytes.size() && at(i + 2) >= 0x81 &&
         at(i + 2) <= 0xFE && at(i + 3) >= 0x30 && at(i + 3) <= 0x39) {
         return 4;
@@ -38,8 +44,9 @@ std::size_t gb18030_char_length(std::string_view bytes, std::size_t i) {
 bool is_well_formed_gb18030(std::string_view bytes) {
     for (std::size_t i = 0; i < bytes.size();) {
         std::size_t length = gb18030_char_length(bytes, i);
-        if (length == 0)
+        if (length == 0) {
             return false;
+        }
         i += length;
     }
     return true;
@@ -49,8 +56,9 @@ bool is_well_formed_gb18030(std::string_view bytes) {
 std::size_t utf8_char_length(std::string_view bytes, std::size_t i) {
     auto at = [&](std::size_t k) { return static_cast<unsigned char>(bytes[k]); };
     unsigned char lead = at(i);
-    if (lead < 0x80)
+    if (lead < 0x80) {
         return 1;
+    }
     std::size_t length = 0;
     unsigned char low = 0x80;
     unsigned char high = 0xBF;
@@ -58,26 +66,33 @@ std::size_t utf8_char_length(std::string_view bytes, std::size_t i) {
         length = 2;
     } else if (lead >= 0xE0 && lead <= 0xEF) {
         length = 3;
-        if (lead == 0xE0)
+        if (lead == 0xE0) {
             low = 0xA0;
-        if (lead == 0xED)
+        }
+        if (lead == 0xED) {
             high = 0x9F;  // no surrogates
+        }
     } else if (lead >= 0xF0 && lead <= 0xF4) {
         length = 4;
-        if (lead == 0xF0)
+        if (lead == 0xF0) {
             low = 0x90;
-        if (lead == 0xF4)
+        }
+        if (lead == 0xF4) {
             high = 0x8F;
+        }
     } else {
         return 0;
     }
-    if (i + length > bytes.size())
+    if (i + length > bytes.size()) {
         return 0;
-    if (at(i + 1) < low || at(i + 1) > high)
+    }
+    if (at(i + 1) < low || at(i + 1) > high) {
         return 0;
+    }
     for (std::size_t k = 2; k < length; ++k) {
-        if (at(i + k) < 0x80 || at(i + k) > 0xBF)
+        if (at(i + k) < 0x80 || at(i + k) > 0xBF) {
             return 0;
+        }
     }
     return length;
 }
@@ -109,8 +124,9 @@ std::vector<std::pair<std::string, std::string>> parse_form(std::string_view bod
         std::size_t end = body.find('&');
         std::string_view field = body.substr(0, end);
         body = end == std::string_view::npos ? std::string_view{} : body.substr(end + 1);
-        if (field.empty())
+        if (field.empty()) {
             continue;
+        }
         std::size_t equals = field.find('=');
         if (equals == std::string_view::npos) {
             fields.emplace_back(percent_decode(field), std::string{});
@@ -124,17 +140,20 @@ std::vector<std::pair<std::string, std::string>> parse_form(std::string_view bod
 
 std::optional<std::string> form_value(std::string_view body, std::string_view key) {
     for (auto& [name, value] : parse_form(body)) {
-        if (name == key)
+        if (name == key) {
             return std::move(value);
+        }
     }
     return std::nullopt;
 }
 
 std::string to_utf8_lenient(std::string_view bytes) {
-    if (platform::is_valid_utf8(bytes))
+    if (platform::is_valid_utf8(bytes)) {
         return std::string(bytes);
-    if (is_well_formed_gb18030(bytes))
+    }
+    if (is_well_formed_gb18030(bytes)) {
         return platform::gbk_to_utf8(platform::TextView(bytes));
+    }
     std::string out;
     out.reserve(bytes.size() + 8);
     for (std::size_t i = 0; i < bytes.size();) {
@@ -151,8 +170,9 @@ std::string to_utf8_lenient(std::string_view bytes) {
 }
 
 std::optional<long> page_number(const std::optional<std::string>& field) {
-    if (!field || field->empty())
+    if (!field || field->empty()) {
         return 1;
+    }
     const std::string& text = *field;
     long value = 0;
     auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
@@ -161,8 +181,9 @@ std::optional<long> page_number(const std::optional<std::string>& field) {
         bool digits = text.find_first_not_of("0123456789") == std::string::npos;
         return digits ? std::nullopt : std::optional<long>(1);
     }
-    if (error != std::errc{} || end != text.data() + text.size() || value < 1)
+    if (error != std::errc{} || end != text.data() + text.size() || value < 1) {
         return 1;
+    }
     return value;
 }
 

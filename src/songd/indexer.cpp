@@ -34,8 +34,9 @@ Indexer::Indexer(MusicLibrary& library, MusicFolders* folders)
 Indexer::~Indexer() {
     m_stopping = true;
     m_watcher.stop();
-    if (m_thread.joinable())
+    if (m_thread.joinable()) {
         m_thread.join();
+    }
 }
 
 void Indexer::start() {
@@ -68,19 +69,22 @@ ScanReport Indexer::full_scan() {
 }
 
 bool Indexer::update_folders() {
-    if (m_folders == nullptr)
+    if (m_folders == nullptr) {
         return false;
+    }
     bool changed = m_library.set_folders(m_folders->wanted());
-    for (const auto& folder : m_folders->folders_to_watch())
+    for (const auto& folder : m_folders->folders_to_watch()) {
         m_watcher.watch(folder);
+    }
     // Asked again: what changed before the watches began is not missed.
     changed = m_library.set_folders(m_folders->wanted()) || changed;
     return changed;
 }
 
 bool Indexer::rebuild_if_damaged() {
-    if (!m_library.catalogue().damaged())
+    if (!m_library.catalogue().damaged()) {
         return false;
+    }
     try {
         m_library.catalogue().rebuild();
     } catch (const std::exception& error) {
@@ -98,11 +102,13 @@ void Indexer::run() {
     auto started = std::chrono::steady_clock::now();
     update_folders();
     ScanReport first = full_scan();
-    if (m_stopping)
+    if (m_stopping) {
         return;
+    }
     rebuild_if_damaged();
-    if (m_stopping)
+    if (m_stopping) {
         return;
+    }
     auto took = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::steady_clock::now() - started);
     log_line("catalogue ready: " + describe(first) + " in " + std::to_string(took.count()) + " ms");
@@ -115,14 +121,17 @@ void Indexer::run() {
         auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(
             last_full + interval - std::chrono::steady_clock::now());
         bool looking = m_folders != nullptr && m_folders->any_missing();
-        if (looking)
+        if (looking) {
             wait = std::min<std::chrono::milliseconds>(wait, kLookForFolders);
+        }
         FolderChanges changes = m_watcher.wait_for_changes(std::max(wait, 0ms), kQuiet);
-        if (changes.stopped)
+        if (changes.stopped) {
             return;
+        }
         bool rebuilt = rebuild_if_damaged();
-        if (m_stopping)
+        if (m_stopping) {
             return;
+        }
         if (rebuilt) {
             last_full = std::chrono::steady_clock::now();
             continue;
@@ -130,32 +139,38 @@ void Indexer::run() {
         // Changes outside the served folders are those of the player's settings or of the
         // places where a missing folder may appear.
         bool elsewhere = looking && changes.paths.empty();
-        for (const auto& path : changes.paths)
+        for (const auto& path : changes.paths) {
             elsewhere = elsewhere || !m_library.under_roots(path);
+        }
         bool folders_changed = elsewhere && update_folders();
         if (folders_changed || changes.rescan_all ||
             std::chrono::steady_clock::now() >= last_full + interval) {
             ScanReport report = full_scan();
-            if (report.indexed + report.removed > 0)
+            if (report.indexed + report.removed > 0) {
                 log_line("rescan: " + describe(report));
+            }
             last_full = std::chrono::steady_clock::now();
             rebuild_if_damaged();
-            if (m_stopping)
+            if (m_stopping) {
                 return;
+            }
             continue;
         }
         for (const auto& path : changes.paths) {
-            if (!m_library.under_roots(path))
+            if (!m_library.under_roots(path)) {
                 continue;
+            }
             ScanReport report = guarded([&] { return m_library.refresh(path); });
             if (report.indexed + report.removed > 0) {
                 log_line("updated " + printable(path) + ": " + describe(report));
             }
         }
-        if (rebuild_if_damaged())  // met by a write
+        if (rebuild_if_damaged()) {  // met by a write
             last_full = std::chrono::steady_clock::now();
-        if (m_stopping)
+        }
+        if (m_stopping) {
             return;
+        }
     }
 }
 

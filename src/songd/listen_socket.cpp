@@ -22,8 +22,9 @@ constexpr int kFirstPassedFd = 3;
 
 std::string numeric_host(const sockaddr* address, socklen_t length) {
     char host[NI_MAXHOST];
-    if (getnameinfo(address, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0)
+    if (getnameinfo(address, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0) {
         return {};
+    }
     std::string text = host;
     // A scoped IPv6 address ("fe80::1%eth0") is written without its zone in a Host header.
     return text.substr(0, text.find('%'));
@@ -32,8 +33,9 @@ std::string numeric_host(const sockaddr* address, socklen_t length) {
 long environment_number(const char* name) {
     const char* text = std::getenv(name);
     long value = -1;
-    if (text == nullptr)
+    if (text == nullptr) {
         return -1;
+    }
     auto [end, error] = std::from_chars(text, text + std::strlen(text), value);
     return error == std::errc{} && *end == '\0' ? value : -1;
 }
@@ -46,8 +48,9 @@ int inherited_listen_socket(std::string& error) {
     unsetenv("LISTEN_PID");
     unsetenv("LISTEN_FDS");
     unsetenv("LISTEN_FDNAMES");
-    if (pid != static_cast<long>(getpid()) || count < 1)
+    if (pid != static_cast<long>(getpid()) || count < 1) {
         return -1;
+    }
     int fd = kFirstPassedFd;
     int listening = 0;
     int type = 0;
@@ -86,8 +89,9 @@ int open_listen_socket(const std::string& host, int port, std::string& error) {
             "cannot listen on " + shown + ": " +
             (cause == EADDRINUSE ? std::string("address in use (is wavlon-songd running already?)")
                                  : std::string(std::strerror(cause)));
-        if (fd >= 0)
+        if (fd >= 0) {
             close(fd);
+        }
         fd = -1;
     }
     freeaddrinfo(found);
@@ -97,15 +101,17 @@ int open_listen_socket(const std::string& host, int port, std::string& error) {
 bool socket_address(int fd, std::string& host, int& port) {
     sockaddr_storage address{};
     socklen_t length = sizeof address;
-    if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length) != 0) {
         return false;
+    }
     host = numeric_host(reinterpret_cast<sockaddr*>(&address), length);
-    if (address.ss_family == AF_INET)
+    if (address.ss_family == AF_INET) {
         port = ntohs(reinterpret_cast<sockaddr_in*>(&address)->sin_port);
-    else if (address.ss_family == AF_INET6)
+    } else if (address.ss_family == AF_INET6) {
         port = ntohs(reinterpret_cast<sockaddr_in6*>(&address)->sin6_port);
-    else
+    } else {
         return false;
+    }
     return !host.empty();
 }
 
@@ -119,21 +125,25 @@ std::vector<std::string> own_host_names() {
     ifaddrs* interfaces = nullptr;
     if (getifaddrs(&interfaces) == 0) {
         for (ifaddrs* it = interfaces; it != nullptr; it = it->ifa_next) {
-            if (it->ifa_addr == nullptr)
+            if (it->ifa_addr == nullptr) {
                 continue;
+            }
             int family = it->ifa_addr->sa_family;
-            if (family != AF_INET && family != AF_INET6)
+            if (family != AF_INET && family != AF_INET6) {
                 continue;
+            }
             socklen_t length = family == AF_INET ? sizeof(sockaddr_in) : sizeof(sockaddr_in6);
             std::string host = numeric_host(it->ifa_addr, length);
-            if (!host.empty())
+            if (!host.empty()) {
                 names.push_back(family == AF_INET6 ? "[" + host + "]" : host);
+            }
         }
         freeifaddrs(interfaces);
     }
-    for (auto& entry : names)
+    for (auto& entry : names) {
         std::transform(entry.begin(), entry.end(), entry.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    }
     std::sort(names.begin(), names.end());
     names.erase(std::unique(names.begin(), names.end()), names.end());
     return names;

@@ -13,17 +13,20 @@ std::size_t utf8_length(std::string_view bytes, std::size_t at, char32_t& code) 
     auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
     unsigned char lead = byte(at);
     std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    if (length == 0 || lead > 0xF4 || at + length > bytes.size())
+    if (length == 0 || lead > 0xF4 || at + length > bytes.size()) {
         return 0;
+    }
     code = lead & (0x7F >> length);
     for (std::size_t i = 1; i < length; ++i) {
-        if ((byte(at + i) & 0xC0) != 0x80)
+        if ((byte(at + i) & 0xC0) != 0x80) {
             return 0;
+        }
         code = (code << 6) | (byte(at + i) & 0x3F);
     }
     const char32_t smallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+    if (code < smallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
         return 0;
+    }
     return length;
 }
 

@@ -20,25 +20,29 @@ constexpr std::size_t kMaxConfigBytes = 1 << 20;
 
 std::string trimmed(std::string_view text) {
     auto space = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
-    while (!text.empty() && space(text.front()))
+    while (!text.empty() && space(text.front())) {
         text.remove_prefix(1);
-    while (!text.empty() && space(text.back()))
+    }
+    while (!text.empty() && space(text.back())) {
         text.remove_suffix(1);
+    }
     return std::string(text);
 }
 
 std::string ascii_lower(std::string text) {
     for (char& c : text) {
-        if (c >= 'A' && c <= 'Z')
+        if (c >= 'A' && c <= 'Z') {
             c = static_cast<char>(c + 0x20);
+        }
     }
     return text;
 }
 
 std::optional<FileStamp> stamp_of(const std::string& path) {
     struct ::stat info {};
-    if (stat(path.c_str(), &info) != 0)
+    if (stat(path.c_str(), &info) != 0) {
         return std::nullopt;
+    }
     return FileStamp{
         static_cast<std::int64_t>(info.st_size),
         static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
@@ -51,8 +55,9 @@ bool is_folder(const std::string& path) {
 
 std::string parent_of(const std::string& path) {
     std::size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos)
+    if (slash == std::string::npos) {
         return ".";
+    }
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
@@ -67,8 +72,9 @@ std::optional<std::string> ini_value(const std::string& text, const std::string&
     std::string wanted_key = ascii_lower(key);
     while (std::getline(lines, line)) {
         std::string entry = trimmed(line);
-        if (entry.empty() || entry[0] == ';')
+        if (entry.empty() || entry[0] == ';') {
             continue;
+        }
         if (entry.front() == '[') {
             std::size_t close = entry.find(']');
             inside = close != std::string::npos &&
@@ -91,8 +97,9 @@ std::string player_config_folder(const std::string& path) {
     file.read(text.data(), static_cast<std::streamsize>(text.size()));
     text.resize(static_cast<std::size_t>(file.gcount()));
     auto value = ini_value(text, "config", kFolderKey);
-    if (!value || value->empty())
+    if (!value || value->empty()) {
         return {};
+    }
     return platform::gbk_to_file_name(platform::TextView(std::string_view(*value)));
 }
 
@@ -108,20 +115,26 @@ std::string user_music_folder() {
     // Lines read XDG_MUSIC_DIR="$HOME/Music" or XDG_MUSIC_DIR="/absolute/path".
     while (std::getline(file, line)) {
         std::string entry = trimmed(line);
-        if (entry.rfind("XDG_MUSIC_DIR=", 0) != 0)
+        if (entry.rfind("XDG_MUSIC_DIR=", 0) != 0) {
             continue;
+        }
         std::string value = entry.substr(14);
-        if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+        if (value.size() >= 2 && value.front() == '"' && value.back() == '"') {
             value = value.substr(1, value.size() - 2);
-        if (value.rfind("$HOME", 0) == 0)
+        }
+        if (value.rfind("$HOME", 0) == 0) {
             value = home + value.substr(5);
-        if (!value.empty() && value[0] == '/')
+        }
+        if (!value.empty() && value[0] == '/') {
             folder = value;
+        }
     }
-    while (folder.size() > 1 && folder.back() == '/')
+    while (folder.size() > 1 && folder.back() == '/') {
         folder.pop_back();
-    if (folder.empty() || folder == home)
+    }
+    if (folder.empty() || folder == home) {
         folder = home + "/Music";
+    }
     return folder;
 }
 
@@ -136,14 +149,17 @@ std::vector<std::string> MusicFolders::wanted() {
         }
     }
     std::vector<std::string> folders = m_sources.folders;
-    if (m_sources.user_music)
+    if (m_sources.user_music) {
         folders.push_back(user_music_folder());
-    if (!m_config_folder.empty())
+    }
+    if (!m_config_folder.empty()) {
         folders.push_back(m_config_folder);
+    }
     m_wanted.clear();
     for (auto& folder : folders) {
-        if (std::find(m_wanted.begin(), m_wanted.end(), folder) == m_wanted.end())
+        if (std::find(m_wanted.begin(), m_wanted.end(), folder) == m_wanted.end()) {
             m_wanted.push_back(std::move(folder));
+        }
     }
     return m_wanted;
 }
@@ -161,11 +177,13 @@ std::vector<std::string> MusicFolders::folders_to_watch() const {
         return path;
     };
     std::vector<std::string> watched;
-    if (!m_sources.player_config.empty())
+    if (!m_sources.player_config.empty()) {
         watched.push_back(nearest_existing(m_sources.player_config));
+    }
     for (const auto& folder : m_wanted) {
-        if (!is_folder(folder))
+        if (!is_folder(folder)) {
             watched.push_back(nearest_existing(folder));
+        }
     }
     return watched;
 }

@@ -43,8 +43,9 @@ struct CloseDir {
 std::optional<std::string> real_path(const std::string& path) {
     std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr),
                                                          &std::free);
-    if (!resolved)
+    if (!resolved) {
         return std::nullopt;
+    }
     return std::string(resolved.get());
 }
 
@@ -101,8 +102,9 @@ private:
         std::unique_lock lock(m_mutex);
         for (;;) {
             m_wake.wait(lock, [&] { return m_stopping || !m_jobs.empty(); });
-            if (m_stopping)
+            if (m_stopping) {
                 return;
+            }
             TagJob job = std::move(m_jobs.front());
             m_jobs.pop_front();
             m_busy = true;
@@ -156,21 +158,25 @@ bool MusicLibrary::set_folders(const std::vector<std::string>& folders) {
         auto resolved = real_path(folder);
         struct ::stat info {};
         if (!resolved || stat(resolved->c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
-            if (!m_missing.count(folder))
+            if (!m_missing.count(folder)) {
                 log_line("music folder " + printable(folder) +
                          " not found; served once it appears");
+            }
             missing.insert(folder);
             continue;
         }
-        if (*resolved == "/")
+        if (*resolved == "/") {
             resolved->clear();  // the root: paths below start with "/"
-        if (std::find(roots.begin(), roots.end(), *resolved) == roots.end())
+        }
+        if (std::find(roots.begin(), roots.end(), *resolved) == roots.end()) {
             roots.push_back(*resolved);
+        }
     }
     m_missing = std::move(missing);
     std::lock_guard lock(m_roots_mutex);
-    if (roots == m_roots)
+    if (roots == m_roots) {
         return false;
+    }
     m_roots = std::move(roots);
     return true;
 }
@@ -202,8 +208,9 @@ bool MusicLibrary::inside_roots(const std::string& real) const {
             real[root.size()] == '/') {
             return true;
         }
-        if (real == root)
+        if (real == root) {
             return true;
+        }
     }
     return false;
 }
@@ -222,15 +229,17 @@ ScanReport MusicLibrary::remove_unseen(Walk& walk) {
         walk_folder(folder, walk);
     }
     if (walk.reader) {
-        for (auto& job : walk.reader->finish())
+        for (auto& job : walk.reader->finish()) {
             store(std::move(job), walk);
+        }
         walk.reader.reset();
     }
     // A cancelled walk did not see everything: it removes nothing.
     if (!(m_cancelled && *m_cancelled)) {
         for (const auto& [path, stamp] : walk.expected) {
-            if (!walk.batch)
+            if (!walk.batch) {
                 walk.batch = std::make_unique<Catalogue::Batch>(m_catalogue);
+            }
             m_catalogue.remove(path);
             ++walk.report.removed;
         }
@@ -244,13 +253,15 @@ ScanReport MusicLibrary::scan_all() {
     walk.expected = m_catalogue.stamps();
     walk.reader = std::make_unique<TagReader>();
     m_walked.clear();
-    for (const auto& root : roots())
+    for (const auto& root : roots()) {
         walk_folder(root.empty() ? "/" : root, walk);
+    }
     ScanReport report = remove_unseen(walk);
     // Forget the rejected files that are gone (a cancelled walk did not look everywhere).
-    if (!(m_cancelled && *m_cancelled))
+    if (!(m_cancelled && *m_cancelled)) {
         std::erase_if(m_rejected,
                       [&](const auto& entry) { return !walk.rejected_seen.count(entry.first); });
+    }
     return report;
 }
 
@@ -267,8 +278,9 @@ ScanReport MusicLibrary::refresh(const std::string& path) {
     if (S_ISLNK(info.st_mode)) {
         // A link: taken as what it leads to, when that lies inside the music folders.
         auto target = real_path(path);
-        if (!target || !inside_roots(*target) || stat(path.c_str(), &info) != 0)
+        if (!target || !inside_roots(*target) || stat(path.c_str(), &info) != 0) {
             return walk.report;
+        }
     }
     if (S_ISDIR(info.st_mode)) {
         walk.expected = m_catalogue.stamps(path);
@@ -276,10 +288,12 @@ ScanReport MusicLibrary::refresh(const std::string& path) {
         walk_folder(path, walk);
         return remove_unseen(walk);
     }
-    if (auto known = m_catalogue.stamp(path))
+    if (auto known = m_catalogue.stamp(path)) {
         walk.expected.emplace(path, *known);
-    if (S_ISREG(info.st_mode) && !playable_extension(path).empty())
+    }
+    if (S_ISREG(info.st_mode) && !playable_extension(path).empty()) {
         visit_file(path, info, walk);
+    }
     if (!walk.expected.empty()) {
         // Catalogued but no longer a playable file.
         walk.report.removed += m_catalogue.remove(path) ? 1 : 0;
@@ -289,11 +303,13 @@ ScanReport MusicLibrary::refresh(const std::string& path) {
 }
 
 void MusicLibrary::walk_folder(const std::string& folder, Walk& walk) {
-    if (m_cancelled && *m_cancelled)
+    if (m_cancelled && *m_cancelled) {
         return;
+    }
     struct ::stat info {};
-    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode))
+    if (stat(folder.c_str(), &info) != 0 || !S_ISDIR(info.st_mode)) {
         return;
+    }
     auto resolved = real_path(folder);
     if (!resolved || !(inside_roots(*resolved) || *resolved == "/")) {
         log_line("skipped " + printable(folder) + ": it leads outside the music folders");
@@ -316,24 +332,28 @@ void MusicLibrary::walk_folder(const std::string& folder, Walk& walk) {
         ++walk.report.skipped;
         return;
     }
-    if (m_on_folder)
+    if (m_on_folder) {
         m_on_folder(folder);
+    }
     std::string prefix = folder == "/" ? "" : folder;
     std::vector<std::string> folders;
     while (dirent* entry = readdir(dir.get())) {
-        if (m_cancelled && *m_cancelled)
+        if (m_cancelled && *m_cancelled) {
             return;
+        }
         std::string name = entry->d_name;
-        if (name == "." || name == "..")
+        if (name == "." || name == "..") {
             continue;
+        }
         std::string path = prefix + "/" + name;
         unsigned char type = entry->d_type;
         if (type == DT_DIR) {
             folders.push_back(std::move(path));
             continue;
         }
-        if (type == DT_REG && playable_extension(name).empty())
+        if (type == DT_REG && playable_extension(name).empty()) {
             continue;
+        }
         struct ::stat entry_info {};
         if (type == DT_LNK) {
             // A link is followed only when it stays inside the music folders.
@@ -356,8 +376,9 @@ void MusicLibrary::walk_folder(const std::string& folder, Walk& walk) {
         }
     }
     dir.reset();
-    for (const auto& sub : folders)
+    for (const auto& sub : folders) {
         walk_folder(sub, walk);
+    }
 }
 
 void MusicLibrary::visit_file(const std::string& path, const struct ::stat& info, Walk& walk) {
@@ -365,8 +386,9 @@ void MusicLibrary::visit_file(const std::string& path, const struct ::stat& info
     auto known = walk.expected.find(path);
     bool was_known = known != walk.expected.end();
     bool unchanged = was_known && known->second == stamp;
-    if (was_known)
+    if (was_known) {
         walk.expected.erase(known);
+    }
     if (unchanged) {
         ++walk.report.files;
         return;
@@ -379,8 +401,9 @@ void MusicLibrary::visit_file(const std::string& path, const struct ::stat& info
     }
     TagJob job{path, stamp, was_known, std::nullopt};
     if (walk.reader) {
-        for (auto& done : walk.reader->submit(std::move(job)))
+        for (auto& done : walk.reader->submit(std::move(job))) {
             store(std::move(done), walk);
+        }
         return;
     }
     job.tags = read_track_tags(path);
@@ -391,16 +414,18 @@ void MusicLibrary::store(TagJob job, Walk& walk) {
     const std::string& path = job.path;
     bool was_known = job.was_known;
     auto& tags = job.tags;
-    if (!walk.batch)
+    if (!walk.batch) {
         walk.batch = std::make_unique<Catalogue::Batch>(m_catalogue);
+    }
     if (!tags) {
         log_line("skipped " + printable(path) + ": damaged or not a music file TagLib reads");
         m_rejected[path] = job.stamp;
         walk.rejected_seen.insert(path);
         ++walk.report.skipped;
         // A catalogued file that changed into something unreadable is served no more.
-        if (was_known)
+        if (was_known) {
             m_catalogue.remove(path);
+        }
         return;
     }
     m_rejected.erase(path);

@@ -7,8 +7,9 @@ namespace wavlon::songd {
 
 bool parse_listen(const std::string& text, std::string& host, int& port) {
     std::size_t colon = text.rfind(':');
-    if (colon == std::string::npos)
+    if (colon == std::string::npos) {
         return false;
+    }
     std::string name = text.substr(0, colon);
     std::string number = text.substr(colon + 1);
     if (name.size() >= 2 && name.front() == '[' && name.back() == ']') {
@@ -147,8 +148,9 @@ std::optional<Options> parse_options(const std::vector<std::string>& arguments,
         error = "a folder to serve is needed: --music, --user-music-folder or --player-config";
         return std::nullopt;
     }
-    if (options.database.empty())
+    if (options.database.empty()) {
         options.database = default_database_path();
+    }
     return options;
 }
 

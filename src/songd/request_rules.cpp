@@ -19,32 +19,38 @@ bool decimal(std::string_view text, std::int64_t& out) {
 }  // namespace
 
 RangeAsk parse_range(std::string_view header, std::int64_t size) {
-    if (header.substr(0, 6) != "bytes=")
+    if (header.substr(0, 6) != "bytes=") {
         return {};
+    }
     std::string_view range = header.substr(6);
     std::size_t dash = range.find('-');
-    if (dash == std::string_view::npos)
+    if (dash == std::string_view::npos) {
         return {};
+    }
     std::int64_t first = 0;
     std::int64_t last = 0;
     std::string_view first_text = range.substr(0, dash);
     std::string_view last_text = range.substr(dash + 1);
     if (first_text.empty()) {  // suffix-range: the last N bytes
-        if (!decimal(last_text, last))
+        if (!decimal(last_text, last)) {
             return {};
-        if (last == 0 || size == 0)
+        }
+        if (last == 0 || size == 0) {
             return {RangeAsk::Unsatisfiable};
+        }
         return {RangeAsk::Part, std::max<std::int64_t>(0, size - last), size - 1};
     }
-    if (!decimal(first_text, first))
+    if (!decimal(first_text, first)) {
         return {};
+    }
     if (last_text.empty()) {
         last = size - 1;
     } else if (!decimal(last_text, last) || last < first) {
         return {};
     }
-    if (first >= size)
+    if (first >= size) {
         return {RangeAsk::Unsatisfiable};
+    }
     return {RangeAsk::Part, first, std::min(last, size - 1)};
 }
 
@@ -53,11 +59,13 @@ bool split_host(std::string_view header, std::string& name, int& port) {
     std::string_view port_text;
     if (!host.empty() && host.front() == '[') {
         std::size_t close = host.find(']');
-        if (close == std::string_view::npos)
+        if (close == std::string_view::npos) {
             return false;
+        }
         if (close + 1 < host.size()) {
-            if (host[close + 1] != ':')
+            if (host[close + 1] != ':') {
                 return false;
+            }
             port_text = host.substr(close + 2);
         }
         host = host.substr(0, close + 1);
@@ -65,15 +73,18 @@ bool split_host(std::string_view header, std::string& name, int& port) {
         port_text = host.substr(colon + 1);
         host = host.substr(0, colon);
     }
-    if (!host.empty() && host.back() == '.')
+    if (!host.empty() && host.back() == '.') {
         host.remove_suffix(1);
-    if (host.empty() || host.size() > 253)
+    }
+    if (host.empty() || host.size() > 253) {
         return false;
+    }
     for (char c : host) {
         bool allowed = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
                        c == '.' || c == '-' || c == ':' || c == '[' || c == ']';
-        if (!allowed)
+        if (!allowed) {
             return false;
+        }
     }
     std::int64_t number = 80;
     if (header.back() == ':' || (!port_text.empty() && !decimal(port_text, number)) ||

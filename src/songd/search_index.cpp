@@ -48,10 +48,12 @@ const std::vector<std::int64_t>* SearchIndex::rarest_list(std::string_view term)
     const std::vector<std::int64_t>* rarest = nullptr;
     for (std::int64_t character : characters_of(term)) {
         auto list = m_by_character.find(character);
-        if (list == m_by_character.end())
+        if (list == m_by_character.end()) {
             return nullptr;  // no track holds this character
-        if (!rarest || list->second.size() < rarest->size())
+        }
+        if (!rarest || list->second.size() < rarest->size()) {
             rarest = &list->second;
+        }
     }
     return rarest;
 }
@@ -75,10 +77,11 @@ void SearchIndex::put(std::int64_t id, std::string_view title, std::string_view 
     for (std::int64_t character : characters_of_track(title_of(texts), author_of(texts))) {
         auto& ids = m_by_character[character];
         // New tracks have the highest ids: appending is the common case.
-        if (ids.empty() || ids.back() < id)
+        if (ids.empty() || ids.back() < id) {
             ids.push_back(id);
-        else
+        } else {
             ids.insert(std::lower_bound(ids.begin(), ids.end(), id), id);
+        }
     }
     compact_if_sparse();
 }
@@ -91,27 +94,32 @@ void SearchIndex::remove(std::int64_t id) {
 
 void SearchIndex::remove_locked(std::int64_t id) {
     auto found = m_tracks.find(id);
-    if (found == m_tracks.end())
+    if (found == m_tracks.end()) {
         return;
+    }
     for (std::int64_t character :
          characters_of_track(title_of(found->second), author_of(found->second))) {
         auto list = m_by_character.find(character);
-        if (list == m_by_character.end())
+        if (list == m_by_character.end()) {
             continue;
+        }
         auto& ids = list->second;
         auto at = std::lower_bound(ids.begin(), ids.end(), id);
-        if (at != ids.end() && *at == id)
+        if (at != ids.end() && *at == id) {
             ids.erase(at);
-        if (ids.empty())
+        }
+        if (ids.empty()) {
             m_by_character.erase(list);
+        }
     }
     m_dead_bytes += found->second.title_size + found->second.author_size;
     m_tracks.erase(found);
 }
 
 void SearchIndex::compact_if_sparse() {
-    if (m_dead_bytes < 4096 || m_dead_bytes * 2 < m_text.size())
+    if (m_dead_bytes < 4096 || m_dead_bytes * 2 < m_text.size()) {
         return;
+    }
     std::string text;
     text.reserve(m_text.size() - m_dead_bytes);
     for (auto& [id, texts] : m_tracks) {
@@ -140,12 +148,14 @@ std::size_t SearchIndex::count_with(std::string_view term) const {
 void SearchIndex::visit_with(std::string_view term, const Visitor& visit) const {
     std::shared_lock lock(m_mutex);
     const auto* list = rarest_list(term);
-    if (!list)
+    if (!list) {
         return;
+    }
     for (std::int64_t id : *list) {
         auto texts = m_tracks.find(id);
-        if (texts != m_tracks.end())
+        if (texts != m_tracks.end()) {
             visit(id, title_of(texts->second), author_of(texts->second));
+        }
     }
 }
 
@@ -153,8 +163,9 @@ void SearchIndex::visit_ids(const std::vector<std::int64_t>& ids, const Visitor&
     std::shared_lock lock(m_mutex);
     for (std::int64_t id : ids) {
         auto texts = m_tracks.find(id);
-        if (texts != m_tracks.end())
+        if (texts != m_tracks.end()) {
             visit(id, title_of(texts->second), author_of(texts->second));
+        }
     }
 }
 

@@ -3,9 +3,11 @@
 #include <opencc/opencc.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <iterator>
+#include <string>
 #include <utility>
+
+#include "songd/log.h"
 
 namespace wavlon::songd {
 namespace {
@@ -18,35 +20,44 @@ void encode(char32_t c, std::string& out);
 const std::vector<std::pair<char32_t, char32_t>>& simplified_forms();
 
 char32_t fold_character(char32_t c) {
-    if (c >= U'A' && c <= U'Z')
+    if (c >= U'A' && c <= U'Z') {
         return c + 0x20;
-    if (c < 0x80)
+    }
+    if (c < 0x80) {
         return c;
-    if (c >= 0xFF01 && c <= 0xFF5E)
+    }
+    if (c >= 0xFF01 && c <= 0xFF5E) {
         return fold_character(c - 0xFEE0);  // full-width ASCII
-    if (c == 0x3000)
+    }
+    if (c == 0x3000) {
         return U' ';  // ideographic space
-    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7))
+    }
+    if ((c >= 0xC0 && c <= 0xDE && c != 0xD7)) {
         return c + 0x20;  // Latin-1 capitals
+    }
     if (c >= 0x100 && c <= 0x17F && c != 0x130 && c != 0x138 && c != 0x149 && c != 0x17F) {
         // Latin Extended-A alternates capital, small, except around 0x139..0x148 and 0x179..
         bool odd_capitals = (c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E);
         bool capital = odd_capitals ? (c % 2 == 1) : (c % 2 == 0);
         return capital ? c + 1 : c;
     }
-    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2)
+    if (c >= 0x391 && c <= 0x3A9 && c != 0x3A2) {
         return c + 0x20;  // Greek
-    if (c >= 0x410 && c <= 0x42F)
+    }
+    if (c >= 0x410 && c <= 0x42F) {
         return c + 0x20;  // Cyrillic
-    if (c >= 0x400 && c <= 0x40F)
+    }
+    if (c >= 0x400 && c <= 0x40F) {
         return c + 0x50;
+    }
     if (c >= kFirstHan && c <= kLastHan) {
         const auto& table = simplified_forms();
         auto found =
             std::lower_bound(table.begin(), table.end(), c,
                              [](const auto& pair, char32_t key) { return pair.first < key; });
-        if (found != table.end() && found->first == c)
+        if (found != table.end() && found->first == c) {
             return found->second;
+        }
     }
     return c;
 }
@@ -61,12 +72,14 @@ std::size_t decode(std::string_view text, std::size_t i, char32_t& out) {
                          : lead < 0xF0 ? 3
                          : lead < 0xF5 ? 4
                                        : 0;
-    if (length == 0 || i + length > text.size())
+    if (length == 0 || i + length > text.size()) {
         return 0;
+    }
     char32_t value = length == 1 ? lead : lead & (0x7F >> length);
     for (std::size_t k = 1; k < length; ++k) {
-        if ((byte(i + k) & 0xC0) != 0x80)
+        if ((byte(i + k) & 0xC0) != 0x80) {
             return 0;
+        }
         value = (value << 6) | (byte(i + k) & 0x3F);
     }
     out = value;
@@ -100,18 +113,17 @@ const std::vector<std::pair<char32_t, char32_t>>& simplified_forms() {
         std::vector<std::pair<char32_t, char32_t>> pairs;
         opencc_t converter = opencc_open(OPENCC_DEFAULT_CONFIG_TRAD_TO_SIMP);
         if (converter == reinterpret_cast<opencc_t>(-1)) {
-            std::fprintf(stderr,
-                         "wavlon-songd: OpenCC cannot be opened (%s); traditional and simplified "
-                         "Chinese are matched as written\n",
-                         opencc_error());
+            log_line(std::string("OpenCC cannot be opened (") + opencc_error() +
+                     "); traditional and simplified Chinese are matched as written");
             return pairs;
         }
         // One character a line: no phrase reaches across a line break.
         std::string all;
         std::vector<char32_t> asked;
         for (char32_t c = kFirstHan; c <= kLastHan; ++c) {
-            if ((c > 0x4DBF && c < 0x4E00) || (c > 0x9FFF && c < 0xF900))
+            if ((c > 0x4DBF && c < 0x4E00) || (c > 0x9FFF && c < 0xF900)) {
                 continue;
+            }
             encode(c, all);
             all += '\n';
             asked.push_back(c);
@@ -122,8 +134,9 @@ const std::vector<std::pair<char32_t, char32_t>>& simplified_forms() {
             std::size_t line = 0;
             for (std::size_t start = 0; start < text.size() && line < asked.size(); ++line) {
                 std::size_t end = text.find('\n', start);
-                if (end == std::string_view::npos)
+                if (end == std::string_view::npos) {
                     end = text.size();
+                }
                 char32_t simple = 0;
                 std::string_view form = text.substr(start, end - start);
                 if (decode(form, 0, simple) == form.size() && !form.empty() &&
@@ -175,19 +188,22 @@ std::vector<std::string> search_terms(std::string_view keyword) {
     for (std::size_t i = 0; i < folded.size();) {
         char32_t c = 0;
         std::size_t length = decode(folded, i, c);
-        if (length == 0)
+        if (length == 0) {
             length = 1;
+        }
         if (length == 1 && is_space(static_cast<unsigned char>(folded[i]))) {
-            if (!term.empty())
+            if (!term.empty()) {
                 terms.push_back(std::move(term));
+            }
             term.clear();
         } else {
             term.append(folded, i, length);
         }
         i += length;
     }
-    if (!term.empty())
+    if (!term.empty()) {
         terms.push_back(std::move(term));
+    }
     return terms;
 }
 

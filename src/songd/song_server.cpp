@@ -93,10 +93,12 @@ struct HeaderCount {
 MHD_Result count_header(void* cls, MHD_ValueKind, const char* key, const char*) {
     auto& count = *static_cast<HeaderCount*>(cls);
     ++count.all;
-    if (strcasecmp(key, "Content-Length") == 0)
+    if (strcasecmp(key, "Content-Length") == 0) {
         ++count.content_length;
-    if (strcasecmp(key, "Transfer-Encoding") == 0)
+    }
+    if (strcasecmp(key, "Transfer-Encoding") == 0) {
         count.transfer_encoding = true;
+    }
     return MHD_YES;
 }
 
@@ -105,19 +107,22 @@ const char* header(MHD_Connection* connection, const char* name) {
 }
 
 std::string numeric_address(const sockaddr* address) {
-    if (address == nullptr)
+    if (address == nullptr) {
         return "?";
+    }
     char host[NI_MAXHOST];
     socklen_t length = address->sa_family == AF_INET6 ? sizeof(sockaddr_in6) : sizeof(sockaddr_in);
-    if (getnameinfo(address, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0)
+    if (getnameinfo(address, length, host, sizeof host, nullptr, 0, NI_NUMERICHOST) != 0) {
         return "?";
+    }
     return host;
 }
 
 MHD_Result send_answer(MHD_Connection* connection, Request& request, int status,
                        MHD_Response* response, const char* type) {
-    if (type != nullptr)
+    if (type != nullptr) {
         MHD_add_response_header(response, MHD_HTTP_HEADER_CONTENT_TYPE, type);
+    }
     request.status = status;
     MHD_Result queued = MHD_queue_response(connection, static_cast<unsigned>(status), response);
     MHD_destroy_response(response);
@@ -134,11 +139,13 @@ MHD_Result send_text(MHD_Connection* connection, Request& request, int status,
 // "/song/<id>.<ext>" → id and extension; false for any other path.
 bool song_path(const std::string& path, std::int64_t& id, std::string& extension) {
     constexpr std::string_view prefix = "/song/";
-    if (path.compare(0, prefix.size(), prefix) != 0)
+    if (path.compare(0, prefix.size(), prefix) != 0) {
         return false;
+    }
     std::size_t dot = path.find('.', prefix.size());
-    if (dot == std::string::npos || dot == prefix.size() || dot - prefix.size() > 18)
+    if (dot == std::string::npos || dot == prefix.size() || dot - prefix.size() > 18) {
         return false;
+    }
     auto [end, error] = std::from_chars(path.data() + prefix.size(), path.data() + dot, id);
     extension = path.substr(dot + 1);
     auto alphanumeric = [](char c) {
@@ -175,8 +182,9 @@ std::string answer_search(const Catalogue& catalogue, const std::string& form_bo
     auto fields = parse_form(form_body);
     auto field = [&](std::string_view key) -> std::optional<std::string> {
         for (const auto& [name, value] : fields) {
-            if (name == key)
+            if (name == key) {
                 return value;
+            }
         }
         return std::nullopt;
     };
@@ -186,8 +194,9 @@ std::string answer_search(const Catalogue& catalogue, const std::string& form_bo
                                : SearchField::TitleOrAuthor;
     std::optional<long> page = page_number(field("page"));
     std::vector<CatalogueTrack> tracks;
-    if (page && !keyword.empty())
+    if (page && !keyword.empty()) {
         tracks = catalogue.search(keyword, searched, *page);
+    }
     return search_answer_json(tracks, base_url);
 }
 
@@ -217,12 +226,14 @@ struct SongServer::Handlers {
             const MHD_ConnectionInfo* info =
                 MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
             request->remote = numeric_address(info != nullptr ? info->client_addr : nullptr);
-            if (const char* range = header(connection, MHD_HTTP_HEADER_RANGE))
+            if (const char* range = header(connection, MHD_HTTP_HEADER_RANGE)) {
                 request->range = range;
+            }
             return check_head(server, connection, *request);
         }
-        if (request->status != 0)  // refused at its head; whatever follows is dropped
+        if (request->status != 0) {  // refused at its head; whatever follows is dropped
             return MHD_YES;
+        }
         if (*upload_data_size > 0) {
             // The body of a request refused already, or grown too large, is read and dropped.
             bool keep = request->deferred_status == 0 && !request->body_too_large;
@@ -247,13 +258,16 @@ struct SongServer::Handlers {
         if (request != nullptr) {
             std::string line = request->remote + " " + request->method + " " +
                                printable(request->path) + " " + std::to_string(request->status);
-            if (!request->range.empty())
+            if (!request->range.empty()) {
                 line += " range " + request->range;
-            if (!request->keyword.empty())
+            }
+            if (!request->keyword.empty()) {
                 line += " keyword " + printable(request->keyword);
-            if (code != MHD_REQUEST_TERMINATED_COMPLETED_OK)
+            }
+            if (code != MHD_REQUEST_TERMINATED_COMPLETED_OK) {
                 line += code == MHD_REQUEST_TERMINATED_TIMEOUT_REACHED ? " (timed out)"
                                                                        : " (not completed)";
+            }
             log_line(line);
         }
         // The next request on this connection is due within the same bound as a first one.
@@ -292,8 +306,9 @@ struct SongServer::Handlers {
         char text[512];
         std::vsnprintf(text, sizeof text, format, arguments);
         std::string_view line = text;
-        while (!line.empty() && (line.back() == '\n' || line.back() == ' '))
+        while (!line.empty() && (line.back() == '\n' || line.back() == ' ')) {
             line.remove_suffix(1);
+        }
         log_line(std::string("http: ").append(line));
     }
 };
@@ -303,8 +318,9 @@ SongServer::SongServer(Catalogue& catalogue, MusicLibrary& library, ServerOption
 
 SongServer::~SongServer() {
     stop();
-    if (m_listen_fd >= 0)
+    if (m_listen_fd >= 0) {
         close(m_listen_fd);
+    }
 }
 
 bool SongServer::bind() {
@@ -339,33 +355,40 @@ bool SongServer::bind() {
 }
 
 bool SongServer::host_allowed(const char* host) {
-    if (host == nullptr)  // HTTP/1.0 without a Host: the address it connected to is used
+    if (host == nullptr) {  // HTTP/1.0 without a Host: the address it connected to is used
         return true;
+    }
     std::lock_guard lock(m_names_mutex);
-    if (host_names_us(host, m_host_names, m_host_ports))
+    if (host_names_us(host, m_host_names, m_host_ports)) {
         return true;
+    }
     // The machine may have gained an address (a network came up) since the names were read.
-    if (Clock::now() - m_names_read < std::chrono::seconds(10))
+    if (Clock::now() - m_names_read < std::chrono::seconds(10)) {
         return false;
+    }
     m_host_names = own_host_names();
     m_names_read = Clock::now();
     return host_names_us(host, m_host_names, m_host_ports);
 }
 
 std::string SongServer::base_url(MHD_Connection* connection, const char* host) const {
-    if (!m_options.public_url.empty())
+    if (!m_options.public_url.empty()) {
         return m_options.public_url;
-    if (host != nullptr)
+    }
+    if (host != nullptr) {
         return "http://" + std::string(host) + "/";
+    }
     // The local address this connection reached, which a wildcard listen address is not.
     const MHD_ConnectionInfo* info =
         MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
     std::string local = m_options.host;
     int port = m_port;
-    if (info != nullptr)
+    if (info != nullptr) {
         socket_address(info->connect_fd, local, port);
-    if (local.find(':') != std::string::npos)
+    }
+    if (local.find(':') != std::string::npos) {
         local = "[" + local + "]";
+    }
     return "http://" + local + ":" + std::to_string(port) + "/";
 }
 
@@ -376,15 +399,19 @@ MHD_Result SongServer::Handlers::check_head(SongServer& server, MHD_Connection* 
     const char* encoding = header(connection, MHD_HTTP_HEADER_CONTENT_ENCODING);
     const char* length = header(connection, MHD_HTTP_HEADER_CONTENT_LENGTH);
     std::int64_t announced = 0;
-    if (length != nullptr)
+    if (length != nullptr) {
         std::from_chars(length, length + std::strlen(length), announced);
-    if (count.all > kMaxHeaders)
+    }
+    if (count.all > kMaxHeaders) {
         return refuse(server, connection, request, 431, "Too many header fields.\n");
-    if (count.content_length > 1 || (count.content_length == 1 && count.transfer_encoding))
+    }
+    if (count.content_length > 1 || (count.content_length == 1 && count.transfer_encoding)) {
         return refuse(server, connection, request, 400,
                       "One Content-Length at most, and not chunked.\n");
-    if (announced > static_cast<std::int64_t>(kMaxBody))
+    }
+    if (announced > static_cast<std::int64_t>(kMaxBody)) {
         return refuse(server, connection, request, 413, "The body is too large.\n");
+    }
     if (!server.host_allowed(header(connection, MHD_HTTP_HEADER_HOST))) {
         request.deferred_status = 421;
         request.deferred_text = "This service is not reached by that name.\n";
@@ -408,20 +435,23 @@ MHD_Result SongServer::Handlers::refuse(SongServer& server, MHD_Connection* conn
 void SongServer::Handlers::request_received(SongServer& server, MHD_Connection* connection) {
     std::lock_guard lock(server.m_mutex);
     auto it = server.m_connections.find(connection);
-    if (it != server.m_connections.end())
+    if (it != server.m_connections.end()) {
         it->second.awaiting_request = false;
+    }
 }
 
 MHD_Result SongServer::Handlers::answer(SongServer& server, MHD_Connection* connection,
                                         Request& request) {
-    if (request.deferred_status != 0)
+    if (request.deferred_status != 0) {
         return refuse(server, connection, request, request.deferred_status, request.deferred_text);
+    }
     const char* host = header(connection, MHD_HTTP_HEADER_HOST);
     bool get = request.method == "GET" || request.method == "HEAD";
     if (request.path == "/") {
         if (request.method == "POST") {
-            if (request.body_too_large)
+            if (request.body_too_large) {
                 return refuse(server, connection, request, 413, "The body is too large.\n");
+            }
             request.keyword = form_value(request.body, "input").value_or("");
             return send_text(
                 connection, request, 200,
@@ -441,10 +471,12 @@ MHD_Result SongServer::Handlers::answer(SongServer& server, MHD_Connection* conn
     }
     std::int64_t id = 0;
     std::string extension;
-    if (!song_path(request.path, id, extension))
+    if (!song_path(request.path, id, extension)) {
         return send_text(connection, request, 404, "Not found.\n");
-    if (!get)
+    }
+    if (!get) {
         return send_text(connection, request, 405, "Not allowed here.\n");
+    }
     return answer_song(server, connection, request, id, extension);
 }
 
@@ -459,8 +491,9 @@ MHD_Result SongServer::Handlers::answer_song(SongServer& server, MHD_Connection*
         fd = open(track->path.c_str(), O_RDONLY | O_CLOEXEC);
     }
     if (fd < 0 || fstat(fd, &info) != 0) {
-        if (fd >= 0)
+        if (fd >= 0) {
             close(fd);
+        }
         return send_text(connection, request, 404, "No such song.\n");
     }
     auto size = static_cast<std::int64_t>(info.st_size);
@@ -496,8 +529,9 @@ MHD_Result SongServer::Handlers::answer_song(SongServer& server, MHD_Connection*
 bool SongServer::run() {
     {
         std::lock_guard lock(m_mutex);
-        if (m_stop_requested)
+        if (m_stop_requested) {
             return true;
+        }
         m_last_activity = Clock::now();
     }
     // The logger comes first so that the daemon's own complaints go through it too.

@@ -19,11 +19,13 @@ namespace {
 std::string trimmed(std::string text) {
     auto not_space = [](char c) { return c != ' ' && c != '\t' && c != '\r' && c != '\n'; };
     std::size_t first = 0;
-    while (first < text.size() && !not_space(text[first]))
+    while (first < text.size() && !not_space(text[first])) {
         ++first;
+    }
     std::size_t last = text.size();
-    while (last > first && !not_space(text[last - 1]))
+    while (last > first && !not_space(text[last - 1])) {
         --last;
+    }
     return text.substr(first, last - first);
 }
 
@@ -59,16 +61,19 @@ GbkReading read_as_gbk(std::string_view bytes) {
             ++i;
             continue;
         }
-        if (lead == 0x80 || lead == 0xFF || i + 1 >= bytes.size())
+        if (lead == 0x80 || lead == 0xFF || i + 1 >= bytes.size()) {
             return {};
+        }
         auto trail = static_cast<unsigned char>(bytes[i + 1]);
-        if (trail < 0x40 || trail == 0x7F || trail == 0xFF)
+        if (trail < 0x40 || trail == 0x7F || trail == 0xFF) {
             return {};
+        }
         ++pairs;
         bool gb2312 =
             ((lead >= 0xB0 && lead <= 0xF7) || (lead >= 0xA1 && lead <= 0xA9)) && trail >= 0xA1;
-        if (gb2312)
+        if (gb2312) {
             ++common;
+        }
         i += 2;
     }
     return {pairs > 0 && common * 2 >= pairs, pairs > 0 && common == pairs};
@@ -94,24 +99,29 @@ bool is_greek_or_cyrillic(char32_t c) {
 // GBK's pairs read as UTF-8 stand alone instead: 暖暖 (C5 AF C5 AF) reads "ůů", 谢谢 "лл".
 bool utf8_reads_better(std::string_view bytes) {
     std::u32string text;
-    for (char32_t c : platform::utf8_to_utf16(bytes))
+    for (char32_t c : platform::utf8_to_utf16(bytes)) {
         text += c;  // code units: surrogates only matter as "not a letter" here
+    }
     bool all_beside_letters = true;
     for (std::size_t i = 0; i < text.size(); ++i) {
-        if (is_cjk(text[i]))
+        if (is_cjk(text[i])) {
             return true;
-        if (text[i] < 0x80)
+        }
+        if (text[i] < 0x80) {
             continue;
+        }
         bool before = i > 0 && is_ascii_letter(text[i - 1]);
         bool after = i + 1 < text.size() && is_ascii_letter(text[i + 1]);
         std::size_t run = 0;
         if (is_greek_or_cyrillic(text[i])) {
             std::size_t first = i;
-            while (first > 0 && is_greek_or_cyrillic(text[first - 1]))
+            while (first > 0 && is_greek_or_cyrillic(text[first - 1])) {
                 --first;
+            }
             std::size_t last = i;
-            while (last + 1 < text.size() && is_greek_or_cyrillic(text[last + 1]))
+            while (last + 1 < text.size() && is_greek_or_cyrillic(text[last + 1])) {
                 ++last;
+            }
             run = last - first + 1;
         }
         all_beside_letters = all_beside_letters && (before || after || run >= 3);
@@ -147,15 +157,19 @@ std::string utf8_of(const TagLib::String& text) {
 
 std::string decode_latin1_field(std::string_view bytes) {
     bool ascii = true;
-    for (char c : bytes)
+    for (char c : bytes) {
         ascii = ascii && static_cast<unsigned char>(c) < 0x80;
-    if (ascii)
+    }
+    if (ascii) {
         return std::string(bytes);
+    }
     GbkReading gbk = read_as_gbk(bytes);
-    if (platform::is_valid_utf8(bytes) && (!gbk.all_common || utf8_reads_better(bytes)))
+    if (platform::is_valid_utf8(bytes) && (!gbk.all_common || utf8_reads_better(bytes))) {
         return std::string(bytes);
-    if (gbk.common)
+    }
+    if (gbk.common) {
         return platform::gbk_to_utf8(platform::TextView(bytes));
+    }
     return latin1_to_utf8(bytes);
 }
 
@@ -169,12 +183,14 @@ void install_tag_string_handlers() {
 TrackTags tags_from_file_name(std::string_view path) {
     std::string_view name = path.substr(path.rfind('/') + 1);
     std::size_t dot = name.rfind('.');
-    if (dot != std::string_view::npos && dot > 0)
+    if (dot != std::string_view::npos && dot > 0) {
         name = name.substr(0, dot);
+    }
     std::string text = to_utf8_lenient(name);
     std::size_t dash = text.find(" - ");
-    if (dash == std::string::npos)
+    if (dash == std::string::npos) {
         return {trimmed(text), {}};
+    }
     return {trimmed(text.substr(dash + 3)), trimmed(text.substr(0, dash))};
 }
 
@@ -185,8 +201,9 @@ std::optional<TrackTags> read_track_tags(const std::string& path) {
     // Opened read-only: a file opened for writing raises a write event on closing, which
     // would bring the file back to be read again (and wakes every other watcher of the folder).
     TagLib::FileStream stream(path.c_str(), true);
-    if (!stream.isOpen())
+    if (!stream.isOpen()) {
         return std::nullopt;
+    }
     // The audio properties (from the first frame headers only) tell music from noise that
     // merely carries a music file's name.
     TagLib::FileRef file(&stream, true, TagLib::AudioProperties::Fast);
@@ -202,10 +219,12 @@ std::optional<TrackTags> read_track_tags(const std::string& path) {
     }
     if (tags.title.empty() || tags.author.empty()) {
         TrackTags from_name = tags_from_file_name(path);
-        if (tags.title.empty())
+        if (tags.title.empty()) {
             tags.title = std::move(from_name.title);
-        if (tags.author.empty())
+        }
+        if (tags.author.empty()) {
             tags.author = std::move(from_name.author);
+        }
     }
     return tags;
 }
@@ -215,29 +234,36 @@ std::string playable_extension(std::string_view path) {
                                                                     "opus", "flac", "wav"};
     std::string_view name = path.substr(path.rfind('/') + 1);
     std::size_t dot = name.rfind('.');
-    if (dot == std::string_view::npos || dot == 0)
+    if (dot == std::string_view::npos || dot == 0) {
         return {};
+    }
     std::string extension(name.substr(dot + 1));
     for (char& c : extension) {
-        if (c >= 'A' && c <= 'Z')
+        if (c >= 'A' && c <= 'Z') {
             c = static_cast<char>(c + 0x20);
+        }
     }
     for (std::string_view known : kExtensions) {
-        if (extension == known)
+        if (extension == known) {
             return extension;
+        }
     }
     return {};
 }
 
 std::string content_type_of(std::string_view extension) {
-    if (extension == "mp3")
+    if (extension == "mp3") {
         return "audio/mpeg";
-    if (extension == "ogg" || extension == "oga" || extension == "opus")
+    }
+    if (extension == "ogg" || extension == "oga" || extension == "opus") {
         return "audio/ogg";
-    if (extension == "flac")
+    }
+    if (extension == "flac") {
         return "audio/flac";
-    if (extension == "wav")
+    }
+    if (extension == "wav") {
         return "audio/wav";
+    }
     return "application/octet-stream";
 }
 

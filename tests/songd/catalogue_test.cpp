@@ -280,6 +280,19 @@ TEST_F(CatalogueTest, DamageMetWhileRunningIsToldAndRebuilt) {
     EXPECT_EQ(titles("song"), (std::vector<std::string>{"Song again"}));
 }
 
+// A read that fails part way is an error, never a short answer: the scan would take the
+// files it did not see as new or gone.
+TEST_F(CatalogueTest, AFailingReadIsAnErrorForTheWriterAndNothingFoundForSearches) {
+    add("/m/a.mp3", "Alpha", "");
+    run_sql(db_path(), "DROP TABLE tracks_fts; DROP TABLE tracks");
+    EXPECT_THROW(m_catalogue->stamps(), CatalogueError);
+    EXPECT_THROW(m_catalogue->put("/m/b.mp3", {1, 1}, "Beta", ""), CatalogueError);
+    EXPECT_EQ(m_catalogue->track_count(), 0);
+    EXPECT_FALSE(m_catalogue->track(1).has_value());
+    EXPECT_TRUE(titles("alpha").empty());
+    EXPECT_TRUE(titles("a").empty());
+}
+
 TEST_F(CatalogueTest, PathsThatAreNotUtf8AreKeptByteForByte) {
     const std::string gbk_path = "/m/\xC7\xE7\xCC\xEC.mp3";
     m_catalogue->put(gbk_path, {5, 6}, "晴天", "");

@@ -84,8 +84,9 @@ int main(int argc, char** argv) {
         ServerOptions server_options{options->host, options->port, options->public_url, handed_over,
                                      options->idle_exit_seconds};
         SongServer server(catalogue, library, server_options);
-        if (!server.bind())
+        if (!server.bind()) {
             return 1;
+        }
         Indexer indexer(library, &folders);
         indexer.start();
 
@@ -103,14 +104,16 @@ int main(int argc, char** argv) {
                  " over " + std::to_string(library.roots().size()) +
                  " music folder(s); catalogue " + options->database);
         bool served = server.run();
-        if (server.ended_idle())
+        if (server.ended_idle()) {
             log_line("no connection for " + std::to_string(options->idle_exit_seconds) +
                      " s; ending until the socket is used again");
+        }
         // run() also ends when the server fails; make sure the signal thread ends too.
         pthread_kill(signal_thread.native_handle(), SIGTERM);
         signal_thread.join();
-        if (!served)
+        if (!served) {
             return 1;
+        }
     } catch (const CatalogueError& failure) {
         log_line(failure.what());
         return 1;
