@@ -21,7 +21,7 @@ sockaddr_in loopback(int port) {
 
 }  // namespace
 
-std::string RawAnswer::header(const std::string& name) const {
+std::string header_value(const std::string& head, const std::string& name) {
     std::string key = "\r\n" + name + ": ";
     std::size_t at = head.find(key);
     if (at == std::string::npos)

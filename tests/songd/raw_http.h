@@ -7,12 +7,15 @@
 
 namespace wavlon::testing {
 
+// The value of the first header `name` (exact case) in a header block, or empty.
+std::string header_value(const std::string& head, const std::string& name);
+
 struct RawAnswer {
     int status = 0;  // 0: none came
     std::string head;
     std::string body;
     // The value of the first header `name` (exact case), or empty.
-    std::string header(const std::string& name) const;
+    std::string header(const std::string& name) const { return header_value(head, name); }
 };
 
 class RawConnection {

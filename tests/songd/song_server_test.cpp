@@ -10,6 +10,7 @@
 #include "player/online_search.h"
 #include "runtime/text.h"
 #include "songd/log.h"
+#include "songd/raw_http.h"
 #include "songd/song_service.h"
 #include "support/mp3_fixtures.h"
 
@@ -24,14 +25,7 @@ struct Answer {
     std::string status;
     std::string headers;
     std::string body;
-    std::string header(const std::string& name) const {
-        std::string key = "\r\n" + name + ": ";
-        std::size_t at = headers.find(key);
-        if (at == std::string::npos)
-            return {};
-        at += key.size();
-        return headers.substr(at, headers.find("\r\n", at) - at);
-    }
+    std::string header(const std::string& name) const { return header_value(headers, name); }
 };
 
 Answer exchange(const std::string& url, HttpRequestOptions options) {
@@ -208,7 +202,7 @@ TEST(SongdLog, ClientBytesAreEscaped) {
         {"\xed\xa0\x80", "\\xed\\xa0\\x80"},  // a surrogate
         {"\xc2\x85", "\\xc2\\x85"},           // NEL, a C1 control
         {"\xe2\x80\xa8", "\\xe2\\x80\\xa8"},  // the line separator
-        {"a\\x0a", "a\\\\x0a"},              // a backslash cannot fake an escape
+        {"a\\x0a", "a\\\\x0a"},               // a backslash cannot fake an escape
     };
     for (const auto& [raw, logged] : cases)
         EXPECT_EQ(songd::escape_for_log(raw), logged) << logged;

@@ -83,20 +83,21 @@ protected:
         return {WAVLON_SONGD, "--music", music().string(), "--db",
                 (m_folder.path() / extra_db).string()};
     }
+    // The same, listening on 127.0.0.1:port.
+    std::vector<std::string> command_on(int port, const std::string& extra_db = "songd.db") const {
+        auto arguments = command(extra_db);
+        arguments.insert(arguments.end(), {"--listen", "127.0.0.1:" + std::to_string(port)});
+        return arguments;
+    }
 
     TemporaryFolder m_folder;
 };
 
 TEST_F(SongdProcessTest, SecondInstanceOnAUsedAddressSaysSoAndFails) {
     int port = free_port();
-    auto arguments = command();
-    arguments.insert(arguments.end(), {"--listen", "127.0.0.1:" + std::to_string(port)});
-    pid_t first = spawn(arguments, log());
+    pid_t first = spawn(command_on(port), log());
     ASSERT_TRUE(answers(port));
-    auto second_arguments = command("second.db");
-    second_arguments.insert(second_arguments.end(),
-                            {"--listen", "127.0.0.1:" + std::to_string(port)});
-    pid_t second = spawn(second_arguments, m_folder.path() / "second.log");
+    pid_t second = spawn(command_on(port, "second.db"), m_folder.path() / "second.log");
     EXPECT_EQ(wait_exit(second, 20s), 1);
     EXPECT_NE(read_text(m_folder.path() / "second.log").find("address in use"), std::string::npos);
     EXPECT_TRUE(answers(port, 2s));  // the first one still has the address to itself
@@ -106,9 +107,7 @@ TEST_F(SongdProcessTest, SecondInstanceOnAUsedAddressSaysSoAndFails) {
 
 TEST_F(SongdProcessTest, WhatClientsSendCannotForgeOrColourLogLines) {
     int port = free_port();
-    auto arguments = command();
-    arguments.insert(arguments.end(), {"--listen", "127.0.0.1:" + std::to_string(port)});
-    pid_t pid = spawn(arguments, log());
+    pid_t pid = spawn(command_on(port), log());
     ASSERT_TRUE(answers(port));
     const std::string host = "Host: 127.0.0.1:" + std::to_string(port) + "\r\n";
     raw_exchange(port, "GET /x%0Awavlon-songd:%20forged%1B[2J%FF HTTP/1.1\r\n" + host + "\r\n");
