@@ -329,14 +329,26 @@ void MixerConnection::refresh(MixerDeviceKind kind, std::uint32_t index) {
             : pa_context_get_source_info_by_name(
                   m_context, kDefaultSource, &MixerConnection::on_refreshed<pa_source_info>, this);
     if (operation != nullptr) {
+        m_refresh_asked_at.push_back(m_own_writes);
         pa_operation_unref(operation);
     }
 }
 
 template <typename Info>
 void MixerConnection::on_refreshed(pa_context*, const Info* info, int eol, void* userdata) {
-    if (eol == 0 && info != nullptr) {
-        static_cast<MixerConnection*>(userdata)->compare(kind_of<Info>(), state_of(*info));
+    auto* self = static_cast<MixerConnection*>(userdata);
+    if (self->m_refresh_asked_at.empty()) {
+        return;
+    }
+    if (eol != 0) {
+        // The answer is complete (or failed): the next one belongs to the next refresh.
+        self->m_refresh_asked_at.pop_front();
+        return;
+    }
+    // A state read before the latest own write is stale: the write's own notice brings a
+    // fresh refresh.
+    if (info != nullptr && self->m_refresh_asked_at.front() == self->m_own_writes) {
+        self->compare(kind_of<Info>(), state_of(*info));
     }
 }
 
@@ -395,6 +407,7 @@ void MixerConnection::post_to_hooks(std::function<void(MixerHooks&)> call) {
 
 void MixerConnection::note_own_change(MixerDeviceKind kind, std::uint32_t index,
                                       const pa_cvolume* volume, const bool* mute) {
+    ++m_own_writes;
     for (Watched& watched : m_watched) {
         if (watched.kind != kind) {
             continue;

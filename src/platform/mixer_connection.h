@@ -20,6 +20,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <deque>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -123,6 +124,11 @@ private:
     pa_threaded_mainloop* m_loop = nullptr;
     pa_context* m_context = nullptr;
     std::vector<Watched> m_watched;  // guarded by the loop lock
+    // Own writes so far, and for each refresh still unanswered the count when it was asked
+    // (oldest first: the server answers in order). A refresh asked before an own write
+    // answers with the state before it, which is no change made by another program.
+    std::uint64_t m_own_writes = 0;                // guarded by the loop lock
+    std::deque<std::uint64_t> m_refresh_asked_at;  // guarded by the loop lock
 
     mutable std::mutex m_mutex;
     std::condition_variable m_wake;
