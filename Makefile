@@ -7,7 +7,7 @@ JOBS ?= $(shell nproc)
 # Which packages `deps` installs: what building and running need, or also the test tools.
 DEPS_SET ?= run
 
-.PHONY: run test build deps configure bench fuzz package format clean
+.PHONY: run test build deps configure bench fuzz package format clean windows test-windows
 
 run: build
 	scripts/run.sh build/$(PRESET)/src/wavlon
@@ -37,6 +37,17 @@ fuzz: DEPS_SET = test
 fuzz: configure
 	cmake --build --preset fuzz -j $(JOBS) --target fuzz_targets
 	scripts/fuzz.sh build/fuzz
+
+# The Windows build (x86_64-w64-mingw32, cmake/toolchain-mingw.cmake) of every layer below the
+# window, with its tests; `make test-windows` runs them under wine in build/windows/wineprefix.
+windows:
+	@scripts/install-deps.sh windows
+	cmake --preset windows -DWAVLON_WERROR=$(WERROR) >/dev/null
+	cmake --build --preset windows -j $(JOBS)
+
+test-windows: windows
+	@scripts/install-deps.sh test
+	ctest --preset windows -j $(JOBS)
 
 # An optimised build without tests, packed by CPack: build/package/wavlon_<version>_<arch>.deb
 package: PRESET = package

@@ -20,11 +20,18 @@ function(wavlon_layer name dir)
 endfunction()
 
 # One test executable per layer: every .cpp of the test folder, linked with GoogleTest's main.
+# In a Windows build, ONLY names the folder's files that hold there, and the folder's win/
+# subfolder adds the tests of the Windows implementations.
 # Usage: wavlon_test_suite(<target> <folder> [LABELS labels...] [SOURCES more.cpp...]
-#                          DEPENDS deps...)
+#                          [ONLY files...] DEPENDS deps...)
 function(wavlon_test_suite name dir)
-  cmake_parse_arguments(arg "" "" "DEPENDS;FIXTURES;LABELS;SOURCES" ${ARGN})
+  cmake_parse_arguments(arg "" "" "DEPENDS;FIXTURES;LABELS;SOURCES;ONLY" ${ARGN})
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/*.cpp)
+  if(WIN32)
+    list(TRANSFORM arg_ONLY PREPEND ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/)
+    file(GLOB windows_sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/${dir}/win/*.cpp)
+    set(sources ${arg_ONLY} ${windows_sources})
+  endif()
   if(NOT sources)
     return()
   endif()

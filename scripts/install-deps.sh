@@ -2,6 +2,7 @@
 # Installs the Debian packages Wavlon needs.
 #   install-deps.sh run    building and running (the default): what `make run` needs
 #   install-deps.sh test   that, and the tools and servers the tests use: what `make test` needs
+#   install-deps.sh windows the cross-compiler and wine: what `make windows` adds
 # Idempotent: prints nothing and touches nothing when every package is already there.
 set -euo pipefail
 set_name=${1:-run}
@@ -40,6 +41,13 @@ test_packages=(
   # the fonts that stand in after the first choices
   fonts-noto-cjk
 )
+# The Windows build: mingw-w64's posix-thread g++, wine to run its tests, and the sources of
+# the libraries it compiles itself (duktape.c from duktape-dev, GoogleTest from libgtest-dev;
+# PCRE2's comes from Debian's source archive through apt).
+windows_packages=(
+  cmake ninja-build ccache g++-mingw-w64-x86-64-posix wine wine64 duktape-dev libgtest-dev
+  libgmock-dev fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
+)
 # A headless `make run` shows the player on a virtual display and takes a screenshot.
 headless_packages=(xvfb xauth x11-apps imagemagick xdotool)
 
@@ -67,7 +75,8 @@ case "$set_name" in
     sound_server_answers || packages+=(pulseaudio)
     ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
-  *) echo "usage: $0 [run|test]" >&2; exit 2 ;;
+  windows) packages=("${windows_packages[@]}") ;;
+  *) echo "usage: $0 [run|test|windows]" >&2; exit 2 ;;
 esac
 
 missing=()

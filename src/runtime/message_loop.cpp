@@ -37,6 +37,12 @@ bool post_to_message_loop(std::function<void()> task) {
     return true;
 }
 
+void process_pending_events() {
+    if (QCoreApplication::instance() != nullptr) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
+    }
+}
+
 void end_message_loop() {
     g_ended = true;
     // exit() ends every loop of the thread: a modal dialog's too.

@@ -18,6 +18,9 @@ bool message_loop_running();
 // from any thread. False (and nothing queued) when there is no application object to run it.
 bool post_to_message_loop(std::function<void()> task);
 
+// Handles the events already waiting (input, timers, posted tasks) and returns.
+void process_pending_events();
+
 // Called by the loader when the last window has been destroyed: ends the running loop.
 void notify_last_window_gone();
 

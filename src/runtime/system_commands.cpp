@@ -1,20 +1,23 @@
 #include "runtime/system_commands.h"
 
-#include <QCoreApplication>
-
 #include <ctime>
 
 #include "platform/dialogs.h"
 #include "platform/network_check.h"
 #include "platform/power.h"
 #include "runtime/conversions.h"
+#include "runtime/message_loop.h"
 
 namespace wavlon::runtime {
 
 DateTime now() {
     std::time_t seconds = std::time(nullptr);
     std::tm local{};
+#ifdef _WIN32
+    ::localtime_s(&local, &seconds);
+#else
     ::localtime_r(&seconds, &local);
+#endif
     return date_time_from_parts(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday,
                                 local.tm_hour, local.tm_min, local.tm_sec);
 }
@@ -34,9 +37,7 @@ std::int32_t message_box(const Value& message, std::int32_t flags,
 }
 
 void process_events() {
-    if (QCoreApplication::instance() != nullptr) {
-        QCoreApplication::processEvents(QEventLoop::AllEvents);
-    }
+    process_pending_events();
 }
 
 Text browse_for_folder(const Text& title, bool include_files) {
