@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
 # Makes the wine prefix a Windows build's tests run in: once per build folder, 64-bit, with
 # no installer dialog (mscoree and mshtml off, which would ask to download Mono and Gecko),
-# the Chinese faces the program's texts name replaced by the CJK fonts Debian installs, and
-# the system code page 936 (Simplified Chinese), as on the Windows the program is made for.
+# and the Chinese faces the program's texts name replaced by the CJK fonts Debian installs.
 #   wine-prefix.sh <prefix folder>
 set -euo pipefail
 prefix=$(realpath -m "$1")
@@ -24,8 +23,5 @@ for face in "宋体" "新宋体" "SimSun" "NSimSun" "黑体" "SimHei" "楷体" "
   esac
   reg 'HKCU\Software\Wine\Fonts\Replacements' /v "$face" /t REG_SZ /d "$replacement"
 done
-# The code pages of a Simplified Chinese system: ANSI 936, OEM 936.
-reg 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v ACP /t REG_SZ /d 936
-reg 'HKLM\System\CurrentControlSet\Control\Nls\CodePage' /v OEMCP /t REG_SZ /d 936
 timeout 120 wineserver -w || true
 touch "$prefix/.wavlon-ready"

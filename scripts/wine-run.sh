@@ -11,5 +11,8 @@ while [ "$build" != / ] && [ ! -f "$build/CMakeCache.txt" ]; do
 done
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=${WINEDEBUG:--all}
+# A Simplified Chinese system, as the program is made for: wine takes its locale, and with it
+# the system code page 936, from the environment.
+export LC_ALL=zh_CN.UTF-8
 "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
 exec wine "$program" "$@"
