@@ -1,7 +1,7 @@
 // Media-control command strings on Windows: the system's MCI plays them.
 //
 // Commands go to mciSendStringW, not to the "A" form: the "A" form reads its text in the
-// system code page, so a file name with a character outside it (a Japanese name on a Chinese
+// system code page, so a file name with a character outside it (a Korean name on a Chinese
 // system) would be lost, and 8.3 short names are no way out, as volumes may be made without
 // them and an http address has none. Our commands are UTF-8, which converts to UTF-16 whole.
 //
