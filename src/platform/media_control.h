@@ -36,6 +36,10 @@
 // opened, a position out of range or a command the stream cannot follow (a seek in a stream
 // that does not allow one). Nothing is shown; a missing GStreamer plugin is reported once on
 // standard error.
+//
+// On Windows the same commands go to the system's MCI, which opens, decodes and plays by
+// itself: device types and answers are MCI's own (a type it does not know fails), and the
+// end listener is told from MCI's notification, on a thread of this layer.
 #pragma once
 
 #include <functional>

@@ -161,13 +161,31 @@ pa_cvolume write_volume(const MixerDeviceState& state, std::span<const std::uint
 
 }  // namespace
 
-// A new connection being made after the old one broke.
-struct Mixer::Reconnection {
-    using Clock = std::chrono::steady_clock;
-    std::unique_ptr<MixerConnection> attempt;  // connecting now, or null between attempts
-    Clock::time_point attempt_ends{};          // when a connecting attempt is given up
-    Clock::time_point next_attempt{};
-    std::chrono::milliseconds wait{kMixerRetryFirstMs};
+// The connection to the sound server, and a new one being made after it broke.
+struct Mixer::Impl {
+    struct Reconnection {
+        using Clock = std::chrono::steady_clock;
+        std::unique_ptr<MixerConnection> attempt;  // connecting now, or null between attempts
+        Clock::time_point attempt_ends{};          // when a connecting attempt is given up
+        Clock::time_point next_attempt{};
+        std::chrono::milliseconds wait{kMixerRetryFirstMs};
+    };
+    struct Watch {
+        std::uint32_t control_id;
+        std::uint32_t line_id;
+        MixerControlType type;
+    };
+
+    bool connected() const { return connection && connection->alive(); }
+    // The standing connection, or nullptr while there is none; moves reconnection on.
+    MixerConnection* current();
+    void tend_reconnection();
+
+    std::shared_ptr<MixerHooks> hooks = std::make_shared<MixerHooks>();
+    std::unique_ptr<MixerConnection> connection;
+    std::unique_ptr<Reconnection> reconnection;  // null while connected
+    std::unique_ptr<QTimer> retry_timer;
+    std::vector<Watch> watches;
 };
 
 namespace {
@@ -177,10 +195,7 @@ constexpr std::chrono::milliseconds kAttemptPoll{50};
 
 }  // namespace
 
-Mixer::Mixer(ChangeListener listener) : m_hooks(std::make_shared<MixerHooks>()) {
-    m_hooks->changed = std::move(listener);
-    m_hooks->lost = [this] { tend_reconnection(); };
-}
+Mixer::Mixer(std::unique_ptr<Impl> impl) : m_impl(std::move(impl)) {}
 
 Mixer::~Mixer() = default;
 
@@ -188,51 +203,54 @@ std::unique_ptr<Mixer> Mixer::open(std::uint32_t device, ChangeListener listener
     if (device != 0) {
         return nullptr;
     }
-    std::unique_ptr<Mixer> mixer(new Mixer(std::move(listener)));
-    mixer->m_connection = MixerConnection::connect(mixer->m_hooks);
-    if (!mixer->m_connection) {
+    auto impl = std::make_unique<Impl>();
+    Impl* state = impl.get();
+    impl->hooks->changed = std::move(listener);
+    impl->hooks->lost = [state] { state->tend_reconnection(); };
+    impl->connection = MixerConnection::connect(impl->hooks);
+    if (!impl->connection) {
         return nullptr;
     }
-    return mixer;
+    return std::unique_ptr<Mixer>(new Mixer(std::move(impl)));
 }
 
 bool Mixer::connected() const {
-    return m_connection && m_connection->alive();
+    return m_impl->connected();
 }
 
-MixerConnection* Mixer::connection() {
+MixerConnection* Mixer::Impl::current() {
     if (!connected()) {
         tend_reconnection();
     }
-    return connected() ? m_connection.get() : nullptr;
+    return connected() ? connection.get() : nullptr;
 }
 
 // One step of reconnection: adopts an attempt that stands, gives up one that failed or ran
 // out of time, starts the next when its wait is over, and sets the timer for what comes next.
 // Never waits itself.
-void Mixer::tend_reconnection() {
+void Mixer::Impl::tend_reconnection() {
     using Clock = Reconnection::Clock;
     if (connected()) {
-        m_reconnection.reset();
+        reconnection.reset();
         return;
     }
     const auto now = Clock::now();
-    if (!m_reconnection) {
-        m_reconnection = std::make_unique<Reconnection>();
-        m_reconnection->next_attempt = now + m_reconnection->wait;
+    if (!reconnection) {
+        reconnection = std::make_unique<Reconnection>();
+        reconnection->next_attempt = now + reconnection->wait;
     }
-    if (!m_retry_timer && QCoreApplication::instance() != nullptr) {
-        m_retry_timer = std::make_unique<QTimer>();
-        m_retry_timer->setSingleShot(true);
-        QObject::connect(m_retry_timer.get(), &QTimer::timeout, [this] { tend_reconnection(); });
+    if (!retry_timer && QCoreApplication::instance() != nullptr) {
+        retry_timer = std::make_unique<QTimer>();
+        retry_timer->setSingleShot(true);
+        QObject::connect(retry_timer.get(), &QTimer::timeout, [this] { tend_reconnection(); });
     }
-    Reconnection& r = *m_reconnection;
+    Reconnection& r = *reconnection;
     if (r.attempt && r.attempt->ready()) {
-        m_connection = std::move(r.attempt);
-        for (const Watch& watch : m_watches) {
-            m_connection->watch(watch.control_id, find_line(watch.line_id)->kind, watch.type);
+        connection = std::move(r.attempt);
+        for (const Watch& watch : watches) {
+            connection->watch(watch.control_id, find_line(watch.line_id)->kind, watch.type);
         }
-        m_reconnection.reset();
+        reconnection.reset();
         return;
     }
     if (r.attempt && (!r.attempt->alive() || now >= r.attempt_ends)) {
@@ -241,18 +259,18 @@ void Mixer::tend_reconnection() {
         r.wait = std::min(r.wait * 2, std::chrono::milliseconds(kMixerRetryLongestMs));
     }
     if (!r.attempt && now >= r.next_attempt) {
-        r.attempt = MixerConnection::begin(m_hooks);
+        r.attempt = MixerConnection::begin(hooks);
         r.attempt_ends = now + std::chrono::milliseconds(kMixerConnectTimeoutMs);
         if (!r.attempt) {
             r.next_attempt = now + r.wait;
             r.wait = std::min(r.wait * 2, std::chrono::milliseconds(kMixerRetryLongestMs));
         }
     }
-    if (m_retry_timer) {
+    if (retry_timer) {
         auto due =
             r.attempt ? kAttemptPoll
                       : std::chrono::duration_cast<std::chrono::milliseconds>(r.next_attempt - now);
-        m_retry_timer->start(std::max(due, std::chrono::milliseconds(1)));
+        retry_timer->start(std::max(due, std::chrono::milliseconds(1)));
     }
 }
 
@@ -261,7 +279,7 @@ std::optional<MixerLineInfo> Mixer::line_by_component_type(std::uint32_t compone
     if (line == nullptr) {
         return std::nullopt;
     }
-    MixerConnection* connection = this->connection();
+    MixerConnection* connection = m_impl->current();
     auto state = connection ? connection->default_device(line->kind) : std::nullopt;
     if (!state || state->map.channels == 0) {
         return std::nullopt;
@@ -291,15 +309,16 @@ std::optional<MixerControlInfo> Mixer::control_by_type(std::uint32_t line_id,
     if (line == nullptr) {
         return std::nullopt;
     }
-    MixerConnection* connection = this->connection();
+    MixerConnection* connection = m_impl->current();
     auto state = connection ? connection->default_device(line->kind) : std::nullopt;
     if (!state || state->map.channels == 0) {
         return std::nullopt;
     }
     std::uint32_t id = control_id_of(line_id, type);
     connection->watch(id, line->kind, type, *state);
-    std::erase_if(m_watches, [&](const Watch& watch) { return watch.control_id == id; });
-    m_watches.push_back({id, line_id, type});
+    std::erase_if(m_impl->watches,
+                  [&](const Impl::Watch& watch) { return watch.control_id == id; });
+    m_impl->watches.push_back({id, line_id, type});
     MixerControlInfo control;
     control.control_id = id;
     control.type = type;
@@ -320,7 +339,7 @@ std::optional<std::vector<std::uint32_t>> Mixer::read_values(std::uint32_t contr
     if (!control || channels < 1 || channels > 2) {
         return std::nullopt;
     }
-    MixerConnection* connection = this->connection();
+    MixerConnection* connection = m_impl->current();
     auto state = connection ? connection->default_device(control->line->kind) : std::nullopt;
     if (!state || state->volume.channels == 0) {
         return std::nullopt;
@@ -340,7 +359,7 @@ bool Mixer::write_values(std::uint32_t control_id, std::span<const std::uint32_t
     if (std::any_of(values.begin(), values.end(), [&](std::uint32_t v) { return v > maximum; })) {
         return false;
     }
-    MixerConnection* connection = this->connection();
+    MixerConnection* connection = m_impl->current();
     auto state = connection ? connection->default_device(control->line->kind) : std::nullopt;
     if (!state || state->volume.channels == 0) {
         return false;

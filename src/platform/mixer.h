@@ -1,7 +1,7 @@
 // The system's audio mixer: lines, their volume and mute controls, and change notifications.
 //
-// Mixer device 0 is the sound server that libpulse reaches (PulseAudio, or PipeWire's pulse
-// server; PULSE_SERVER is honoured, a server is never spawned). Lines are chosen by the
+// On Linux, mixer device 0 is the sound server that libpulse reaches (PulseAudio, or PipeWire's
+// pulse server; PULSE_SERVER is honoured, a server is never spawned). Lines are chosen by the
 // runtime's component types:
 //   4     speakers destination       -> the default sink
 //   4104  wave-out source (of 4)     -> the default sink as well
@@ -31,6 +31,12 @@
 // thread; without one, at the next call) and never block a call; calls fail until a new
 // connection stands, then work on it as before, on the server's default devices of then.
 // Controls looked up before keep their ids and are watched again.
+//
+// On Windows, the mixer functions of the system (winmm) stand behind the same interface: the
+// devices, lines and controls are the system's own, looked up by the same component and
+// control types, and their change notices arrive as window messages on the thread that opened
+// the Mixer, which must run a message loop for them to be delivered. Only a handle that the
+// system itself closes fails; there is nothing to reconnect.
 #pragma once
 
 #include <cstdint>
@@ -42,8 +48,6 @@
 #include <vector>
 
 #include "platform/mixer_types.h"
-
-class QTimer;
 
 namespace wavlon::platform {
 
@@ -81,9 +85,6 @@ struct MixerControlInfo {
     std::uint32_t maximum = 0;
 };
 
-struct MixerHooks;
-class MixerConnection;
-
 class Mixer {
 public:
     // Called on the user-interface thread with the id of a control whose value was changed
@@ -91,7 +92,7 @@ public:
     // made through this same Mixer is not.
     using ChangeListener = std::function<void(std::uint32_t control_id)>;
 
-    // Opens mixer device `device` (only 0 exists). Returns nullptr when there is no such
+    // Opens mixer device `device` (on Linux only 0 exists). Returns nullptr when there is no such
     // device or no server answers within kMixerConnectTimeoutMs.
     static std::unique_ptr<Mixer> open(std::uint32_t device, ChangeListener listener);
 
@@ -120,23 +121,11 @@ public:
     bool connected() const;
 
 private:
-    struct Reconnection;
-    explicit Mixer(ChangeListener listener);
+    // What the backend keeps: the connection to the sound server or the system's handle.
+    struct Impl;
+    explicit Mixer(std::unique_ptr<Impl> impl);
 
-    // The standing connection, or nullptr while there is none; moves reconnection on.
-    MixerConnection* connection();
-    void tend_reconnection();
-
-    std::shared_ptr<MixerHooks> m_hooks;
-    std::unique_ptr<MixerConnection> m_connection;
-    std::unique_ptr<Reconnection> m_reconnection;  // null while connected
-    std::unique_ptr<QTimer> m_retry_timer;
-    struct Watch {
-        std::uint32_t control_id;
-        std::uint32_t line_id;
-        MixerControlType type;
-    };
-    std::vector<Watch> m_watches;
+    std::unique_ptr<Impl> m_impl;
 };
 
 }  // namespace wavlon::platform

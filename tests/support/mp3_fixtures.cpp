@@ -53,6 +53,18 @@ Recipe recipe(Mp3Kind kind) {
 class FixtureFolder {
 public:
     FixtureFolder() {
+#ifdef _WIN32
+        std::random_device random;
+        for (int attempt = 0; m_path.empty() && attempt < 100; ++attempt) {
+            fs::path path = fs::temp_directory_path() / ("wavlon-mp3-" + std::to_string(random()));
+            if (fs::create_directory(path)) {
+                m_path = path.string();
+            }
+        }
+        if (m_path.empty()) {
+            throw std::runtime_error("cannot make a temporary folder for MP3 fixtures");
+        }
+#else
         std::string pattern = (fs::temp_directory_path() / "wavlon-mp3-XXXXXX").string();
         std::vector<char> buffer(pattern.begin(), pattern.end());
         buffer.push_back('\0');
@@ -60,12 +72,15 @@ public:
             throw std::runtime_error("cannot make a temporary folder for MP3 fixtures");
         }
         m_path = buffer.data();
+#endif
     }
     ~FixtureFolder() {
         std::error_code ignored;
         fs::remove_all(m_path, ignored);
     }
-    const std::string& path() const { return m_path; }
+    const std::string& path() const {
+        return m_path;
+    }
 
 private:
     std::string m_path;
@@ -76,6 +91,26 @@ const std::string& folder() {
     return instance.path();
 }
 
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!out) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+#ifdef _WIN32
+// A Windows program cannot run the encoder: make_mp3_fixtures.py encodes the same recipes
+// before the suite runs, into the folder WAVLON_MP3_DIR names.
+std::string encode(Mp3Kind kind) {
+    const char* made = std::getenv("WAVLON_MP3_DIR");
+    std::string path = std::string(made != nullptr ? made : "") + "/" + recipe(kind).name + ".mp3";
+    if (made == nullptr || !fs::exists(path)) {
+        throw std::runtime_error("no MP3 fixture " + path + " (WAVLON_MP3_DIR)");
+    }
+    return path;
+}
+#else
 void put_le(std::string& out, std::uint32_t value, int bytes) {
     for (int i = 0; i < bytes; ++i) {
         out += static_cast<char>((value >> (8 * i)) & 0xFF);
@@ -119,14 +154,6 @@ std::string wav(const Recipe& r) {
     return out;
 }
 
-void write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-        throw std::runtime_error("cannot write " + path);
-    }
-}
-
 std::string encode(Mp3Kind kind) {
     Recipe r = recipe(kind);
     std::string source = folder() + "/" + r.name + ".wav";
@@ -141,6 +168,7 @@ std::string encode(Mp3Kind kind) {
     }
     return mp3;
 }
+#endif
 
 }  // namespace
 
@@ -163,8 +191,10 @@ const char* mp3_kind_name(Mp3Kind kind) {
 
 std::string mp3_copy_named(Mp3Kind kind, const std::string& name) {
     std::string path = folder() + "/" + name;
-    if (!fs::exists(path)) {
-        fs::copy_file(mp3_file(kind), path);
+    // A name is UTF-8; on Windows a narrow path would be read in the system code page.
+    fs::path target(std::u8string(reinterpret_cast<const char8_t*>(path.data()), path.size()));
+    if (!fs::exists(target)) {
+        fs::copy_file(mp3_file(kind), target);
     }
     return path;
 }
@@ -185,6 +215,8 @@ std::string read_file_bytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+// The local HTTP server is not part of the Windows build.
+#ifndef _WIN32
 HttpReply mp3_reply(const HttpRequest& request, const std::string& body, bool content_length) {
     if (!content_length) {
         return HttpReply::ok(body, "audio/mpeg", false);
@@ -220,5 +252,7 @@ HttpReply mp3_reply(const HttpRequest& request, const std::string& body, bool co
     reply.raw += "Content-Length: " + std::to_string(part.size()) + "\r\n\r\n" + part;
     return reply;
 }
+
+#endif
 
 }  // namespace wavlon::testing
