@@ -46,7 +46,7 @@ test_packages=(
 # PCRE2's comes from Debian's source archive through apt).
 windows_packages=(
   cmake ninja-build ccache g++-mingw-w64-x86-64-posix wine wine64 duktape-dev libgtest-dev
-  libgmock-dev fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei
+  libgmock-dev fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei locales
 )
 # A headless `make run` shows the player on a virtual display and takes a screenshot.
 headless_packages=(xvfb xauth x11-apps imagemagick xdotool)
