@@ -1,4 +1,4 @@
-#include "platform/dialogs.h"
+#include "platform/dialogs_qt.h"
 
 #include <QApplication>
 #include <QFileDialog>
