@@ -1,5 +1,5 @@
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
 #include <commctrl.h>
 #include <shlobj.h>
 
@@ -15,48 +15,33 @@
 namespace wavlon::platform {
 namespace {
 
-// Waits on a thread of its own for the dialog the test's thread shows, lets `look` read it,
-// then answers it. Windows exist under wine's null display driver, so nothing is drawn.
-class Answerer {
-public:
-    explicit Answerer(std::function<void(HWND)> answer)
-        : m_thread([this, ui = GetCurrentThreadId(), answer = std::move(answer)] {
-              for (int i = 0; i < 200 && m_dialog == nullptr; ++i) {
-                  EnumThreadWindows(ui, &Answerer::find, reinterpret_cast<LPARAM>(&m_dialog));
-                  Sleep(50);
-              }
-              if (m_dialog != nullptr) {
-                  answer(m_dialog);
-              }
-          }) {}
-    ~Answerer() { m_thread.join(); }
-    bool found() const { return m_dialog != nullptr; }
-
-private:
-    static BOOL CALLBACK find(HWND window, LPARAM found) {
-        wchar_t name[16] = {};
-        GetClassNameW(window, name, 16);
-        if (std::wstring(name) == L"#32770" && IsWindowVisible(window)) {
-            *reinterpret_cast<HWND*>(found) = window;
-            return FALSE;
+// Answers, from a thread of its own, the dialog the calling thread is about to show, once it
+// is visible. Wine's null display driver makes the windows without drawing them.
+std::thread answer_dialog(std::function<void(HWND)> answer) {
+    return std::thread([ui = GetCurrentThreadId(), answer = std::move(answer)] {
+        HWND dialog = nullptr;
+        for (int i = 0; i < 200 && dialog == nullptr; ++i, Sleep(50)) {
+            EnumThreadWindows(
+                ui,
+                [](HWND window, LPARAM found) {
+                    wchar_t name[8] = {};
+                    GetClassNameW(window, name, 8);
+                    const bool shown = IsWindowVisible(window) && std::wstring(name) == L"#32770";
+                    *reinterpret_cast<HWND*>(found) = shown ? window : nullptr;
+                    return shown ? FALSE : TRUE;
+                },
+                reinterpret_cast<LPARAM>(&dialog));
         }
-        return TRUE;
-    }
-
-    HWND m_dialog = nullptr;
-    std::thread m_thread;
-};
+        if (dialog != nullptr) {
+            answer(dialog);
+        }
+    });
+}
 
 std::wstring text_of(HWND window) {
     wchar_t text[512] = {};
     GetWindowTextW(window, text, 512);
     return text;
-}
-
-// The item selected in the folder dialog's tree.
-HTREEITEM selected_item(HWND dialog) {
-    HWND tree = FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr);
-    return tree != nullptr ? TreeView_GetSelection(tree) : nullptr;
 }
 
 TEST(WindowsMessageBox, ShowsTheTextsAndAnswersWithThePressedButton) {
@@ -65,36 +50,28 @@ TEST(WindowsMessageBox, ShowsTheTextsAndAnswersWithThePressedButton) {
         int press;
         DialogButton answer;
     } cases[] = {
-        {kMessageBoxOk, IDOK, DialogButton::Ok},
         {kMessageBoxOkCancel | kMessageBoxTaskModal, IDCANCEL, DialogButton::Cancel},
         {kMessageBoxAbortRetryIgnore | kMessageBoxIconWarning, IDIGNORE, DialogButton::Ignore},
         {kMessageBoxYesNoCancel | kMessageBoxIconQuestion, IDNO, DialogButton::No},
-        {kMessageBoxYesNo, IDYES, DialogButton::Yes},
-        {kMessageBoxRetryCancel, IDRETRY, DialogButton::Retry},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.flags);
         std::wstring caption, text;
-        DialogButton answer = DialogButton::Ok;
-        {
-            Answerer answerer([&](HWND box) {
-                caption = text_of(box);
-                text = text_of(GetDlgItem(box, 0xFFFF));
-                PostMessageW(box, WM_COMMAND, c.press, 0);
-            });
-            answer = dialogs().message_box({"请检测网络通讯连接是否正常", "信息：", c.flags});
-            ASSERT_TRUE(answerer.found());
-        }
-        EXPECT_EQ(answer, c.answer);
+        std::thread answerer = answer_dialog([&](HWND box) {
+            caption = text_of(box);
+            text = text_of(GetDlgItem(box, 0xFFFF));  // the message's static control
+            PostMessageW(box, WM_COMMAND, c.press, 0);
+        });
+        EXPECT_EQ(dialogs().message_box({"请检测网络通讯连接是否正常", "信息：", c.flags}),
+                  c.answer);
+        answerer.join();
         EXPECT_EQ(caption, L"信息：");
         EXPECT_EQ(text, L"请检测网络通讯连接是否正常");
     }
 }
 
 TEST(WindowsFolderDialog, GivesTheChosenFoldersPathOrNothingOnCancel) {
-    // On drive C:, which every prefix has, wherever its locale puts the temporary folder. Wine
-    // stores a Chinese name only where the host has the locale it runs in (zh_CN.UTF-8);
-    // elsewhere the folder gets an ASCII name.
+    // On drive C:, which every prefix has. Wine stores a Chinese name only where the host has
+    // the locale it runs in (zh_CN.UTF-8); elsewhere the folder gets an ASCII name.
     const std::wstring process = std::to_wstring(GetCurrentProcessId());
     std::filesystem::path folder = L"C:\\wavlon-歌曲-" + process;
     std::error_code error;
@@ -102,38 +79,26 @@ TEST(WindowsFolderDialog, GivesTheChosenFoldersPathOrNothingOnCancel) {
         folder = L"C:\\wavlon-folder-" + process;
         ASSERT_TRUE(std::filesystem::create_directories(folder));
     }
-    std::wstring title;
-    std::string chosen;
-    {
-        Answerer answerer([&](HWND dialog) {
-            EnumChildWindows(
-                dialog,
-                [](HWND child, LPARAM out) {
-                    if (text_of(child) == L"请选择音乐文件存放目录") {
-                        *reinterpret_cast<std::wstring*>(out) = text_of(child);
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&title));
-            // The tree fills after the dialog shows: select until the selection moves from the
-            // tree's root to the folder.
-            const HTREEITEM root = selected_item(dialog);
-            for (int i = 0; i < 100 && selected_item(dialog) == root; ++i) {
-                SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE,
-                             reinterpret_cast<LPARAM>(folder.c_str()));
-                Sleep(50);
-            }
-            PostMessageW(dialog, WM_COMMAND, IDOK, 0);
-        });
-        chosen = dialogs().browse_for_folder({"请选择音乐文件存放目录", false});
-        ASSERT_TRUE(answerer.found());
-    }
-    EXPECT_EQ(title, L"请选择音乐文件存放目录");
+    bool title_shown = false;
+    std::thread answerer = answer_dialog([&](HWND dialog) {
+        title_shown = FindWindowExW(dialog, nullptr, L"Static", L"请选择音乐文件存放目录");
+        // The tree fills after the dialog shows: select until the selection leaves the root.
+        HWND tree = FindWindowExW(dialog, nullptr, WC_TREEVIEWW, nullptr);
+        const HTREEITEM root = TreeView_GetSelection(tree);
+        for (int i = 0; i < 100 && TreeView_GetSelection(tree) == root; ++i, Sleep(50)) {
+            SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE,
+                         reinterpret_cast<LPARAM>(folder.c_str()));
+        }
+        PostMessageW(dialog, WM_COMMAND, IDOK, 0);
+    });
+    const std::string chosen = dialogs().browse_for_folder({"请选择音乐文件存放目录", false});
+    answerer.join();
+    EXPECT_TRUE(title_shown);
     EXPECT_EQ(std::filesystem::path(std::u8string(chosen.begin(), chosen.end())), folder);
-    {
-        Answerer answerer([](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); });
-        EXPECT_EQ(dialogs().browse_for_folder({"请选择音乐文件存放目录", true}), "");
-    }
+
+    answerer = answer_dialog([](HWND dialog) { PostMessageW(dialog, WM_COMMAND, IDCANCEL, 0); });
+    EXPECT_EQ(dialogs().browse_for_folder({"请选择音乐文件存放目录", true}), "");
+    answerer.join();
     std::filesystem::remove(folder);
 }
 
