@@ -1,4 +1,4 @@
-#include "platform/dialogs_qt.h"
+#include "platform/dialogs.h"
 
 #include <QApplication>
 #include <QFileDialog>
@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <memory>
 #include <vector>
+
+#include "platform/dialogs_qt.h"
 
 namespace wavlon::platform {
 namespace {

@@ -3,11 +3,11 @@
 
 #include <memory>
 
-#include "platform/dialogs.h"
-
 class QMessageBox;
 
 namespace wavlon::platform {
+
+struct MessageBoxRequest;  // platform/dialogs.h
 
 // The box the default backend shows for `request`, built but not shown: the style's buttons,
 // the default and Escape buttons set, texts in the installed translation
