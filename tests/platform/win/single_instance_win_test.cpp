@@ -33,14 +33,13 @@ bool pump_until(const std::function<bool()>& done) {
     return true;
 }
 
-std::string folder_of_this_test() {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    return "Z:\\wavlon-test\\" + std::string(test->name()) + "-" +
-           std::to_string(GetCurrentProcessId());
-}
-
+// Each test's instances have a folder of their own (it only names them).
 class WindowsInstance : public ::testing::Test {
 protected:
+    const std::string m_folder =
+        "Z:\\wavlon-test\\" +
+        std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) +
+        std::to_string(GetCurrentProcessId());
     void collect(SingleInstance& first) {
         first.on_raise_requests([this](const std::string& token, const Paths& paths) {
             m_requests.emplace_back(token, paths);
@@ -50,12 +49,11 @@ protected:
 };
 
 TEST_F(WindowsInstance, SecondStartHandsOverItsPathsAndOnlyWellFormedRequestsArrive) {
-    const std::string folder = folder_of_this_test();
-    std::optional<SingleInstance> first(std::in_place, "session-1", folder);
+    std::optional<SingleInstance> first(std::in_place, "session-1", m_folder);
     ASSERT_EQ(first->role(), Role::First);
-    SingleInstance second("session-1", folder);
+    SingleInstance second("session-1", m_folder);
     ASSERT_EQ(second.role(), Role::Second);
-    EXPECT_EQ(SingleInstance("session-2", folder).role(), Role::First);
+    EXPECT_EQ(SingleInstance("session-2", m_folder).role(), Role::First);
     // Sent before the handler exists: it waits for it.
     const Paths paths{"C:\\音乐\\周杰伦 - 晴天.mp3", "\\\\server\\share\\b.mp3"};
     EXPECT_TRUE(second.ask_first_to_raise("token-1", paths));
@@ -70,7 +68,7 @@ TEST_F(WindowsInstance, SecondStartHandsOverItsPathsAndOnlyWellFormedRequestsArr
     // The first instance's end frees the name for the next start.
     first.reset();
     EXPECT_FALSE(second.ask_first_to_raise("", {}, std::chrono::milliseconds(100)));
-    EXPECT_EQ(SingleInstance("session-1", folder).role(), Role::First);
+    EXPECT_EQ(SingleInstance("session-1", m_folder).role(), Role::First);
 }
 
 // Run by the test below as a second process: the second start of a real program.
@@ -83,8 +81,7 @@ TEST(WindowsSecondStart, DISABLED_AsksTheFirst) {
 }
 
 TEST_F(WindowsInstance, AnotherProcessReachesTheFirst) {
-    const std::string folder = folder_of_this_test();
-    SingleInstance first("session-1", folder);
+    SingleInstance first("session-1", m_folder);
     ASSERT_EQ(first.role(), Role::First);
     collect(first);
     wchar_t program[MAX_PATH] = {};
@@ -92,7 +89,7 @@ TEST_F(WindowsInstance, AnotherProcessReachesTheFirst) {
     std::wstring command = L"\"" + std::wstring(program) +
                            L"\" --gtest_also_run_disabled_tests "
                            L"--gtest_filter=WindowsSecondStart.DISABLED_AsksTheFirst";
-    SetEnvironmentVariableA("WAVLON_INSTANCE_FOLDER", folder.c_str());
+    SetEnvironmentVariableA("WAVLON_INSTANCE_FOLDER", m_folder.c_str());
     STARTUPINFOW startup{};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process{};

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <numeric>
 #include <thread>
 #include <vector>
 
@@ -26,25 +27,20 @@ protected:
 
 TEST_F(WindowsMessageLoop, TasksFromOtherThreadsRunInOrderOnTheLoopsThread) {
     const DWORD loop_thread = GetCurrentThreadId();
-    std::vector<int> ran;
-    bool all_on_loop_thread = true;
+    std::vector<int> ran;  // -1 for a task run on another thread
     std::thread poster([&] {
         for (int i = 0; i < 100; ++i) {
-            EXPECT_TRUE(post_to_message_loop([&, i] {
-                ran.push_back(i);
-                all_on_loop_thread = all_on_loop_thread && GetCurrentThreadId() == loop_thread;
-            }));
+            EXPECT_TRUE(post_to_message_loop(
+                [&, i] { ran.push_back(GetCurrentThreadId() == loop_thread ? i : -1); }));
         }
         post_to_message_loop([] { notify_last_window_gone(); });
     });
     run_message_loop();
     poster.join();
     EXPECT_FALSE(message_loop_running());
-    ASSERT_EQ(ran.size(), 100u);
-    for (int i = 0; i < 100; ++i) {
-        EXPECT_EQ(ran[static_cast<std::size_t>(i)], i);
-    }
-    EXPECT_TRUE(all_on_loop_thread);
+    std::vector<int> in_order(100);
+    std::iota(in_order.begin(), in_order.end(), 0);
+    EXPECT_EQ(ran, in_order);
 }
 
 // Last: once ended, the loop stays ended for the process.
