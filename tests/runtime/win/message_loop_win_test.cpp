@@ -49,12 +49,10 @@ TEST_F(WindowsMessageLoop, ZEndingTheRunEndsAModalLoopInsideIt) {
     bool task_ran_in_box = false;
     std::thread ender;
     post_to_message_loop([&] {
-        // The box's own loop runs the task posted from another thread, which ends the run.
+        // The box's own loop runs what another thread posts, and its end, asked there, too.
         ender = std::thread([&] {
-            post_to_message_loop([&] {
-                task_ran_in_box = true;
-                end_message_loop();
-            });
+            post_to_message_loop([&] { task_ran_in_box = true; });
+            end_message_loop();
         });
         box = MessageBoxW(nullptr, L"等待结束", L"信息：", MB_OK);
     });
