@@ -12,6 +12,8 @@ mkdir -p "$prefix"
 unset DISPLAY WAYLAND_DISPLAY
 timeout 300 wineboot --init >/dev/null 2>&1
 reg() { timeout 120 wine reg add "$@" /f >/dev/null 2>&1; }
+# Windows and dialogs exist without an X display and are never drawn: wine's null driver.
+reg 'HKCU\Software\Wine\Drivers' /v Graphics /t REG_SZ /d null
 # The faces the texts name (and the system's defaults) drawn with the fonts of Debian's
 # fonts-arphic and fonts-wqy packages, which wine finds among the host's fonts.
 for face in "宋体" "新宋体" "SimSun" "NSimSun" "黑体" "SimHei" "楷体" "KaiTi" "微软雅黑" \

@@ -10,6 +10,8 @@
 #include <memory>
 #include <vector>
 
+#include "platform/dialogs_qt.h"
+
 namespace wavlon::platform {
 namespace {
 

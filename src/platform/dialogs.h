@@ -1,15 +1,12 @@
 // Modal dialogs: the message box and the folder dialog.
 //
-// Every modal dialog goes through one backend. The default backend uses Qt Widgets (or
-// standard error when no QApplication exists); tests install a backend that answers for the
-// user. Call on the user-interface thread only.
+// Every modal dialog goes through one backend. The default backend is the system's: Qt Widgets
+// on Linux (platform/dialogs_qt.h), the message box and the shell's folder dialog on Windows;
+// tests install a backend that answers for the user. Call on the user-interface thread only.
 #pragma once
 
 #include <cstdint>
-#include <memory>
 #include <string>
-
-class QMessageBox;
 
 namespace wavlon::platform {
 
@@ -61,11 +58,6 @@ public:
     // The chosen folder as a UTF-8 path, or the empty string when the user cancels.
     virtual std::string browse_for_folder(const FolderRequest& request) = 0;
 };
-
-// The box the default backend shows for `request`, built but not shown: the style's buttons,
-// the default and Escape buttons set, texts in the installed translation
-// (platform/qt_translations.h). Needs the application object.
-std::unique_ptr<QMessageBox> build_message_box(const MessageBoxRequest& request);
 
 DialogBackend& dialogs();
 // nullptr restores the default backend. Returns the previous one (nullptr for the default).

@@ -1,12 +1,10 @@
 // Power-off, restart, ending the session, suspend and hibernate.
 //
-// Every request goes through one backend. The default asks logind over D-Bus on the system
-// bus; tests install a backend of their own so that nothing ever powers off the machine.
-// Requests block the calling thread: each D-Bus call waits at most 2 s, and without a system
-// bus the request fails at once.
+// Every request goes through one backend. The default is the system's own: logind on Linux
+// (platform/power_logind.h), ExitWindowsEx and SetSuspendState on Windows; tests install a
+// backend of their own so that nothing ever powers off the machine. Requests block the calling
+// thread.
 #pragma once
-
-#include <string>
 
 namespace wavlon::platform {
 
@@ -24,24 +22,6 @@ public:
     // True when the system accepted the request. `force` asks that running programs not be
     // allowed to delay it, where the backend can express that.
     virtual bool request(PowerRequest what, bool force) = 0;
-};
-
-// logind (org.freedesktop.login1) on the system bus. The bus is the one named by
-// DBUS_SYSTEM_BUS_ADDRESS at the time of the request, or the standard system bus socket;
-// `bus_address` overrides both. Each request opens its own connection and closes it again.
-//
-// Power-off, restart, suspend and hibernate first ask logind whether they are possible
-// (CanPowerOff and so on): "no" and "na" refuse the request without making it. Every call is
-// non-interactive, so logind never waits for a password. Ending the session terminates the
-// session of XDG_SESSION_ID, or else the session this process belongs to. logind has no
-// notion of forcing, so `force` changes nothing.
-class LogindPowerBackend final : public PowerBackend {
-public:
-    explicit LogindPowerBackend(std::string bus_address = {});
-    bool request(PowerRequest what, bool force) override;
-
-private:
-    std::string m_bus_address;
 };
 
 PowerBackend& power();

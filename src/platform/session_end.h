@@ -3,7 +3,9 @@
 //
 // Without this the signals end the process at once, wherever it is. With it they become a
 // call on the user-interface thread, from the message loop, so the program can leave its loop
-// and end as when its window is closed.
+// and end as when its window is closed. On Windows the same holds for the session ending
+// (WM_QUERYENDSESSION, WM_ENDSESSION), a polite "taskkill" (WM_CLOSE) and Ctrl+C or Ctrl+Break
+// in a console; the process may be ended as soon as `on_end` returns after WM_ENDSESSION.
 #pragma once
 
 #include <functional>

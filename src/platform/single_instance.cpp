@@ -101,6 +101,16 @@ std::optional<Request> parse_request(std::string_view request) {
 
 }  // namespace
 
+struct SingleInstance::State {
+    void accept_requests();
+
+    int lock_fd = -1;
+    int listen_fd = -1;
+    std::string socket_path;
+    std::unique_ptr<QSocketNotifier> notifier;
+    RaiseHandler on_raise;
+};
+
 std::string display_key() {
     const std::string wayland = environment("WAYLAND_DISPLAY");
     if (!wayland.empty()) {
@@ -137,20 +147,22 @@ std::string default_instance_folder() {
     return folder;
 }
 
-SingleInstance::SingleInstance(const std::string& key, const std::string& folder) {
+SingleInstance::SingleInstance(const std::string& key, const std::string& folder)
+    : m_state(std::make_unique<State>()) {
     if (folder.empty() || key.empty()) {
         return;
     }
     const std::string base = folder + "/wavlon-" + key;
-    m_lock_fd = ::open((base + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
-    if (m_lock_fd < 0) {
+    m_state->lock_fd =
+        ::open((base + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600);
+    if (m_state->lock_fd < 0) {
         return;
     }
-    if (::flock(m_lock_fd, LOCK_EX | LOCK_NB) != 0) {
+    if (::flock(m_state->lock_fd, LOCK_EX | LOCK_NB) != 0) {
         m_role = errno == EWOULDBLOCK ? Role::Second : Role::Alone;
-        ::close(m_lock_fd);
-        m_lock_fd = -1;
-        m_socket_path = base + ".socket";
+        ::close(m_state->lock_fd);
+        m_state->lock_fd = -1;
+        m_state->socket_path = base + ".socket";
         return;
     }
     m_role = Role::First;
@@ -160,27 +172,27 @@ SingleInstance::SingleInstance(const std::string& key, const std::string& folder
         return;
     }
     ::unlink(address.sun_path);
-    m_listen_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (m_listen_fd < 0) {
+    m_state->listen_fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (m_state->listen_fd < 0) {
         return;
     }
-    if (::bind(m_listen_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(m_listen_fd, 8) != 0) {
-        ::close(m_listen_fd);
-        m_listen_fd = -1;
+    if (::bind(m_state->listen_fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
+        ::listen(m_state->listen_fd, 8) != 0) {
+        ::close(m_state->listen_fd);
+        m_state->listen_fd = -1;
         return;
     }
-    m_socket_path = address.sun_path;
+    m_state->socket_path = address.sun_path;
 }
 
 SingleInstance::~SingleInstance() {
-    m_notifier.reset();
-    if (m_listen_fd >= 0) {
-        ::close(m_listen_fd);
-        ::unlink(m_socket_path.c_str());
+    m_state->notifier.reset();
+    if (m_state->listen_fd >= 0) {
+        ::close(m_state->listen_fd);
+        ::unlink(m_state->socket_path.c_str());
     }
-    if (m_lock_fd >= 0) {
-        ::close(m_lock_fd);
+    if (m_state->lock_fd >= 0) {
+        ::close(m_state->lock_fd);
     }
 }
 
@@ -188,7 +200,7 @@ bool SingleInstance::ask_first_to_raise(const std::string& activation_token,
                                         const std::vector<std::string>& paths,
                                         std::chrono::milliseconds timeout) {
     sockaddr_un address{};
-    if (m_role != Role::Second || !socket_address(m_socket_path, address)) {
+    if (m_role != Role::Second || !socket_address(m_state->socket_path, address)) {
         return false;
     }
     std::string request = std::string(kRaise) + "\n" + activation_token + "\n";
@@ -216,19 +228,20 @@ bool SingleInstance::ask_first_to_raise(const std::string& activation_token,
 }
 
 void SingleInstance::on_raise_requests(RaiseHandler on_raise) {
-    m_on_raise = std::move(on_raise);
-    if (m_listen_fd < 0 || m_notifier) {
+    m_state->on_raise = std::move(on_raise);
+    if (m_state->listen_fd < 0 || m_state->notifier) {
         return;
     }
-    m_notifier = std::make_unique<QSocketNotifier>(m_listen_fd, QSocketNotifier::Read);
-    QObject::connect(m_notifier.get(), &QSocketNotifier::activated, m_notifier.get(),
-                     [this] { accept_requests(); });
-    accept_requests();
+    m_state->notifier =
+        std::make_unique<QSocketNotifier>(m_state->listen_fd, QSocketNotifier::Read);
+    QObject::connect(m_state->notifier.get(), &QSocketNotifier::activated, m_state->notifier.get(),
+                     [state = m_state.get()] { state->accept_requests(); });
+    m_state->accept_requests();
 }
 
-void SingleInstance::accept_requests() {
+void SingleInstance::State::accept_requests() {
     for (;;) {
-        int fd = ::accept4(m_listen_fd, nullptr, nullptr, SOCK_CLOEXEC);
+        int fd = ::accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC);
         if (fd < 0) {
             return;  // EAGAIN: none waiting
         }
@@ -248,8 +261,8 @@ void SingleInstance::accept_requests() {
             request.append(buffer, static_cast<std::size_t>(n));
         }
         ::close(fd);
-        if (std::optional<Request> parsed = parse_request(request); parsed && m_on_raise) {
-            m_on_raise(parsed->token, parsed->paths);
+        if (std::optional<Request> parsed = parse_request(request); parsed && on_raise) {
+            on_raise(parsed->token, parsed->paths);
         }
     }
 }

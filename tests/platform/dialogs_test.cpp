@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "platform/dialogs_qt.h"
 #include "platform/qt_translations.h"
 #include "support/qt_app.h"
 

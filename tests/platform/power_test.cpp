@@ -1,4 +1,4 @@
-#include "platform/power.h"
+#include "platform/power_logind.h"
 
 #include <fcntl.h>
 #include <poll.h>

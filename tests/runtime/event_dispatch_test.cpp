@@ -2,10 +2,10 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
-#include <QCoreApplication>
 
 #include "fake_units.h"
 #include "runtime/event_suppression.h"
+#include "runtime/message_loop.h"
 #include "runtime/window_loader.h"
 #include "support/fatal_capture.h"
 
@@ -118,9 +118,7 @@ TEST_F(EventDispatch, RoutineMayCloseTheWindowOfTheUnitThatRaisedTheEvent) {
         EXPECT_FALSE(journal().contains("destroy 按钮1"));
     };
     dispatch_event(kWindow, kButton, 0);
-    if (QCoreApplication::instance()) {
-        QCoreApplication::sendPostedEvents();  // with a message loop the unit goes from there
-    }
+    runtime::process_pending_events();  // with a message loop the unit goes from there
     EXPECT_TRUE(journal().contains("destroy 按钮1"));
     EXPECT_FALSE(window_exists(kWindow));
 }

@@ -127,6 +127,11 @@ void process_pending_events() {
 }
 
 void end_message_loop() {
+    if (GetCurrentThreadId() != g_ui_thread) {
+        // WM_QUIT goes to the calling thread's queue: from elsewhere the end goes to the loop.
+        post_to_message_loop(end_message_loop);
+        return;
+    }
     g_ended = true;
     // WM_QUIT ends every loop of the thread: a modal dialog's too, which posts it on.
     PostQuitMessage(0);
