@@ -125,7 +125,13 @@ std::size_t two_byte_index(unsigned lead, unsigned trail) {
 
 class Tables {
 public:
-    Tables() : m_decode(126 * kTrails, 0), m_encode(0x10000, 0) {
+    Tables()
+        : m_decode(126 * kTrails, 0),
+          m_encode(0x10000, 0),
+          m_runs_by_linear(std::begin(kFourByteRuns), std::end(kFourByteRuns)) {
+        // The runs are listed by character; a few sequences were given out of that order.
+        std::sort(m_runs_by_linear.begin(), m_runs_by_linear.end(),
+                  [](const FourByteRun& a, const FourByteRun& b) { return a.linear < b.linear; });
         for (unsigned lead = 0x81; lead <= 0xFE; ++lead) {
             read_lead(lead);
         }
@@ -148,6 +154,7 @@ public:
     }
     // The two-byte sequence of a BMP character; 0 when it has none.
     std::uint16_t encode(char32_t code) const { return m_encode[code]; }
+    const std::vector<FourByteRun>& runs_by_linear() const { return m_runs_by_linear; }
 
 private:
     // All of a lead byte's sequences in one call; one by one when one of them is not mapped.
@@ -183,6 +190,7 @@ private:
 
     std::vector<char32_t> m_decode;
     std::vector<std::uint16_t> m_encode;
+    std::vector<FourByteRun> m_runs_by_linear;
 };
 
 const Tables& tables() {
@@ -199,10 +207,11 @@ char32_t four_byte_char(std::uint32_t linear) {
         linear -= kSupplementaryLinear;
         return linear < 0x100000 ? 0x10000 + linear : kBad;
     }
+    const std::vector<FourByteRun>& runs = tables().runs_by_linear();
     auto run = std::upper_bound(
-        std::begin(kFourByteRuns), std::end(kFourByteRuns), linear,
+        runs.begin(), runs.end(), linear,
         [](std::uint32_t value, const FourByteRun& r) { return value < r.linear; });
-    if (run == std::begin(kFourByteRuns)) {
+    if (run == runs.begin()) {
         return kBad;
     }
     --run;
