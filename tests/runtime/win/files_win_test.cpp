@@ -174,5 +174,54 @@ TEST_F(WindowsSettings, ElseInAppDataSeededFromTheFileBesideTheProgram) {
     EXPECT_EQ(config_file_to_read("version"), user_file);
 }
 
+constexpr const wchar_t* kReportVariable = L"WAVLON_RUN_DIRECTORY_REPORT";
+
+// The child's side, run only by the test below, in the copy of this program it made.
+TEST(WindowsRunDirectoryChild, DISABLED_ReportsItsFolderAndSetting) {
+    wchar_t report[MAX_PATH] = {};
+    ASSERT_NE(GetEnvironmentVariableW(kReportVariable, report, MAX_PATH), 0u);
+    init_runtime();
+    const Text folder = run_directory();
+    std::ofstream out(fs::path(report), std::ios::binary);
+    out << folder << '\n'
+        << read_config_item(folder + "/config.ini", "config", "路径"_gb) << '\n'
+        << read_config_item("config.ini", "config", "路径"_gb) << '\n';
+}
+
+TEST(WindowsRunDirectory, ProgramInAFolderCodePage936CannotNameReadsItsSettings) {
+    TempFolder root;
+    ASSERT_TRUE(fs::create_directory(root.path("프로그램 😀")));
+    wchar_t self[MAX_PATH] = {};
+    ASSERT_NE(GetModuleFileNameW(nullptr, self, MAX_PATH), 0u);
+    const fs::path copy = root.path("프로그램 😀") / fs::path(self).filename();
+    fs::copy_file(self, copy);
+    std::ofstream(root.path("프로그램 😀/config.ini"), std::ios::binary) << "[config]\r\n"
+                                                                        << "路径"_gb
+                                                                        << "="
+                                                                        << "D:/音乐/노래"_gb
+                                                                        << "\r\n";
+
+    SetEnvironmentVariableW(kReportVariable, root.path("report").c_str());
+    std::wstring command = L"\"" + copy.wstring() +
+                           L"\" --gtest_also_run_disabled_tests --gtest_brief=1"
+                           L" --gtest_filter=WindowsRunDirectoryChild.*";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    ASSERT_TRUE(CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &process));
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exit_code = 1;
+    GetExitCodeProcess(process.hProcess, &exit_code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    SetEnvironmentVariableW(kReportVariable, nullptr);
+
+    EXPECT_EQ(exit_code, 0u);
+    const Text setting = "D:/音乐/노래"_gb;
+    EXPECT_EQ(read_bytes(root.path("report")),
+              (root.text("프로그램 😀") + "\n" + setting + "\n" + setting + "\n").bytes());
+}
+
 }  // namespace
 }  // namespace wavlon::runtime
