@@ -11,8 +11,9 @@
 namespace wavlon::runtime {
 namespace {
 
+// A build without an install folder (the Windows one) has no installed copy.
 #ifndef WAVLON_INSTALL_BINDIR
-#define WAVLON_INSTALL_BINDIR "/usr/bin"
+#define WAVLON_INSTALL_BINDIR ""
 #endif
 
 Text& installed_folder_override() {
@@ -21,8 +22,9 @@ Text& installed_folder_override() {
 }
 
 bool runs_installed() {
-    return platform::resolved_path(gbk_to_file_name(run_directory_path())) ==
-           platform::resolved_path(gbk_to_file_name(installed_program_folder()));
+    const Text installed = installed_program_folder();
+    return !installed.empty() && platform::resolved_path(gbk_to_file_name(run_directory_path())) ==
+                                     platform::resolved_path(gbk_to_file_name(installed));
 }
 
 bool make_folders(const Text& folder) {
