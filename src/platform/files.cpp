@@ -20,6 +20,8 @@
 namespace wavlon::platform {
 namespace {
 
+constexpr std::string_view kSeparators = "/";
+
 constexpr std::uint32_t kReadOnly = 0x01;
 constexpr std::uint32_t kDirectory = 0x10;
 constexpr std::uint32_t kArchive = 0x20;
@@ -81,7 +83,7 @@ bool still_named(int fd, const std::string& path) {
 // it for as long as it is open.
 int create_temporary(const std::string& path, std::string& temp_path) {
     std::string folder, base;
-    split_path(path, folder, base);
+    split_path(path, folder, base, kSeparators);
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
         temp_path = folder + temporary_name(base, random());
@@ -257,7 +259,7 @@ bool replace_file(const std::string& name, std::span<const std::string_view> par
 
 void remove_abandoned_temporaries(const std::string& path) {
     std::string folder, base;
-    split_path(path, folder, base);
+    split_path(path, folder, base, kSeparators);
     DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
     if (!dir) {
         return;

@@ -26,9 +26,10 @@ inline bool is_temporary_of(std::string_view entry, std::string_view base) {
            std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
-// The folder part with its trailing "/" (empty for a bare name) and the name.
-inline void split_path(const std::string& path, std::string& folder, std::string& base) {
-    std::size_t slash = path.find_last_of("/\\");
+// The folder part with its trailing separator (empty for a bare name) and the name.
+inline void split_path(const std::string& path, std::string& folder, std::string& base,
+                       std::string_view separators) {
+    std::size_t slash = path.find_last_of(separators);
     folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
     base = slash == std::string::npos ? path : path.substr(slash + 1);
 }

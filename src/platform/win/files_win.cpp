@@ -11,6 +11,8 @@
 namespace wavlon::platform {
 namespace {
 
+constexpr std::string_view kSeparators = "/\\";
+
 // The attribute bits the runtime knows have the system's own values.
 constexpr DWORD kKnownBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY |
@@ -76,7 +78,7 @@ private:
 // on from one whose process is gone.
 HANDLE create_temporary(const std::string& path, std::string& temp_path) {
     std::string folder, base;
-    split_path(path, folder, base);
+    split_path(path, folder, base, kSeparators);
     std::random_device random;
     for (int attempt = 0; attempt < 16; ++attempt) {
         temp_path = folder + temporary_name(base, random());
@@ -218,7 +220,7 @@ bool replace_file(const std::string& path, std::span<const std::string_view> par
 
 void remove_abandoned_temporaries(const std::string& path) {
     std::string folder, base;
-    split_path(path, folder, base);
+    split_path(path, folder, base, kSeparators);
     for (const FolderEntry& entry : list_folder(folder_or_current(folder), true)) {
         // A writer that is alive holds its file open, and the deletion fails.
         if ((entry.attributes & FILE_ATTRIBUTE_DIRECTORY) == 0 &&
