@@ -8,6 +8,7 @@
 #include <fstream>
 #include <string>
 #include <string_view>
+#include <tuple>
 #include <type_traits>
 #include <utility>
 
@@ -141,6 +142,19 @@ TEST(Codec, NamedCharsetsDecodeToGb) {
     EXPECT_EQ(charset_to_gbk("utf-8", kUtf8Chinese), kGbChinese);
     EXPECT_EQ(charset_to_gbk("UTF-8", kUtf8Chinese), kGbChinese);
     EXPECT_EQ(charset_to_gbk("big5", "\xA4\xA4"), kGbChinese.substr(0, 2));
+    const std::tuple<const char*, std::string, std::string> named[] = {
+        {"Shift_JIS", "\x82\xA0", "あ"},
+        {"EUC-KR", "\xC7\xD1", "한"},
+        {"windows-1252", "\x80", "€"},
+        {"ISO-8859-1", "\xE9", "é"},
+        {"UTF-16LE", std::string("\x2D\x4E", 2), "中"},
+        {"utf-16be", std::string("\x4E\x2D", 2), "中"},
+        {"GB2312", "\xD6\xD0", "中"},
+        {"gb18030", "\x94\x39\xFC\x36", "😀"},
+    };
+    for (const auto& [charset, bytes, utf8] : named) {
+        EXPECT_EQ(charset_to_gbk(charset, bytes), utf8_to_gbk(utf8)) << charset;
+    }
     EXPECT_EQ(charset_to_gbk("no-such-charset", "abc"), std::nullopt);
     EXPECT_EQ(charset_to_gbk("", "abc"), std::nullopt);
 }

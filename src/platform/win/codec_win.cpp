@@ -562,6 +562,10 @@ std::optional<Text> charset_to_gbk(std::string_view charset, std::string_view by
         case kUtf16Be:
             return Text(encode_gb(decode_utf16_bytes(bytes, known->code_page == kUtf16Be)));
         default:
+            // A code page the system does not have is a charset it does not know.
+            if (!IsValidCodePage(known->code_page)) {
+                return std::nullopt;
+            }
             return Text(encode_gb(decode_code_page(known->code_page, bytes)));
     }
 }
