@@ -92,7 +92,7 @@ TEST(WindowsFiles, NamesOutsideCodePage936SurviveWritingListingAndSettings) {
 
 TEST(WindowsFiles, SearchOrdersWithoutCaseAndMasksByTheSystemsAttributes) {
     TempFolder folder;
-    for (const char* name : {"b.mp3", "A.MP3", "歌曲.mp3", "readme.txt"}) {
+    for (const char* name : {"b.mp3", "A.MP3", "歌曲.mp3", "readme.txt", "Été.ogg"}) {
         std::ofstream(folder.path(name)) << "x";
     }
     fs::create_directory(folder.path("c.mp3"));
@@ -110,6 +110,7 @@ TEST(WindowsFiles, SearchOrdersWithoutCaseAndMasksByTheSystemsAttributes) {
     EXPECT_EQ(file_attributes(folder.text("b.mp3")), kAttributeHidden | kAttributeArchive);
     EXPECT_EQ(file_attributes(folder.text("c.mp3")), kAttributeDirectory);
     EXPECT_TRUE(file_exists(folder.text() + "/*.TXT"));
+    EXPECT_THAT(all_matches(folder.text() + "/" + "éT?.OGG"_gb), ElementsAre("Été.ogg"_gb));
 
     // A read-only file is not replaced; clearing the bit lets the write through.
     EXPECT_FALSE(write_file(folder.text("A.MP3"), ByteSet::from_string("y")));
