@@ -1,13 +1,10 @@
 #include "runtime/config_file.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <vector>
 
 #include "platform/codec.h"
+#include "platform/files.h"
 #include "runtime/file_commands.h"
 
 namespace wavlon::runtime {
@@ -216,30 +213,10 @@ Text stored_value(const Text& value) {
     return value;
 }
 
-enum class ReadResult { Ok, Missing, Failed };
+using platform::ReadResult;
 
 ReadResult read_whole(const Text& file, std::string& content) {
-    int fd = ::open(gbk_to_file_name(file).c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return errno == ENOENT || errno == ENOTDIR ? ReadResult::Missing : ReadResult::Failed;
-    }
-    char buffer[65536];
-    for (;;) {
-        ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) {
-            continue;
-        }
-        if (n < 0) {
-            ::close(fd);
-            return ReadResult::Failed;
-        }
-        if (n == 0) {
-            break;
-        }
-        content.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
-    return ReadResult::Ok;
+    return platform::read_whole_file(gbk_to_file_name(file), content);
 }
 
 }  // namespace

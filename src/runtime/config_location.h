@@ -12,6 +12,10 @@
 // the user's file seeded with its content, so nothing stored beside the program is lost and
 // the file beside it is never changed.
 //
+// On Windows the user's folder is %APPDATA%/Wavlon, and no copy counts as installed (unless a
+// test names a folder): one whose folder refuses writes (under Program Files, say) keeps its
+// settings in the user's folder, seeded from the file beside it.
+//
 // Names are texts of the program's code page; the environment is read on every call.
 #pragma once
 
@@ -26,8 +30,9 @@ namespace wavlon::runtime {
 // Empty when no home can be found.
 Text user_config_folder();
 
-// The folder the program is installed to (the build's install bin folder), where a program
-// counts as installed; tests may name another one (the empty text: the build's again).
+// The folder the program is installed to (the build's install bin folder; empty on Windows),
+// where a program counts as installed; tests may name another one (the empty text: the
+// build's again).
 Text installed_program_folder();
 void set_installed_program_folder_for_tests(Text folder);
 

@@ -11,7 +11,9 @@
 //   0x20 archive         for every entry that is not a directory,
 //   0x01 read-only       when none of its write permission bits is set.
 // Hidden (0x02) and system (0x04) have no Linux meaning and are never reported; a dot file is
-// an ordinary entry.
+// an ordinary entry. On Windows an entry has the system's own attributes, names are UTF-16
+// through and through, and the temporary file of a write is held open against removal
+// instead of locked.
 #pragma once
 
 #include <array>

@@ -1,13 +1,11 @@
 #include "runtime/program.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <vector>
 
+#include "platform/files.h"
 #include "runtime/event_suppression.h"
 
 namespace wavlon::runtime {
@@ -19,19 +17,14 @@ std::vector<void (*)()> g_end_routines;
 // The folder's name as a text, also when it is not UTF-8 (a folder unpacked from a Windows
 // archive with GBK bytes in its name).
 Text find_run_directory() {
-    std::error_code error;
-    std::filesystem::path exe = std::filesystem::read_symlink("/proc/self/exe", error);
-    if (error) {
-        return file_name_to_gbk(std::filesystem::current_path(error).native());
-    }
-    return file_name_to_gbk(exe.parent_path().native());
+    return file_name_to_gbk(platform::program_folder());
 }
 
 }  // namespace
 
 void init_runtime() {
     g_run_directory = find_run_directory();
-    if (chdir(gbk_to_file_name(g_run_directory).c_str()) != 0) {
+    if (!platform::change_directory(gbk_to_file_name(g_run_directory))) {
         std::perror("wavlon: cannot enter the program's directory");
     }
 }

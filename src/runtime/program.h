@@ -7,7 +7,7 @@
 
 namespace wavlon::runtime {
 
-// Prepares the runtime: finds the program's own directory (from /proc/self/exe) and makes it
+// Prepares the runtime: finds the program's own directory (platform/files.h) and makes it
 // the current directory. Call once, first thing in main.
 void init_runtime();
 
