@@ -13,11 +13,14 @@
 #include <winhttp.h>
 
 #include <algorithm>
+#include <array>
 #include <condition_variable>
+#include <cwchar>
 #include <fstream>
 #include <iterator>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string_view>
 #include <thread>
 
@@ -138,9 +141,49 @@ bool system_trusts(const CERT_CONTEXT* cert) {
     return trusted;
 }
 
-// With an extra CA the handshake is told to accept an unknown issuer; this check then holds
-// the server's certificate to the system store or that CA before anything is read.
-bool server_certificate_trusted(HINTERNET request, const CERT_CONTEXT* ca) {
+// The numeric IPv4 address `host`, in network order, or nothing.
+std::optional<std::array<BYTE, 4>> ipv4_address(const std::wstring& host) {
+    std::array<BYTE, 4> bytes{};
+    unsigned a = 0, b = 0, c = 0, d = 0;
+    wchar_t rest = 0;
+    if (std::swscanf(host.c_str(), L"%u.%u.%u.%u%lc", &a, &b, &c, &d, &rest) != 4 || a > 255 ||
+        b > 255 || c > 255 || d > 255) {
+        return std::nullopt;
+    }
+    bytes = {static_cast<BYTE>(a), static_cast<BYTE>(b), static_cast<BYTE>(c),
+             static_cast<BYTE>(d)};
+    return bytes;
+}
+
+// Whether the certificate's subject alternative names hold the IP address.
+bool names_address(const CERT_CONTEXT* cert, const std::array<BYTE, 4>& address) {
+    const CERT_EXTENSION* extension = ::CertFindExtension(
+        szOID_SUBJECT_ALT_NAME2, cert->pCertInfo->cExtension, cert->pCertInfo->rgExtension);
+    CERT_ALT_NAME_INFO* names = nullptr;
+    DWORD size = 0;
+    if (extension == nullptr ||
+        !::CryptDecodeObjectEx(X509_ASN_ENCODING, X509_ALTERNATE_NAME, extension->Value.pbData,
+                               extension->Value.cbData, CRYPT_DECODE_ALLOC_FLAG, nullptr, &names,
+                               &size)) {
+        return false;
+    }
+    bool found = false;
+    for (DWORD i = 0; i < names->cAltEntry && !found; ++i) {
+        const CERT_ALT_NAME_ENTRY& entry = names->rgAltEntry[i];
+        found = entry.dwAltNameChoice == CERT_ALT_NAME_IP_ADDRESS &&
+                entry.IPAddress.cbData == address.size() &&
+                std::equal(address.begin(), address.end(), entry.IPAddress.pbData);
+    }
+    ::LocalFree(names);
+    return found;
+}
+
+// With an extra CA the handshake is told to accept an unknown issuer (and, for a numeric
+// address, which wine's name check does not match against the certificate's IP entries, any
+// name); this check then holds the server's certificate to the system store or that CA, and to
+// the address, before anything is read.
+bool server_certificate_trusted(HINTERNET request, const CERT_CONTEXT* ca,
+                                const std::wstring& host) {
     const CERT_CONTEXT* cert = nullptr;
     DWORD size = sizeof cert;
     if (!::WinHttpQueryOption(request, WINHTTP_OPTION_SERVER_CERT_CONTEXT, &cert, &size) ||
@@ -148,7 +191,9 @@ bool server_certificate_trusted(HINTERNET request, const CERT_CONTEXT* ca) {
         return false;
     }
     Cert owned(cert);
-    return issued_by(cert, ca) || system_trusts(cert);
+    const auto address = ipv4_address(host);
+    return (issued_by(cert, ca) || system_trusts(cert)) &&
+           (!address || names_address(cert, *address));
 }
 
 enum class Phase { kConnecting, kWaiting, kReading };
@@ -229,7 +274,8 @@ bool configure(HINTERNET request, Exchange& ex, const CERT_CONTEXT* ca) {
                                      bytes_to_wide(r.proxy_password).c_str(), nullptr);
     }
     if (ok && ex.secure && ca != nullptr) {
-        DWORD flags = SECURITY_FLAG_IGNORE_UNKNOWN_CA;
+        DWORD flags = SECURITY_FLAG_IGNORE_UNKNOWN_CA |
+                      (ipv4_address(ex.host) ? SECURITY_FLAG_IGNORE_CERT_CN_INVALID : 0);
         ok = ::WinHttpSetOption(request, WINHTTP_OPTION_SECURITY_FLAGS, &flags, sizeof flags);
     }
     // One line at a time keeps their order; a line WinHTTP will not take is left out.
@@ -310,10 +356,8 @@ HttpOutcome run(Exchange& ex) {
     Cert ca = ex.secure && !ex.ca_file.empty() ? load_pem_certificate(ex.ca_file) : nullptr;
     // No agent name and no proxy unless one is given: WinHTTP then adds no User-Agent and
     // reads no proxy settings of the system.
-    std::wstring proxy;
-    if (!r.proxy.empty()) {
-        proxy = (ex.secure ? L"" : L"http=") + bytes_to_wide(r.proxy);
-    }
+    // "host:port" serves every scheme; wine does not read the "http=" form Windows also takes.
+    const std::wstring proxy = bytes_to_wide(r.proxy);
     InternetHandle session(::WinHttpOpen(
         nullptr, proxy.empty() ? WINHTTP_ACCESS_TYPE_NO_PROXY : WINHTTP_ACCESS_TYPE_NAMED_PROXY,
         proxy.empty() ? WINHTTP_NO_PROXY_NAME : proxy.c_str(), WINHTTP_NO_PROXY_BYPASS, 0));
@@ -343,7 +387,7 @@ HttpOutcome run(Exchange& ex) {
         std::lock_guard lock(ex.mutex);
         return ex.phase == Phase::kWaiting ? HttpOutcome::kNoResponse : HttpOutcome::kConnectFailed;
     }
-    if (ca && !server_certificate_trusted(request.handle, ca.get())) {
+    if (ca && !server_certificate_trusted(request.handle, ca.get(), ex.host)) {
         return HttpOutcome::kConnectFailed;
     }
     ex.set_phase(Phase::kWaiting);
