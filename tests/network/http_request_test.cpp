@@ -14,6 +14,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 #include <future>
 #include <string>
 #include <thread>
@@ -61,7 +62,25 @@ void unset_variable(const char* name) {
 #endif
 }
 
-#ifndef _WIN32
+#ifdef _WIN32
+// wine starts a Unix program without the Windows program's pipes, so the helper scripts cannot
+// be run from here: the suite's CTest fixture (support/helper-servers.sh) runs them natively
+// and leaves each one's port in WAVLON_TEST_HELPERS/<name>.port.
+class ScriptServer {
+public:
+    ScriptServer(const std::string& script, const std::vector<std::string>& args) {
+        const char* dir = std::getenv("WAVLON_TEST_HELPERS");
+        const std::string name = script == "proxy_server.py"        ? "proxy"
+                                 : args.at(0).ends_with("self.pem") ? "untrusted"
+                                                                    : "trusted";
+        std::ifstream(std::string(dir != nullptr ? dir : "") + "/" + name + ".port") >> m_port;
+    }
+    int port() const { return m_port; }
+
+private:
+    int m_port = 0;
+};
+#else
 const std::filesystem::path kSupportDir = std::filesystem::path(WAVLON_TESTS_DIR) / "support";
 
 // A helper script run with python3. Its first line of output is the port it listens on; it
@@ -559,15 +578,27 @@ TEST(HttpRequest, AnswersAreDecodedFromTheirDeclaredCharset) {
     }
 }
 
-#ifdef _WIN32
-TEST(HttpRequestTls, HttpsAndTheProxyAgainstTheHelperServers) {
-    GTEST_SKIP() << "wine starts openssl and the Python TLS and proxy servers as Unix programs, "
-                    "without the pipes their ports are read from";
-}
-#else
 // HTTPS and the proxy, with a CA and certificates made for this run.
 class HttpRequestTls : public ::testing::Test {
 protected:
+#ifdef _WIN32
+    // The suite's fixture has made them, in the helper servers' folder.
+    static void SetUpTestSuite() {
+        const char* dir = std::getenv("WAVLON_TEST_HELPERS");
+        s_dir = dir != nullptr ? dir : "";
+        s_made = !s_dir.empty() && std::filesystem::exists(file("ca.pem"));
+        platform::set_http_extra_ca_file(file("ca.pem"));
+    }
+    static void TearDownTestSuite() {
+        platform::set_http_extra_ca_file("");
+    }
+    void SetUp() override {
+        if (s_dir.empty()) {
+            GTEST_SKIP() << "the helper servers start from the suite's CTest fixture";
+        }
+        ASSERT_TRUE(s_made) << "the fixture made no certificates";
+    }
+#else
     static void SetUpTestSuite() {
         char pattern[] = "/tmp/wavlon-tls-XXXXXX";
         if (::mkdtemp(pattern) == nullptr) {
@@ -599,9 +630,14 @@ protected:
             std::filesystem::remove_all(s_dir);
         }
     }
-    void SetUp() override { ASSERT_TRUE(s_made) << "openssl could not make the certificates"; }
+    void SetUp() override {
+        ASSERT_TRUE(s_made) << "openssl could not make the certificates";
+    }
+#endif
 
-    static std::string file(const char* name) { return s_dir + "/" + name; }
+    static std::string file(const char* name) {
+        return s_dir + "/" + name;
+    }
     static Text https_url(int port, const char* path) {
         return Text("https://127.0.0.1:" + std::to_string(port) + path);
     }
@@ -640,15 +676,21 @@ TEST_F(HttpRequestTls, ProxyForwardsAndTunnelsWithItsCredentials) {
 
     EXPECT_EQ(send_http_request(origin.url("/plain"), options), "via forwarded");
     EXPECT_EQ(origin.requests().at(0).target, "/plain");
-    EXPECT_EQ(send_http_request(https_url(tls.port(), "/tunnel"), options), "secure GET /tunnel");
+    // wine's WinHTTP opens no tunnel through a proxy that asks for credentials: the CONNECT
+    // stays unanswered until the time-out.
+    if (!kWine) {
+        EXPECT_EQ(send_http_request(https_url(tls.port(), "/tunnel"), options),
+                  "secure GET /tunnel");
+    }
 
     options.proxy_password = "wrong";
     EXPECT_EQ(send_http_request(origin.url("/plain"), options), "");
     EXPECT_EQ(status, "407 Proxy Authentication Required");
-    EXPECT_EQ(send_http_request(https_url(tls.port(), "/tunnel"), options), "");
-    EXPECT_EQ(status, gb("711 发送请求失败!"));
+    if (!kWine) {
+        EXPECT_EQ(send_http_request(https_url(tls.port(), "/tunnel"), options), "");
+        EXPECT_EQ(status, gb("711 发送请求失败!"));
+    }
 }
-#endif
 
 }  // namespace
 }  // namespace wavlon::network
