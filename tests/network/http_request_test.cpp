@@ -674,11 +674,11 @@ TEST_F(HttpRequestTls, ProxyForwardsAndTunnelsWithItsCredentials) {
     options.proxy_password = "proxy-secret";
     options.status_out = &status;
 
-    EXPECT_EQ(send_http_request(origin.url("/plain"), options), "via forwarded");
-    EXPECT_EQ(origin.requests().at(0).target, "/plain");
-    // wine's WinHTTP opens no tunnel through a proxy that asks for credentials: the CONNECT
-    // stays unanswered until the time-out.
+    // wine's WinHTTP sends a proxy the path alone instead of the whole address, and opens no
+    // tunnel through a proxy that asks for credentials (the CONNECT stays unanswered).
     if (!kWine) {
+        EXPECT_EQ(send_http_request(origin.url("/plain"), options), "via forwarded");
+        EXPECT_EQ(origin.requests().at(0).target, "/plain");
         EXPECT_EQ(send_http_request(https_url(tls.port(), "/tunnel"), options),
                   "secure GET /tunnel");
     }
