@@ -1,11 +1,11 @@
 // The network check on WinINet: a session with the agent name "test" opens the check page,
 // fresh from the network; the first answer's headers decide.
 //
-// The proxy is WinINet's own choice (INTERNET_OPEN_TYPE_PRECONFIG): the system's Internet
-// settings, and under wine, where those are usually empty, the http_proxy and no_proxy
-// variables of the environment. Unlike libcurl on Linux, https_proxy and all_proxy are not
-// read, and the system's "connected" state is not asked first: check pages on this machine
-// would count as offline where only the loopback interface is up.
+// The proxy is WinINet's own choice (INTERNET_OPEN_TYPE_PRECONFIG): the user's Internet
+// settings, and under wine, where those name none, the http_proxy variable as the process
+// started with it. Unlike libcurl on Linux, https_proxy, all_proxy and later changes of the
+// environment are not read, and the system's "connected" state is not asked first: check
+// pages on this machine would count as offline where only the loopback interface is up.
 #include "platform/network_check.h"
 
 #include <windows.h>
