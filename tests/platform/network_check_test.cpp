@@ -19,6 +19,22 @@ using testing::HttpReply;
 using testing::HttpRequest;
 using testing::LocalHttpServer;
 
+void set_variable(const char* name, const std::string& value) {
+#ifdef _WIN32
+    ::_putenv_s(name, value.c_str());
+#else
+    ::setenv(name, value.c_str(), 1);
+#endif
+}
+
+void unset_variable(const char* name) {
+#ifdef _WIN32
+    ::_putenv_s(name, "");  // an empty value removes the variable
+#else
+    ::unsetenv(name);
+#endif
+}
+
 // Sets exactly these proxy variables for its lifetime (every other one libcurl reads is
 // removed) and restores the environment afterwards.
 class ProxyEnvironment {
@@ -27,18 +43,18 @@ public:
         for (const char* name : kNames) {
             const char* value = std::getenv(name);
             m_saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
-            ::unsetenv(name);
+            unset_variable(name);
         }
         for (const auto& [name, value] : variables) {
-            ::setenv(name, value.c_str(), 1);
+            set_variable(name, value);
         }
     }
     ~ProxyEnvironment() {
         for (const auto& [name, value] : m_saved) {
             if (value) {
-                ::setenv(name, value->c_str(), 1);
+                set_variable(name, *value);
             } else {
-                ::unsetenv(name);
+                unset_variable(name);
             }
         }
     }
@@ -91,6 +107,10 @@ TEST(NetworkCheck, SendsUncachedGetWithAgentTest) {
 // Behind a proxy the check page is reachable only through it: a host name that does not
 // resolve here stands for the outside world, and the proxy records what it was asked.
 TEST(NetworkCheck, ProxyOfTheEnvironmentIsUsed) {
+#ifdef _WIN32
+    GTEST_SKIP() << "WinINet takes its proxy from the Internet settings; wine's adds the "
+                    "http_proxy variable only as it was when the process started";
+#endif
     LocalHttpServer proxy([](const HttpRequest& request) {
         return request.method == "CONNECT" ? HttpReply::status(403, "Forbidden")
                                            : HttpReply::ok("from proxy");

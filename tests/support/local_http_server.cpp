@@ -1,11 +1,16 @@
 #include "support/local_http_server.h"
 
+#ifdef _WIN32
+#include <winsock2.h>
+#include <ws2tcpip.h>
+#else
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <cctype>
@@ -13,12 +18,84 @@
 #include <condition_variable>
 #include <cstring>
 #include <memory>
+#include <mutex>
 #include <stdexcept>
 #include <thread>
 
 namespace wavlon::testing {
 
 namespace {
+
+// The few calls that differ between POSIX sockets and Winsock. Sockets are kept as int on
+// both: Winsock's handles are small numbers too.
+#ifdef _WIN32
+constexpr int kNoSignal = 0;
+constexpr int kShutBoth = SD_BOTH;
+
+int start_sockets() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        WSADATA data;
+        if (::WSAStartup(MAKEWORD(2, 2), &data) != 0) {
+            throw std::runtime_error("LocalHttpServer: WSAStartup failed");
+        }
+    });
+    return 0;
+}
+
+int new_socket() {
+    start_sockets();
+    const SOCKET s = ::socket(AF_INET, SOCK_STREAM, 0);
+    return s == INVALID_SOCKET ? -1 : static_cast<int>(s);
+}
+
+void close_socket(int fd) {
+    ::closesocket(static_cast<SOCKET>(fd));
+}
+
+int accept_connection(int listen_fd) {
+    const SOCKET s = ::accept(static_cast<SOCKET>(listen_fd), nullptr, nullptr);
+    return s == INVALID_SOCKET ? -1 : static_cast<int>(s);
+}
+
+int poll_sockets(pollfd* fds, unsigned count, int timeout_ms) {
+    return ::WSAPoll(fds, count, timeout_ms);
+}
+
+int wake(int fd, char byte) {
+    return ::send(static_cast<SOCKET>(fd), &byte, 1, 0);
+}
+#else
+constexpr int kNoSignal = MSG_NOSIGNAL;
+constexpr int kShutBoth = SHUT_RDWR;
+
+int new_socket() {
+    return ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+}
+
+void close_socket(int fd) {
+    ::close(fd);
+}
+
+int accept_connection(int listen_fd) {
+    return ::accept4(listen_fd, nullptr, nullptr, SOCK_CLOEXEC);
+}
+
+int poll_sockets(pollfd* fds, unsigned count, int timeout_ms) {
+    return ::poll(fds, count, timeout_ms);
+}
+
+int wake(int fd, char byte) {
+    return static_cast<int>(::write(fd, &byte, 1));
+}
+#endif
+
+pollfd poll_entry(int fd, short events) {
+    pollfd entry{};
+    entry.fd = static_cast<decltype(entry.fd)>(fd);
+    entry.events = events;
+    return entry;
+}
 
 bool iequals(const std::string& a, const std::string& b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
@@ -58,6 +135,32 @@ std::uint16_t bound_port(int fd) {
         throw std::runtime_error("LocalHttpServer: getsockname failed");
     }
     return ntohs(addr.sin_port);
+}
+
+// A connected pair of sockets: writing a byte to [1] wakes every poll() on [0]. A pipe does
+// the same on POSIX; Winsock polls sockets only.
+bool make_wake_pair(int fds[2]) {
+#ifdef _WIN32
+    const int listener = new_socket();
+    sockaddr_in addr = loopback(0);
+    bool ok = listener >= 0 &&
+              ::bind(listener, reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0 &&
+              ::listen(listener, 1) == 0;
+    if (ok) {
+        addr = loopback(bound_port(listener));
+        fds[1] = new_socket();
+        ok = fds[1] >= 0 && ::connect(fds[1], reinterpret_cast<sockaddr*>(&addr), sizeof addr) == 0;
+        const SOCKET accepted = ok ? ::accept(listener, nullptr, nullptr) : INVALID_SOCKET;
+        fds[0] = accepted == INVALID_SOCKET ? -1 : static_cast<int>(accepted);
+        ok = fds[0] >= 0;
+    }
+    if (listener >= 0) {
+        close_socket(listener);
+    }
+    return ok;
+#else
+    return ::pipe2(fds, O_CLOEXEC) == 0;
+#endif
 }
 
 // Reads one request from a connection. The buffer keeps bytes of a following pipelined
@@ -107,7 +210,7 @@ public:
         // Clients that ask before sending a large body wait for this interim answer.
         if (iequals(request.header("Expect"), "100-continue")) {
             static const char kContinue[] = "HTTP/1.1 100 Continue\r\n\r\n";
-            if (::send(m_fd, kContinue, sizeof kContinue - 1, MSG_NOSIGNAL) < 0) {
+            if (::send(m_fd, kContinue, sizeof kContinue - 1, kNoSignal) < 0) {
                 return false;
             }
         }
@@ -132,9 +235,9 @@ public:
 
 private:
     bool fill() {
-        pollfd fds[2] = {{m_fd, POLLIN, 0}, {m_wake_fd, POLLIN, 0}};
+        pollfd fds[2] = {poll_entry(m_fd, POLLIN), poll_entry(m_wake_fd, POLLIN)};
         for (;;) {
-            int r = ::poll(fds, 2, -1);
+            int r = poll_sockets(fds, 2, -1);
             if (r < 0 && errno == EINTR) {
                 continue;
             }
@@ -144,7 +247,7 @@ private:
             break;
         }
         char chunk[4096];
-        ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
+        const auto n = ::recv(m_fd, chunk, sizeof chunk, 0);
         if (n <= 0) {
             return false;
         }
@@ -276,21 +379,22 @@ struct LocalHttpServer::Thread {
 };
 
 LocalHttpServer::LocalHttpServer(Handler handler) : m_handler(std::move(handler)) {
-    m_listen_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    m_listen_fd = new_socket();
     if (m_listen_fd < 0) {
         throw std::runtime_error("LocalHttpServer: socket failed");
     }
     int one = 1;
-    ::setsockopt(m_listen_fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    ::setsockopt(m_listen_fd, SOL_SOCKET, SO_REUSEADDR, reinterpret_cast<const char*>(&one),
+                 sizeof one);
     sockaddr_in addr = loopback(0);
     if (::bind(m_listen_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
         ::listen(m_listen_fd, 64) != 0) {
-        ::close(m_listen_fd);
+        close_socket(m_listen_fd);
         throw std::runtime_error("LocalHttpServer: cannot listen on 127.0.0.1");
     }
     m_port = bound_port(m_listen_fd);
-    if (::pipe2(m_wake_fd, O_CLOEXEC) != 0) {
-        ::close(m_listen_fd);
+    if (!make_wake_pair(m_wake_fd)) {
+        close_socket(m_listen_fd);
         throw std::runtime_error("LocalHttpServer: pipe failed");
     }
     m_thread = new Thread;
@@ -299,9 +403,9 @@ LocalHttpServer::LocalHttpServer(Handler handler) : m_handler(std::move(handler)
 
 LocalHttpServer::~LocalHttpServer() {
     stop();
-    ::close(m_listen_fd);
-    ::close(m_wake_fd[0]);
-    ::close(m_wake_fd[1]);
+    close_socket(m_listen_fd);
+    close_socket(m_wake_fd[0]);
+    close_socket(m_wake_fd[1]);
     delete m_thread;
 }
 
@@ -315,11 +419,11 @@ void LocalHttpServer::stop() {
         // Shutting the sockets down wakes connection threads blocked in send(); the pipe
         // wakes every poll().
         for (int fd : m_thread->fds) {
-            ::shutdown(fd, SHUT_RDWR);
+            ::shutdown(fd, kShutBoth);
         }
     }
     char byte = 1;
-    while (::write(m_wake_fd[1], &byte, 1) < 0 && errno == EINTR) {
+    while (wake(m_wake_fd[1], byte) < 0 && errno == EINTR) {
     }
     m_thread->acceptor.join();
     // No new connection threads start once the acceptor has ended.
@@ -348,33 +452,33 @@ std::uint16_t LocalHttpServer::refused_port() {
     // A port the kernel just handed out and that is bound but not listening refuses
     // connections while this socket lives; after closing, it stays free for a long while
     // since ports are handed out in rising order.
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int fd = new_socket();
     sockaddr_in addr = loopback(0);
     if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0) {
         throw std::runtime_error("LocalHttpServer: cannot find a free port");
     }
     std::uint16_t port = bound_port(fd);
-    ::close(fd);
+    close_socket(fd);
     return port;
 }
 
 void LocalHttpServer::serve() {
     for (;;) {
-        pollfd fds[2] = {{m_listen_fd, POLLIN, 0}, {m_wake_fd[0], POLLIN, 0}};
-        int r = ::poll(fds, 2, -1);
+        pollfd fds[2] = {poll_entry(m_listen_fd, POLLIN), poll_entry(m_wake_fd[0], POLLIN)};
+        int r = poll_sockets(fds, 2, -1);
         if (r < 0 && errno == EINTR) {
             continue;
         }
         if (r < 0 || fds[1].revents != 0) {
             return;
         }
-        int fd = ::accept4(m_listen_fd, nullptr, nullptr, SOCK_CLOEXEC);
+        int fd = accept_connection(m_listen_fd);
         if (fd < 0) {
             continue;
         }
         std::lock_guard lock(m_thread->mutex);
         if (m_thread->stopped) {
-            ::close(fd);
+            close_socket(fd);
             return;
         }
         m_thread->fds.push_back(fd);
@@ -383,8 +487,8 @@ void LocalHttpServer::serve() {
 }
 
 bool LocalHttpServer::wait_for_stop(std::chrono::milliseconds delay) {
-    pollfd fd{m_wake_fd[0], POLLIN, 0};
-    int r = ::poll(&fd, 1, static_cast<int>(delay.count()));
+    pollfd fd = poll_entry(m_wake_fd[0], POLLIN);
+    int r = poll_sockets(&fd, 1, static_cast<int>(delay.count()));
     return r > 0;
 }
 
@@ -421,7 +525,7 @@ void LocalHttpServer::serve_connection(int fd) {
                                         : reply.raw.size();
         std::size_t done = 0;
         while (sent && done < at_once) {
-            ssize_t n = ::send(fd, reply.raw.data() + done, at_once - done, MSG_NOSIGNAL);
+            const auto n = ::send(fd, reply.raw.data() + done, at_once - done, kNoSignal);
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -433,14 +537,15 @@ void LocalHttpServer::serve_connection(int fd) {
                 sent = false;
                 break;
             }
-            sent = ::send(fd, reply.raw.data() + i, 1, MSG_NOSIGNAL) == 1;
+            sent = ::send(fd, reply.raw.data() + i, 1, kNoSignal) == 1;
         }
         if (sent && reply.mode == HttpReply::Mode::Reset) {
             // Time for the client to take in what was sent; then close with no linger, which
             // resets the connection instead of ending it.
             reset = !wait_for_stop(std::chrono::milliseconds(200));
             linger no_linger{1, 0};
-            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &no_linger, sizeof no_linger);
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, reinterpret_cast<const char*>(&no_linger),
+                         sizeof no_linger);
             break;
         }
         if (!sent || !keep_alive || !reply_allows_keep_alive(reply.raw)) {
@@ -451,9 +556,9 @@ void LocalHttpServer::serve_connection(int fd) {
     auto& fds = m_thread->fds;
     fds.erase(std::remove(fds.begin(), fds.end(), fd), fds.end());
     if (!reset) {
-        ::shutdown(fd, SHUT_RDWR);
+        ::shutdown(fd, kShutBoth);
     }
-    ::close(fd);
+    close_socket(fd);
 }
 
 }  // namespace wavlon::testing
