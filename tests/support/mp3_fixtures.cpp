@@ -215,8 +215,6 @@ std::string read_file_bytes(const std::string& path) {
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// The local HTTP server is not part of the Windows build.
-#ifndef _WIN32
 HttpReply mp3_reply(const HttpRequest& request, const std::string& body, bool content_length) {
     if (!content_length) {
         return HttpReply::ok(body, "audio/mpeg", false);
@@ -253,6 +251,5 @@ HttpReply mp3_reply(const HttpRequest& request, const std::string& body, bool co
     return reply;
 }
 
-#endif
 
 }  // namespace wavlon::testing
