@@ -15,13 +15,10 @@
 #include <optional>
 #include <thread>
 
+#include "platform/single_instance_request.h"
+
 namespace wavlon::platform {
 namespace {
-
-constexpr std::string_view kRaise = "raise";
-constexpr std::size_t kMaxRequest = 256 * 1024;
-constexpr std::size_t kMaxToken = 512;
-constexpr std::size_t kMaxPaths = 256;
 
 std::string environment(const char* name) {
     const char* value = std::getenv(name);
@@ -62,41 +59,8 @@ bool send_all(int fd, std::string_view data) {
     return true;
 }
 
-struct Request {
-    std::string token;
-    std::vector<std::string> paths;
-};
-
-// A well-formed request: "raise" LF token LF, then each path followed by a zero byte. A token
-// is printable ASCII; a path is absolute. Anything else makes the request malformed.
-std::optional<Request> parse_request(std::string_view request) {
-    const std::size_t first = request.find('\n');
-    if (first == std::string_view::npos || request.substr(0, first) != kRaise) {
-        return std::nullopt;
-    }
-    request.remove_prefix(first + 1);
-    const std::size_t second = request.find('\n');
-    std::string_view token = request.substr(0, second);
-    request.remove_prefix(second == std::string_view::npos ? request.size() : second + 1);
-    if (token.size() > kMaxToken) {
-        return std::nullopt;
-    }
-    for (char c : token) {
-        if (c < 0x21 || c > 0x7e) {
-            return std::nullopt;
-        }
-    }
-    Request parsed{std::string(token), {}};
-    while (!request.empty()) {
-        const std::size_t end = request.find('\0');
-        if (end == std::string_view::npos || !request.starts_with('/') ||
-            parsed.paths.size() == kMaxPaths) {
-            return std::nullopt;
-        }
-        parsed.paths.emplace_back(request.substr(0, end));
-        request.remove_prefix(end + 1);
-    }
-    return parsed;
+bool absolute(std::string_view path) {
+    return path.starts_with('/');
 }
 
 }  // namespace
@@ -203,10 +167,7 @@ bool SingleInstance::ask_first_to_raise(const std::string& activation_token,
     if (m_role != Role::Second || !socket_address(m_state->socket_path, address)) {
         return false;
     }
-    std::string request = std::string(kRaise) + "\n" + activation_token + "\n";
-    for (const std::string& path : paths) {
-        request.append(path).push_back('\0');
-    }
+    const std::string request = format_raise_request(activation_token, paths);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -250,7 +211,7 @@ void SingleInstance::State::accept_requests() {
         ::setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit);
         std::string request;
         char buffer[256];
-        while (request.size() < kMaxRequest) {
+        while (request.size() < kMaxRaiseRequest) {
             ssize_t n = ::recv(fd, buffer, sizeof buffer, 0);
             if (n < 0 && errno == EINTR) {
                 continue;
@@ -261,7 +222,8 @@ void SingleInstance::State::accept_requests() {
             request.append(buffer, static_cast<std::size_t>(n));
         }
         ::close(fd);
-        if (std::optional<Request> parsed = parse_request(request); parsed && on_raise) {
+        if (std::optional<RaiseRequest> parsed = parse_raise_request(request, absolute);
+            parsed && on_raise) {
             on_raise(parsed->token, parsed->paths);
         }
     }

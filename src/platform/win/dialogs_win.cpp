@@ -8,29 +8,10 @@
 #include <string>
 
 #include "platform/dialogs.h"
+#include "platform/win/wide_text.h"
 
 namespace wavlon::platform {
 namespace {
-
-std::wstring wide(const std::string& utf8) {
-    const int size = static_cast<int>(utf8.size());
-    std::wstring out(
-        static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)),
-        L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), static_cast<int>(out.size()));
-    return out;
-}
-
-std::string utf8(const wchar_t* text) {
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) {
-        return {};
-    }
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-    out.pop_back();  // the terminating zero
-    return out;
-}
 
 // The text in the system code page (936 on the Chinese systems the player is made for), or
 // nothing when that code page lacks one of its characters.
@@ -83,7 +64,7 @@ public:
             wchar_t path[MAX_PATH] = {};
             // An item outside the file system (a printer, the network) has no path.
             if (SHGetPathFromIDListW(item, path)) {
-                result = utf8(path);
+                result = narrow(path);
             }
             CoTaskMemFree(item);
         }

@@ -6,6 +6,7 @@
 
 #include "platform/codec.h"
 #include "platform/files.h"
+#include "platform/win/wide_text.h"
 #include "platform/write_temporaries.h"
 
 namespace wavlon::platform {
@@ -17,15 +18,6 @@ constexpr std::string_view kSeparators = "/\\";
 constexpr DWORD kKnownBits = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
                              FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DIRECTORY |
                              FILE_ATTRIBUTE_ARCHIVE;
-
-std::wstring wide(std::string_view utf8) {
-    std::u16string units = utf8_to_utf16(utf8);
-    return std::wstring(units.begin(), units.end());
-}
-
-std::string narrow(std::wstring_view units) {
-    return utf16_to_utf8(std::u16string(units.begin(), units.end()));
-}
 
 // A system path with "/" as the separator, as the runtime writes paths.
 std::string runtime_path(std::wstring_view units) {

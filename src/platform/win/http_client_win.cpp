@@ -25,6 +25,7 @@
 #include <thread>
 
 #include "platform/percent_escape.h"
+#include "platform/win/wide_text.h"
 
 namespace wavlon::platform {
 namespace {
@@ -36,17 +37,6 @@ constexpr DWORD kMaxRedirects = 10;
 std::mutex g_ca_mutex;
 std::string g_extra_ca_file;
 
-std::wstring utf8_to_wide(std::string_view text) {
-    if (text.empty()) {
-        return {};
-    }
-    const int size = static_cast<int>(text.size());
-    const int length = ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
-    std::wstring wide(static_cast<std::size_t>(std::max(length, 0)), L'\0');
-    ::MultiByteToWideChar(CP_UTF8, 0, text.data(), size, wide.data(), length);
-    return wide;
-}
-
 bool is_utf8(std::string_view text) {
     return text.empty() || ::MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(),
                                                  static_cast<int>(text.size()), nullptr, 0) > 0;
@@ -57,14 +47,14 @@ bool is_utf8(std::string_view text) {
 // same values, as Windows sends ISO-8859-1.
 std::wstring bytes_to_wide(std::string_view bytes) {
     if (is_utf8(bytes)) {
-        return utf8_to_wide(bytes);
+        return platform::wide(bytes);
     }
-    std::wstring wide;
-    wide.reserve(bytes.size());
+    std::wstring units;
+    units.reserve(bytes.size());
     for (char c : bytes) {
-        wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+        units += static_cast<wchar_t>(static_cast<unsigned char>(c));
     }
-    return wide;
+    return units;
 }
 
 // The inverse of WinHTTP's reading of received header bytes, which takes them in the system's
@@ -419,7 +409,7 @@ HttpOutcome run(Exchange& ex) {
 
 // Splits the URL; false when it does not parse, has no host or is not http(s).
 bool crack_url(const std::string& url, Exchange& ex) {
-    const std::wstring wide = utf8_to_wide(percent_escape(url));
+    const std::wstring wide = platform::wide(percent_escape(url));
     URL_COMPONENTS parts{};
     parts.dwStructSize = sizeof parts;
     parts.dwSchemeLength = parts.dwHostNameLength = parts.dwUrlPathLength =

@@ -24,6 +24,8 @@
 #include <set>
 #include <thread>
 
+#include "platform/win/wide_text.h"
+
 namespace wavlon::platform {
 namespace {
 
@@ -50,17 +52,6 @@ std::optional<std::wstring> to_wide(const std::string& text) {
     MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
                         wide.data(), size);
     return wide;
-}
-
-std::string to_utf8(const wchar_t* text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) {
-        return {};
-    }
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-    out.pop_back();
-    return out;
 }
 
 // Read on the notification thread, set on the caller's: guarded.
@@ -160,7 +151,7 @@ bool mci(const std::string& command, std::string* answer, HWND callback = nullpt
         return false;
     }
     if (answer != nullptr) {
-        *answer = to_utf8(buffer);
+        *answer = narrow(buffer);
     }
     return true;
 }

@@ -16,26 +16,17 @@
 #include <algorithm>
 #include <map>
 
+#include "platform/win/wide_text.h"
+
 namespace wavlon::platform {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"WavlonMixerNotify";
 
-std::string to_utf8(const wchar_t* text) {
-    int size = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (size <= 1) {
-        return {};
-    }
-    std::string out(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, out.data(), size, nullptr, nullptr);
-    out.pop_back();
-    return out;
-}
-
 MixerLineInfo line_info(const MIXERLINEW& line) {
     return MixerLineInfo{line.dwLineID, line.dwComponentType,
                          std::clamp<std::uint32_t>(line.cChannels, 1, 2), line.cConnections,
-                         to_utf8(line.szName)};
+                         narrow(line.szName)};
 }
 
 }  // namespace
@@ -247,7 +238,7 @@ std::optional<MixerControlInfo> Mixer::control_by_type(std::uint32_t line_id,
     control.known = m_impl->read(found.dwControlID, control, control.channels)
                         .value_or(std::vector<std::uint32_t>{});
     m_impl->controls[found.dwControlID] = control;
-    return MixerControlInfo{found.dwControlID, type, to_utf8(found.szName), control.minimum,
+    return MixerControlInfo{found.dwControlID, type, narrow(found.szName), control.minimum,
                             control.maximum};
 }
 

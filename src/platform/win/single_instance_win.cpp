@@ -9,6 +9,8 @@
 #include <thread>
 
 #include "platform/single_instance.h"
+#include "platform/single_instance_request.h"
+#include "platform/win/wide_text.h"
 
 namespace wavlon::platform {
 namespace {
@@ -17,72 +19,12 @@ constexpr wchar_t kWindowClass[] = L"WavlonInstance";
 // Marks a WM_COPYDATA as a raise request of ours ("WAVL").
 constexpr ULONG_PTR kRaiseRequest = 0x5741564C;
 constexpr UINT kRunRequests = WM_APP + 1;
-constexpr std::string_view kRaise = "raise";
-constexpr std::size_t kMaxRequest = 256 * 1024;
-constexpr std::size_t kMaxToken = 512;
-constexpr std::size_t kMaxPaths = 256;
-
-std::wstring wide(const std::string& utf8) {
-    const int size = static_cast<int>(utf8.size());
-    std::wstring out(
-        static_cast<std::size_t>(MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0)),
-        L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, out.data(), static_cast<int>(out.size()));
-    return out;
-}
-
-std::string utf8(const std::wstring& text) {
-    const int size = static_cast<int>(text.size());
-    std::string out(static_cast<std::size_t>(WideCharToMultiByte(CP_UTF8, 0, text.data(), size,
-                                                                 nullptr, 0, nullptr, nullptr)),
-                    '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), size, out.data(), static_cast<int>(out.size()),
-                        nullptr, nullptr);
-    return out;
-}
 
 // "C:\..." or "C:/...", or a UNC path "\\server\...".
 bool absolute(std::string_view path) {
     const bool drive = path.size() >= 3 && path[1] == ':' && (path[2] == '\\' || path[2] == '/') &&
                        ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z'));
     return drive || path.starts_with("\\\\");
-}
-
-struct Request {
-    std::string token;
-    std::vector<std::string> paths;
-};
-
-// The same request as on other systems: "raise" LF token LF, then each path (UTF-8) followed
-// by a zero byte. A token is printable ASCII; a path is absolute. Anything else is malformed.
-std::optional<Request> parse_request(std::string_view request) {
-    const std::size_t first = request.find('\n');
-    if (first == std::string_view::npos || request.substr(0, first) != kRaise) {
-        return std::nullopt;
-    }
-    request.remove_prefix(first + 1);
-    const std::size_t second = request.find('\n');
-    std::string_view token = request.substr(0, second);
-    request.remove_prefix(second == std::string_view::npos ? request.size() : second + 1);
-    if (token.size() > kMaxToken) {
-        return std::nullopt;
-    }
-    for (char c : token) {
-        if (c < 0x21 || c > 0x7e) {
-            return std::nullopt;
-        }
-    }
-    Request parsed{std::string(token), {}};
-    while (!request.empty()) {
-        const std::size_t end = request.find('\0');
-        if (end == std::string_view::npos || !absolute(request) ||
-            parsed.paths.size() == kMaxPaths) {
-            return std::nullopt;
-        }
-        parsed.paths.emplace_back(request.substr(0, end));
-        request.remove_prefix(end + 1);
-    }
-    return parsed;
 }
 
 // Kernel object names take no backslash after the namespace.
@@ -106,7 +48,7 @@ struct SingleInstance::State {
     HWND window = nullptr;
     std::wstring window_name;
     // Requests that came before a handler, or before the loop ran it.
-    std::deque<Request> waiting;
+    std::deque<RaiseRequest> waiting;
     RaiseHandler on_raise;
 };
 
@@ -120,11 +62,11 @@ LRESULT CALLBACK SingleInstance::State::procedure(HWND window, UINT message, WPA
     auto* state = reinterpret_cast<State*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (state != nullptr && message == WM_COPYDATA) {
         const auto* data = reinterpret_cast<const COPYDATASTRUCT*>(lparam);
-        if (data->dwData != kRaiseRequest || data->cbData > kMaxRequest) {
+        if (data->dwData != kRaiseRequest || data->cbData > kMaxRaiseRequest) {
             return FALSE;
         }
         const std::string_view bytes(static_cast<const char*>(data->lpData), data->cbData);
-        if (std::optional<Request> parsed = parse_request(bytes)) {
+        if (std::optional<RaiseRequest> parsed = parse_raise_request(bytes, absolute)) {
             // The sender waits for this answer: the handler runs later, from the loop.
             state->waiting.push_back(std::move(*parsed));
             PostMessageW(window, kRunRequests, 0, 0);
@@ -140,7 +82,7 @@ LRESULT CALLBACK SingleInstance::State::procedure(HWND window, UINT message, WPA
 
 void SingleInstance::State::run_requests() {
     while (on_raise && !waiting.empty()) {
-        Request request = std::move(waiting.front());
+        RaiseRequest request = std::move(waiting.front());
         waiting.pop_front();
         on_raise(request.token, request.paths);
     }
@@ -164,7 +106,7 @@ std::string default_instance_folder() {
     while (path.size() > 3 && (path.back() == L'\\' || path.back() == L'/')) {
         path.pop_back();
     }
-    return utf8(path);
+    return narrow(path);
 }
 
 SingleInstance::SingleInstance(const std::string& key, const std::string& folder)
@@ -219,10 +161,7 @@ bool SingleInstance::ask_first_to_raise(const std::string& activation_token,
     if (m_role != Role::Second || m_state->window_name.empty()) {
         return false;
     }
-    std::string request = std::string(kRaise) + "\n" + activation_token + "\n";
-    for (const std::string& path : paths) {
-        request.append(path).push_back('\0');
-    }
+    std::string request = format_raise_request(activation_token, paths);
     const auto deadline = std::chrono::steady_clock::now() + timeout;
     for (;;) {
         // The first instance takes the mutex a moment before its window exists.
