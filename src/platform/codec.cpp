@@ -11,6 +11,8 @@
 #include <map>
 #include <memory>
 
+#include "platform/codec_ascii.h"
+
 namespace wavlon::platform {
 namespace {
 
@@ -85,21 +87,8 @@ Converter& fixed_converter() {
     return cached;
 }
 
-// Bytes below 0x80 are the same characters in GB18030, UTF-8 and (widened) UTF-16, so texts
-// of ASCII only, most file names and every time text, skip iconv.
-template <class Char>
-bool is_ascii(std::basic_string_view<Char> s) {
-    return std::all_of(s.begin(), s.end(),
-                       [](Char c) { return static_cast<std::uint32_t>(c) < 0x80; });
-}
-
-template <class To, class From>
-To widen_or_narrow(std::basic_string_view<From> s) {
-    To out(s.size(), typename To::value_type{});
-    std::transform(s.begin(), s.end(), out.begin(),
-                   [](From c) { return static_cast<typename To::value_type>(c); });
-    return out;
-}
+using codec_ascii::is_ascii;
+using codec_ascii::widen_or_narrow;
 
 const std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
 const std::string_view kReplacementUtf16("\xFD\xFF", 2);

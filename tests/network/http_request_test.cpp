@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "platform/http_client.h"
+#include "support/environment.h"
 #include "support/local_http_server.h"
 
 namespace wavlon::network {
@@ -46,21 +47,8 @@ constexpr bool kWine = true;
 constexpr bool kWine = false;
 #endif
 
-void set_variable(const char* name, const std::string& value) {
-#ifdef _WIN32
-    ::_putenv_s(name, value.c_str());
-#else
-    ::setenv(name, value.c_str(), 1);
-#endif
-}
-
-void unset_variable(const char* name) {
-#ifdef _WIN32
-    ::_putenv_s(name, "");  // an empty value removes the variable
-#else
-    ::unsetenv(name);
-#endif
-}
+using testing::set_variable;
+using testing::unset_variable;
 
 #ifdef _WIN32
 // wine starts a Unix program without the Windows program's pipes, so the helper scripts cannot

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "support/environment.h"
 #include "support/local_http_server.h"
 
 namespace wavlon::platform {
@@ -19,21 +20,8 @@ using testing::HttpReply;
 using testing::HttpRequest;
 using testing::LocalHttpServer;
 
-void set_variable(const char* name, const std::string& value) {
-#ifdef _WIN32
-    ::_putenv_s(name, value.c_str());
-#else
-    ::setenv(name, value.c_str(), 1);
-#endif
-}
-
-void unset_variable(const char* name) {
-#ifdef _WIN32
-    ::_putenv_s(name, "");  // an empty value removes the variable
-#else
-    ::unsetenv(name);
-#endif
-}
+using testing::set_variable;
+using testing::unset_variable;
 
 // Sets exactly these proxy variables for its lifetime (every other one libcurl reads is
 // removed) and restores the environment afterwards.

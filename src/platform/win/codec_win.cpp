@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "platform/codec.h"
+#include "platform/codec_ascii.h"
 
 namespace wavlon::platform {
 namespace {
@@ -400,20 +401,8 @@ std::u16string encode_utf16(std::u32string_view chars) {
     return out;
 }
 
-// Bytes below 0x80 are the same characters in GB18030, UTF-8 and (widened) UTF-16.
-template <class Char>
-bool is_ascii(std::basic_string_view<Char> s) {
-    return std::all_of(s.begin(), s.end(),
-                       [](Char c) { return static_cast<std::uint32_t>(c) < 0x80; });
-}
-
-template <class To, class From>
-To widen_or_narrow(std::basic_string_view<From> s) {
-    To out(s.size(), typename To::value_type{});
-    std::transform(s.begin(), s.end(), out.begin(),
-                   [](From c) { return static_cast<typename To::value_type>(c); });
-    return out;
-}
+using codec_ascii::is_ascii;
+using codec_ascii::widen_or_narrow;
 
 // Bytes of a code page other than the program's: a whole run through the system at once, and
 // where that fails, one character at a time so that only the undecodable bytes become "?".
