@@ -1,7 +1,7 @@
 // Power-off, restart, ending the session, suspend and hibernate.
 //
 // Every request goes through one backend. The default is the system's own: logind on Linux
-// (platform/power_logind.h), ExitWindowsEx and SetSuspendState on Windows; tests install a
+// (platform/power_logind.h), ExitWindowsEx and SetSystemPowerState on Windows; tests install a
 // backend of their own so that nothing ever powers off the machine. Requests block the calling
 // thread.
 #pragma once

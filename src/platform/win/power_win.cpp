@@ -1,8 +1,6 @@
 // Power requests on Windows: the shutdown privilege is enabled first, then ExitWindowsEx ends
-// the session (power-off, restart, log-off) or SetSuspendState suspends or hibernates.
+// the session (power-off, restart, log-off) or SetSystemPowerState suspends or hibernates.
 #include <windows.h>
-// After windows.h, which it needs.
-#include <powrprof.h>
 
 #include "platform/power.h"
 #include "platform/win/power_win.h"
@@ -32,8 +30,9 @@ bool exit_windows(std::uint32_t flags, std::uint32_t reason) {
     return ExitWindowsEx(flags, reason) != 0;
 }
 
-bool set_suspend_state(bool hibernate, bool force) {
-    return SetSuspendState(hibernate, force, FALSE) != 0;
+// Its first argument asks for suspend (TRUE) or hibernation (FALSE).
+bool set_power_state(bool hibernate, bool force) {
+    return SetSystemPowerState(!hibernate, force) != 0;
 }
 
 PowerCalls g_calls = system_power_calls();
@@ -57,9 +56,9 @@ public:
             case PowerRequest::EndSession:
                 return g_calls.exit_windows(EWX_LOGOFF | forced, reason);
             case PowerRequest::Suspend:
-                return g_calls.set_suspend_state(false, force);
+                return g_calls.set_power_state(false, force);
             case PowerRequest::Hibernate:
-                return g_calls.set_suspend_state(true, force);
+                return g_calls.set_power_state(true, force);
         }
         return false;
     }
@@ -71,7 +70,7 @@ PowerBackend* g_backend = &g_system;
 }  // namespace
 
 PowerCalls system_power_calls() {
-    return {enable_privilege, exit_windows, set_suspend_state};
+    return {enable_privilege, exit_windows, set_power_state};
 }
 
 PowerCalls set_power_calls(const PowerCalls& calls) {

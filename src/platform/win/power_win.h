@@ -11,8 +11,8 @@ struct PowerCalls {
     bool (*enable_shutdown_privilege)();
     // ExitWindowsEx with its EWX_ flags and the shutdown reason.
     bool (*exit_windows)(std::uint32_t flags, std::uint32_t reason);
-    // SetSuspendState: hibernate or suspend, forced or not.
-    bool (*set_suspend_state)(bool hibernate, bool force);
+    // SetSystemPowerState: hibernate or suspend, forced or not.
+    bool (*set_power_state)(bool hibernate, bool force);
 };
 
 // The system's own calls.
