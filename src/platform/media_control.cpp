@@ -9,20 +9,11 @@
 #include <string_view>
 
 #include "platform/media_backend.h"
+#include "platform/media_command_words.h"
 #include "platform/module_loader.h"
 
 namespace wavlon::platform {
 namespace {
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 // An alias's open source, and the window handle kept for it (only answered, never drawn in).
 struct OpenSource {
@@ -55,33 +46,6 @@ void tell_end() {
 std::function<void(const std::string&)>& observer() {
     static std::function<void(const std::string&)> current;
     return current;
-}
-
-// Words separated by blanks; a word in double quotes may hold blanks. std::nullopt when a quote
-// is not closed.
-std::optional<std::vector<std::string>> split_words(const std::string& command) {
-    std::vector<std::string> words;
-    std::size_t i = 0;
-    while (i < command.size()) {
-        if (command[i] == ' ' || command[i] == '\t') {
-            ++i;
-            continue;
-        }
-        if (command[i] == '"') {
-            std::size_t end = command.find('"', i + 1);
-            if (end == std::string::npos) {
-                return std::nullopt;
-            }
-            words.push_back(command.substr(i + 1, end - i - 1));
-            i = end + 1;
-            continue;
-        }
-        std::size_t end = command.find_first_of(" \t", i);
-        end = end == std::string::npos ? command.size() : end;
-        words.push_back(command.substr(i, end - i));
-        i = end;
-    }
-    return words;
 }
 
 std::optional<std::int64_t> parse_number(const std::string& word) {
@@ -133,7 +97,7 @@ struct CommandRule {
 };
 
 const CommandRule kCommands[] = {
-    {"close %a", [](Call& c) { return open_sources().erase(lower(c.alias)) == 1; }},
+    {"close %a", [](Call& c) { return open_sources().erase(ascii_lower(c.alias)) == 1; }},
     {"play %a", [](Call& c) { return c.source.stream->play(std::nullopt); }},
     {"play %a from %d", [](Call& c) { return c.source.stream->play(c.number); }},
     {"pause %a", [](Call& c) { return c.source.stream->pause(); }},
@@ -178,7 +142,7 @@ bool matches(std::string_view pattern, const std::vector<std::string>& words, st
             if (!number) {
                 return false;
             }
-        } else if (lower(words[i]) != word) {
+        } else if (ascii_lower(words[i]) != word) {
             return false;
         }
         ++i;
@@ -188,8 +152,8 @@ bool matches(std::string_view pattern, const std::vector<std::string>& words, st
 
 bool run_open(const std::string& device_type, const std::string& element,
               const std::string& alias) {
-    if (alias.empty() || lower(device_type) == "cdaudio" ||
-        open_sources().count(lower(alias)) != 0) {
+    if (alias.empty() || ascii_lower(device_type) == "cdaudio" ||
+        open_sources().count(ascii_lower(alias)) != 0) {
         return false;
     }
     MediaBackend& backend = gstreamer_media_backend();
@@ -201,7 +165,7 @@ bool run_open(const std::string& device_type, const std::string& element,
     if (!stream) {
         return false;
     }
-    open_sources()[lower(alias)].stream = std::move(stream);
+    open_sources()[ascii_lower(alias)].stream = std::move(stream);
     return true;
 }
 
@@ -213,7 +177,7 @@ bool run_open_words(const std::vector<std::string>& words) {
     std::string type;
     std::string alias;
     for (std::size_t i = 2; i < 6; i += 2) {
-        std::string key = lower(words[i]);
+        std::string key = ascii_lower(words[i]);
         if (key == "type") {
             type = words[i + 1];
         } else if (key == "alias") {
@@ -251,11 +215,11 @@ bool send_media_command(const std::string& command, std::string* answer) {
     if (answer != nullptr) {
         answer->clear();
     }
-    std::optional<std::vector<std::string>> words = split_words(command);
+    std::optional<std::vector<std::string>> words = split_media_words(command);
     if (!words || words->empty()) {
         return false;
     }
-    if (lower((*words)[0]) == "open") {
+    if (ascii_lower((*words)[0]) == "open") {
         return run_open_words(*words);
     }
     for (const CommandRule& rule : kCommands) {
@@ -264,7 +228,7 @@ bool send_media_command(const std::string& command, std::string* answer) {
         if (!matches(rule.pattern, *words, alias, number)) {
             continue;
         }
-        auto found = open_sources().find(lower(alias));
+        auto found = open_sources().find(ascii_lower(alias));
         if (found == open_sources().end()) {
             return false;
         }

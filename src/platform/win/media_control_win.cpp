@@ -24,20 +24,11 @@
 #include <set>
 #include <thread>
 
+#include "platform/media_command_words.h"
 #include "platform/win/wide_text.h"
 
 namespace wavlon::platform {
 namespace {
-
-std::string lower(std::string_view s) {
-    std::string out(s);
-    for (char& c : out) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return out;
-}
 
 std::optional<std::wstring> to_wide(const std::string& text) {
     if (text.empty()) {
@@ -117,25 +108,6 @@ HWND notify_window() {
     return window;
 }
 
-// Words separated by blanks; a word in double quotes may hold blanks.
-std::vector<std::string> split_words(const std::string& command) {
-    std::vector<std::string> words;
-    std::size_t i = 0;
-    while (i < command.size()) {
-        if (command[i] == ' ' || command[i] == '\t') {
-            ++i;
-            continue;
-        }
-        std::size_t end =
-            command[i] == '"' ? command.find('"', i + 1) : command.find_first_of(" \t", i);
-        end = end == std::string::npos ? command.size() : end;
-        std::size_t first = command[i] == '"' ? i + 1 : i;
-        words.push_back(command.substr(first, end - first));
-        i = end + (command[i] == '"' ? 1 : 0);
-    }
-    return words;
-}
-
 // One command to MCI; the answer is MCI's return string.
 bool mci(const std::string& command, std::string* answer, HWND callback = nullptr) {
     if (answer != nullptr) {
@@ -158,7 +130,7 @@ bool mci(const std::string& command, std::string* answer, HWND callback = nullpt
 
 bool at_end(const std::string& alias) {
     std::string mode;
-    return played().count(lower(alias)) != 0 && mci("status " + alias + " mode", &mode) &&
+    return played().count(ascii_lower(alias)) != 0 && mci("status " + alias + " mode", &mode) &&
            mode == "stopped";
 }
 
@@ -166,7 +138,7 @@ bool at_end(const std::string& alias) {
 // device's own unit. A file of which the device finds no length cannot be played (wine's
 // DirectShow device opens any file, also one of noise): it is closed again.
 bool opened(const std::string& element, const std::string& alias) {
-    played().erase(lower(alias));
+    played().erase(ascii_lower(alias));
     mci("set " + alias + " time format milliseconds", nullptr);
     std::string length;
     if (element.find("://") == std::string::npos &&
@@ -178,12 +150,15 @@ bool opened(const std::string& element, const std::string& alias) {
 }
 
 bool run(const std::string& command, std::string* answer) {
-    std::vector<std::string> words = split_words(command);
-    std::string verb = words.empty() ? std::string() : lower(words[0]);
+    // A command whose quote is not closed goes to MCI unread, which answers it.
+    std::vector<std::string> words =
+        split_media_words(command).value_or(std::vector<std::string>{});
+    std::string verb = words.empty() ? std::string() : ascii_lower(words[0]);
     std::string alias = words.size() > 1 ? words[1] : std::string();
     // A stream at its end stands there, whatever position the device keeps after it (wine's
     // keeps the one its last play started from).
-    if (verb == "status" && words.size() == 3 && lower(words[2]) == "position" && at_end(alias)) {
+    if (verb == "status" && words.size() == 3 && ascii_lower(words[2]) == "position" &&
+        at_end(alias)) {
         return mci("status " + alias + " length", answer);
     }
     // A player's play button starts a stream again that played to its end.
@@ -191,16 +166,16 @@ bool run(const std::string& command, std::string* answer) {
         mci("seek " + alias + " to start", nullptr);
     }
     if (verb != "status" && verb != "set" && verb != "window") {
-        played().erase(lower(alias));
+        played().erase(ascii_lower(alias));
     }
     if (verb == "play" || verb == "resume") {
         bool notify = false;
         for (const std::string& word : words) {
-            notify = notify || lower(word) == "notify";
+            notify = notify || ascii_lower(word) == "notify";
         }
         std::string notified = notify ? command : command + " notify";
         if (mci(notified, answer, notify_window())) {
-            played().insert(lower(alias));
+            played().insert(ascii_lower(alias));
             return true;
         }
         // A device without "resume" continues from its pause point on "play".
@@ -209,7 +184,7 @@ bool run(const std::string& command, std::string* answer) {
             mode == "paused") {
             bool ok = mci("play " + alias + " notify", answer, notify_window());
             if (ok) {
-                played().insert(lower(alias));
+                played().insert(ascii_lower(alias));
             }
             return ok;
         }
@@ -220,7 +195,7 @@ bool run(const std::string& command, std::string* answer) {
     }
     if (verb == "open") {
         for (std::size_t i = 2; i + 1 < words.size(); ++i) {
-            if (lower(words[i]) == "alias") {
+            if (ascii_lower(words[i]) == "alias") {
                 return opened(words[1], words[i + 1]);
             }
         }
