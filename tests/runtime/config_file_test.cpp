@@ -18,41 +18,18 @@
 #include <set>
 
 #include "platform/codec.h"
+#include "support/temp_folder.h"
 
 namespace wavlon::runtime {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::TempFolder;
 
 std::string read_bytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device random;
-        do {
-            m_path = fs::temp_directory_path() / ("wavlon-config-" + std::to_string(random()));
-        } while (!fs::create_directory(m_path));
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    fs::path path(const char* name) const { return m_path / name; }
-    Text text(const char* name) const {
-        const std::u8string utf8 = (m_path / name).u8string();
-        return utf8_to_gbk(std::string(utf8.begin(), utf8.end()));
-    }
-    std::size_t entry_count() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(m_path), {}));
-    }
-
-private:
-    fs::path m_path;
-};
 
 struct ReadCase {
     const char* name;
@@ -170,7 +147,7 @@ TEST(ConfigFile, WindowsWrittenFileRoundTrips) {
               ("; written on Windows\r\n[config]\r\n" + "路径"_gb +
                "=/home/用户/音乐\r\n\r\n[other]\r\nkeep=this\r\n"_gb)
                   .bytes());
-    EXPECT_EQ(folder.entry_count(), 1u);
+    EXPECT_EQ(folder.names().size(), 1u);
 }
 
 TEST(ConfigFile, MissingFileReadsDefaultAndIsCreatedByWrite) {
@@ -193,7 +170,7 @@ TEST(ConfigFile, UnwritableLocationFailsCleanly) {
     fs::create_directory(folder.path("dir.ini"));
     EXPECT_FALSE(write_config_item(folder.text("dir.ini"), "s", "k", "v"));
     EXPECT_EQ(read_config_item(folder.text("dir.ini"), "s", "k", "d"), "d");
-    EXPECT_EQ(folder.entry_count(), 1u);
+    EXPECT_EQ(folder.names().size(), 1u);
 }
 
 // Write failures part-way and killed writers are made with POSIX resource limits and fork.
@@ -213,7 +190,7 @@ TEST(ConfigFile, InterruptedWriteKeepsOldFile) {
 
     EXPECT_FALSE(written);
     EXPECT_EQ(read_bytes(folder.path("config.ini")), "[s]\r\nk=old\r\n");
-    EXPECT_EQ(folder.entry_count(), 1u);
+    EXPECT_EQ(folder.names().size(), 1u);
 }
 
 std::set<std::string> entries(const fs::path& folder) {

@@ -14,13 +14,16 @@
 #include <vector>
 
 #include "runtime/text.h"
+#include "support/temp_folder.h"
 
 namespace wavlon::runtime {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::all_matches;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
+using testing::TempFolder;
 
 std::string read_bytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -29,43 +32,6 @@ std::string read_bytes(const fs::path& path) {
 
 void put(const fs::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// A fresh folder under /tmp, removed with everything in it at the end of the test.
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "wavlon-files-XXXXXX").string();
-        m_path = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    const fs::path& path() const { return m_path; }
-    Text text(const std::string& name = "") const {
-        return utf8_to_gbk(name.empty() ? m_path.string() : (m_path / name).string());
-    }
-    // Names in the folder, for checking that no temporary file was left behind.
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& entry : fs::directory_iterator(m_path)) {
-            out.push_back(entry.path().filename().string());
-        }
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    fs::path m_path;
-};
-
-std::vector<Text> all_matches(const Text& pattern, std::optional<std::int32_t> mask = {}) {
-    std::vector<Text> out;
-    for (Text name = find_file(pattern, mask); !name.empty(); name = find_file({}, mask)) {
-        out.push_back(name);
-    }
-    return out;
 }
 
 class FileSearchTest : public ::testing::Test {

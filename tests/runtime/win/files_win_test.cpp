@@ -14,60 +14,20 @@
 #include "runtime/config_location.h"
 #include "runtime/file_commands.h"
 #include "runtime/program.h"
+#include "support/temp_folder.h"
 
 namespace wavlon::runtime {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::all_matches;
 using ::testing::ElementsAre;
+using testing::path_of;
+using testing::TempFolder;
 
 std::string read_bytes(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-fs::path path_of(std::string_view utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device random;
-        do {
-            m_path = fs::temp_directory_path() / ("wavlon-files-" + std::to_string(random()));
-        } while (!fs::create_directory(m_path));
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    fs::path path(std::string_view utf8 = {}) const { return m_path / path_of(utf8); }
-    Text text(std::string_view utf8 = {}) const {
-        const std::u8string name =
-            (utf8.empty() ? m_path : m_path / path_of(utf8)).generic_u8string();
-        return utf8_to_gbk(std::string(name.begin(), name.end()));
-    }
-    std::vector<std::string> names() const {
-        std::vector<std::string> out;
-        for (const auto& entry : fs::directory_iterator(m_path)) {
-            const std::u8string name = entry.path().filename().u8string();
-            out.emplace_back(name.begin(), name.end());
-        }
-        std::sort(out.begin(), out.end());
-        return out;
-    }
-
-private:
-    fs::path m_path;
-};
-
-std::vector<Text> all_matches(const Text& pattern, std::optional<std::int32_t> mask = {}) {
-    std::vector<Text> out;
-    for (Text name = find_file(pattern, mask); !name.empty(); name = find_file({}, mask)) {
-        out.push_back(name);
-    }
-    return out;
 }
 
 // Korean and an emoji have no code in code page 936; GB18030 gives them four bytes each.
