@@ -35,7 +35,7 @@
 #include "player/window_units.h"
 #include "runtime/conversions.h"
 #include "runtime/system_commands.h"
-#include "runtime/units/unit_look.h"
+#include "unit_look.h"
 
 namespace {
 

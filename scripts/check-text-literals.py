@@ -23,8 +23,9 @@ UTF8_FILES = {
     # Unit names of the routine table, compared with the template's names in UTF-8.
     "app/event_table.cpp",
     "app/event_table.h",
-    # Font family names for Qt.
-    "runtime/units/unit_look.cpp",
+    # Font family names for Qt and for the system's font interface (UTF-16 there).
+    "runtime/units/qt/unit_look.cpp",
+    "runtime/units/win/unit_look.cpp",
 }
 
 

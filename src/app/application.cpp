@@ -30,7 +30,7 @@
 #include "runtime/units/media_play_device.h"
 #include "runtime/units/standard_units.h"
 #include "runtime/units/timer_unit.h"
-#include "runtime/units/unit_look.h"
+#include "unit_look.h"
 #include "runtime/window_loader.h"
 #include "runtime/window_table.h"
 

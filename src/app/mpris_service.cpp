@@ -21,7 +21,7 @@
 #include "player/window_units.h"
 #include "runtime/event_dispatch.h"
 #include "runtime/event_suppression.h"
-#include "runtime/units/unit_look.h"
+#include "unit_look.h"
 
 namespace wavlon::app {
 namespace {

@@ -8,7 +8,7 @@
 #include "app/main_window_units.h"
 #include "platform/codec.h"
 #include "player/open_location.h"
-#include "runtime/units/widget_unit.h"
+#include "widget_unit.h"
 #include "runtime/window_table.h"
 
 namespace wavlon::app {

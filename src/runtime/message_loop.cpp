@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QGuiApplication>
+#include <QTimer>
 
 #include "runtime/live_window.h"
 
@@ -53,6 +54,28 @@ void notify_last_window_gone() {
     if (g_running) {
         QCoreApplication::quit();
     }
+}
+
+struct LoopTimer::State {
+    QTimer timer;
+};
+
+LoopTimer::LoopTimer(std::function<void()> callback) : m_state(std::make_unique<State>()) {
+    QObject::connect(&m_state->timer, &QTimer::timeout, &m_state->timer, std::move(callback));
+}
+
+LoopTimer::~LoopTimer() = default;
+
+void LoopTimer::start(int interval_ms) {
+    m_state->timer.start(interval_ms);
+}
+
+void LoopTimer::stop() {
+    m_state->timer.stop();
+}
+
+bool LoopTimer::active() const {
+    return m_state->timer.isActive();
 }
 
 }  // namespace wavlon::runtime

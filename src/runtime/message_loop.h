@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <memory>
 
 namespace wavlon::runtime {
 
@@ -28,5 +29,24 @@ void notify_last_window_gone();
 // any modal one inside it return, and a later run_message_loop returns at once, so the
 // caller can destroy the windows and end the process normally.
 void end_message_loop();
+
+// A repeating timer of the message loop: its callback runs on the user-interface thread every
+// `interval` milliseconds while it is started. Starting it again restarts the period.
+// User-interface thread only.
+class LoopTimer {
+public:
+    explicit LoopTimer(std::function<void()> callback);
+    ~LoopTimer();
+    LoopTimer(const LoopTimer&) = delete;
+    LoopTimer& operator=(const LoopTimer&) = delete;
+
+    void start(int interval_ms);
+    void stop();
+    bool active() const;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
 
 }  // namespace wavlon::runtime

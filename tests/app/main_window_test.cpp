@@ -19,11 +19,11 @@
 #include "runtime/event_dispatch.h"
 #include "runtime/system_commands.h"
 #include "runtime/unit_properties.h"
-#include "runtime/units/unit_look.h"
 #include "runtime/window_loader.h"
 #include "runtime/window_table.h"
 #include "support/main_window_driver.h"
 #include "support/qt_app.h"
+#include "unit_look.h"
 
 namespace wavlon::app {
 namespace {
@@ -136,7 +136,7 @@ TEST_F(MainWindow, EveryUnitHasItsStoredPlaceStateTextAndInterval) {
         EXPECT_EQ(integer(slider, SliderBarUnit::kPosition), 0);
     }
     EXPECT_EQ(text_of(启动窗口.read(WindowUnit::kCaption)), "Wavlon");
-    QTreeWidget* results = 超级列表框1->tree();
+    auto* results = static_cast<QTreeWidget*>(超级列表框1->widget());
     ASSERT_EQ(results->columnCount(), 4);
     EXPECT_EQ(results->headerItem()->text(0), QStringLiteral("序号"));
     EXPECT_EQ(results->header()->sectionSize(0), 0);

@@ -36,13 +36,15 @@ protected:
     std::int32_t current_row() {
         return *read_unit_property(kWindow, kView, ListViewUnit::kCurrentRow).get<std::int32_t>();
     }
-    void double_click_row(int row) { double_click_tree_row(m_view->tree(), row); }
+    void double_click_row(int row) {
+        double_click_tree_row(static_cast<QTreeWidget*>(m_view->widget()), row);
+    }
 
     ListViewUnit* m_view = nullptr;
 };
 
 TEST_F(ListView, StoredColumnsShowInReportViewWithTheNumberColumnOutOfSight) {
-    QTreeWidget* tree = m_view->tree();
+    QTreeWidget* tree = static_cast<QTreeWidget*>(m_view->widget());
     ASSERT_EQ(tree->columnCount(), 4);
     EXPECT_FALSE(tree->isHeaderHidden());
     const char* headings[] = {"序号", "歌曲名", "歌手", "歌曲URL地址"};

@@ -26,7 +26,7 @@ protected:
         block.set_range(0, 100, 0);
         load({{kSlider,
                record(unit_types::kSliderBar, "滑块条1", {20, 20, 300, 24}, encode_block(block))}});
-        m_slider = unit<SliderBarUnit>(kSlider).slider();
+        m_slider = static_cast<QSlider*>(unit<SliderBarUnit>(kSlider).widget());
     }
 
     std::int32_t position() {

@@ -1,11 +1,6 @@
 #include "runtime/units/button_unit.h"
 
-#include <QPixmap>
-#include <QPushButton>
-
-#include "runtime/event_dispatch.h"
 #include "runtime/units/unit_block.h"
-#include "runtime/units/unit_look.h"
 
 namespace wavlon::units {
 
@@ -31,41 +26,6 @@ const runtime::UnitTypeInfo& ButtonUnit::type_info() {
     static const runtime::UnitTypeInfo info = describe_unit_type<ButtonUnit>(
         "按钮"_gb, "Button", runtime::kTypeRaisesEvents, create_unit_with_block<ButtonUnit>);
     return info;
-}
-
-ButtonUnit::ButtonUnit(const runtime::UnitCreateParams& params, ButtonBlock block)
-    : WithPropertyTable(params, new QPushButton),
-      m_button(static_cast<QPushButton*>(widget())),
-      m_block(std::move(block)) {
-    m_button->setAutoDefault(false);
-    m_button->setText(to_qstring(m_block.caption));
-    if (m_block.font) {
-        m_button->setFont(qfont(m_block.font));
-    }
-    apply_picture();
-    // Only the user clicks: the program never calls click().
-    QObject::connect(m_button, &QPushButton::clicked, m_button,
-                     [window = window_id(), unit = unit_id()] {
-                         runtime::dispatch_event(window, unit, kClickEvent);
-                     });
-}
-
-void ButtonUnit::apply_picture() {
-    QPixmap picture;
-    if (!m_block.picture.empty()) {
-        picture.loadFromData(m_block.picture.data(), static_cast<uint>(m_block.picture.size()));
-    }
-    m_button->setIcon(QIcon(picture));
-    m_button->setIconSize(picture.size());
-}
-
-void ButtonUnit::apply_font() {
-    m_button->setFont(m_block.font ? qfont(m_block.font) : QFont());
-}
-
-void ButtonUnit::set_caption(const runtime::Text& caption) {
-    m_block.caption = caption;
-    m_button->setText(to_qstring(caption));
 }
 
 std::vector<std::uint8_t> ButtonUnit::property_data() const {

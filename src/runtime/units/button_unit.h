@@ -3,9 +3,7 @@
 
 #include "runtime/template_blocks.h"
 #include "runtime/units/property_table.h"
-#include "runtime/units/widget_unit.h"
-
-class QPushButton;
+#include "widget_unit.h"  // the toolkit's: runtime/units/qt or runtime/units/win
 
 namespace wavlon::units {
 
@@ -30,7 +28,6 @@ private:
     void apply_picture();
     void apply_font();
 
-    QPushButton* m_button;
     runtime::ButtonBlock m_block;
 };
 

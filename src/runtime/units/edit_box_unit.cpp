@@ -1,10 +1,6 @@
 #include "runtime/units/edit_box_unit.h"
 
-#include <QLineEdit>
-
-#include "runtime/event_dispatch.h"
 #include "runtime/units/unit_block.h"
-#include "runtime/units/unit_look.h"
 
 namespace wavlon::units {
 
@@ -28,35 +24,6 @@ const runtime::UnitTypeInfo& EditBoxUnit::type_info() {
     static const runtime::UnitTypeInfo info = describe_unit_type<EditBoxUnit>(
         "编辑框"_gb, "EditBox", runtime::kTypeRaisesEvents, create_unit_with_block<EditBoxUnit>);
     return info;
-}
-
-EditBoxUnit::EditBoxUnit(const runtime::UnitCreateParams& params, runtime::EditBoxBlock block)
-    : WithPropertyTable(params, new QLineEdit),
-      m_edit(static_cast<QLineEdit*>(widget())),
-      m_block(std::move(block)),
-      m_kept(kept_numbers(properties())) {
-    m_edit->setText(to_qstring(m_block.content));
-    apply_look();
-    QObject::connect(m_edit, &QLineEdit::textEdited, m_edit,
-                     [window = window_id(), unit = unit_id()] {
-                         runtime::dispatch_event(window, unit, kChangedEvent);
-                     });
-}
-
-void EditBoxUnit::apply_look() {
-    m_edit->setFont(m_block.font ? qfont(m_block.font) : QFont());
-    m_edit->setPalette(QPalette());
-    set_palette_colour(*m_edit, QPalette::Text, m_block.text_colour);
-    set_palette_colour(*m_edit, QPalette::Base, m_block.background);
-}
-
-runtime::Text EditBoxUnit::content() const {
-    return from_qstring(m_edit->text());
-}
-
-void EditBoxUnit::set_content(const runtime::Text& content) {
-    m_edit->setText(to_qstring(content));
-    raise(kChangedEvent);
 }
 
 std::vector<std::uint8_t> EditBoxUnit::property_data() const {

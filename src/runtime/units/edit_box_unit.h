@@ -6,9 +6,7 @@
 
 #include "runtime/template_blocks.h"
 #include "runtime/units/property_table.h"
-#include "runtime/units/widget_unit.h"
-
-class QLineEdit;
+#include "widget_unit.h"  // the toolkit's: runtime/units/qt or runtime/units/win
 
 namespace wavlon::units {
 
@@ -34,9 +32,8 @@ public:
 private:
     void apply_look();
 
-    QLineEdit* m_edit;
     runtime::EditBoxBlock m_block;
-    std::vector<std::int32_t> m_kept;  // settings without a Qt counterpart, kept as written
+    std::vector<std::int32_t> m_kept;  // settings without a control counterpart, kept as written
 };
 
 }  // namespace wavlon::units

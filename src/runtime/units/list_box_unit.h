@@ -11,11 +11,9 @@
 
 #include "runtime/template_blocks.h"
 #include "runtime/units/property_table.h"
-#include "runtime/units/widget_unit.h"
+#include "widget_unit.h"  // the toolkit's: runtime/units/qt or runtime/units/win
 
 namespace wavlon::units {
-
-class ListBoxWidget;
 
 class ListBoxUnit final : public WithPropertyTable<ListBoxUnit, WidgetUnit> {
 public:
@@ -53,9 +51,8 @@ public:
 private:
     void apply_look();
 
-    ListBoxWidget* m_list;
     runtime::ListBoxBlock m_block;
-    std::vector<std::int32_t> m_kept;    // settings without a Qt counterpart, kept as written
+    std::vector<std::int32_t> m_kept;    // settings without a control counterpart, kept as written
     std::vector<std::int32_t> m_values;  // the items' values, in item order
 };
 

@@ -10,13 +10,9 @@
 
 #include "runtime/template_blocks.h"
 #include "runtime/units/property_table.h"
-#include "runtime/units/widget_unit.h"
-
-class QTreeWidget;
+#include "widget_unit.h"  // the toolkit's: runtime/units/qt or runtime/units/win
 
 namespace wavlon::units {
-
-class ListViewWidget;
 
 class ListViewUnit final : public WithPropertyTable<ListViewUnit, WidgetUnit> {
 public:
@@ -49,8 +45,6 @@ public:
     std::int32_t item_count() const;
     std::int32_t current_row() const;
 
-    QTreeWidget* tree() const;
-
 private:
     void apply_look();
     void apply_columns();
@@ -58,9 +52,8 @@ private:
     // leaves none selected.
     void select_row(std::int32_t row);
 
-    ListViewWidget* m_view;
     runtime::ListViewBlock m_block;
-    std::vector<std::int32_t> m_kept;  // settings without a Qt counterpart, kept as written
+    std::vector<std::int32_t> m_kept;  // settings without a control counterpart, kept as written
 };
 
 }  // namespace wavlon::units

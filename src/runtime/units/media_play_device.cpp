@@ -1,11 +1,10 @@
 #include "runtime/units/media_play_device.h"
 
-#include <QUuid>
-
 #include <algorithm>
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <random>
 #include <thread>
 #include <utility>
 
@@ -16,9 +15,20 @@
 namespace wavlon::units {
 namespace {
 
+// A device alias no other device of the process has: 32 random hex digits, the first a letter
+// (a device name that begins with a digit could be read as a device number).
 runtime::Text new_alias() {
-    QUuid id = QUuid::createUuid();
-    return id.isNull() ? runtime::Text() : runtime::Text(id.toString(QUuid::Id128).toStdString());
+    static std::random_device source;
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string alias;
+    for (int word = 0; word < 4; ++word) {
+        std::uint32_t bits = source();
+        for (int digit = 0; digit < 8; ++digit, bits >>= 4) {
+            alias += kDigits[bits & 0xF];
+        }
+    }
+    alias[0] = static_cast<char>('a' + (alias[0] % 6));
+    return runtime::Text(alias);
 }
 
 // The leading decimal integer of an answer (0 without digits), held to 32 bits.

@@ -1,9 +1,8 @@
 #include "runtime/units/media_play_unit.h"
 
-#include <QWidget>
-
 #include "runtime/units/property_table.h"
 #include "runtime/units/unit_block.h"
+#include "widget_unit.h"  // the toolkit's: runtime/units/qt or runtime/units/win
 
 namespace wavlon::units {
 
@@ -15,9 +14,7 @@ const runtime::UnitTypeInfo& MediaPlayUnit::type_info() {
 
 MediaPlayUnit::MediaPlayUnit(const runtime::UnitCreateParams& params) : NonVisualUnit(params) {
     // A video window handle counts only when it names one of the program's widgets.
-    m_device.set_window_check([](std::int32_t handle) {
-        return handle != 0 && QWidget::find(static_cast<WId>(static_cast<std::uint32_t>(handle)));
-    });
+    m_device.set_window_check(names_a_unit_window);
 }
 
 }  // namespace wavlon::units

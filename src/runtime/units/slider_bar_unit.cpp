@@ -1,9 +1,8 @@
 #include "runtime/units/slider_bar_unit.h"
 
-#include <QSlider>
-#include <algorithm>
+#include "runtime/units/unit_block.h"
 
-#include "runtime/event_dispatch.h"
+#include <algorithm>
 
 namespace wavlon::units {
 
@@ -12,7 +11,9 @@ using runtime::SliderBarBlock;
 
 namespace {
 
-constexpr std::size_t kFirst = 8;
+std::int32_t limited(std::int32_t value) {
+    return std::clamp(value, 0, SliderBarUnit::kLimit);
+}
 
 std::unique_ptr<runtime::Unit> create_slider(const runtime::UnitCreateParams& params) {
     SliderBarBlock block;
@@ -25,11 +26,8 @@ std::unique_ptr<runtime::Unit> create_slider(const runtime::UnitCreateParams& pa
         }
         block = *stored;
     }
+    block.set_range(limited(block.minimum()), limited(block.maximum()), limited(block.position()));
     return std::make_unique<SliderBarUnit>(params, block);
-}
-
-std::int32_t limited(std::int32_t value) {
-    return std::clamp(value, 0, SliderBarUnit::kLimit);
 }
 
 }  // namespace
@@ -55,50 +53,18 @@ const runtime::UnitTypeInfo& SliderBarUnit::type_info() {
     return info;
 }
 
-SliderBarUnit::SliderBarUnit(const runtime::UnitCreateParams& params, runtime::SliderBarBlock block)
-    : WithPropertyTable(params, new QSlider(Qt::Horizontal)),
-      m_slider(static_cast<QSlider*>(widget())),
-      m_block(block) {
-    m_block.set_range(limited(m_block.minimum()), limited(m_block.maximum()),
-                      limited(m_block.position()));
-    m_slider->setTickPosition(QSlider::NoTicks);
-    apply_range();
-    // actionTriggered comes for user moves only, before the value follows the thumb.
-    QObject::connect(m_slider, &QSlider::actionTriggered, m_slider, [this](int action) {
-        if (action != QAbstractSlider::SliderNoAction) {
-            user_moved();
-        }
-    });
-}
-
-void SliderBarUnit::user_moved() {
-    m_block.properties[kPosition - kFirst] = m_slider->sliderPosition();
-    runtime::dispatch_event(window_id(), unit_id(), kChangedEvent);
-    // Nothing after the dispatch: the routine may have destroyed this unit.
-}
-
-void SliderBarUnit::apply_range() {
-    std::int32_t low = minimum();
-    std::int32_t high = std::max(maximum(), low);
-    m_slider->setRange(low, high);
-    // A page is a fifth of the range, as on the stored platform's track bars.
-    m_slider->setPageStep(std::max(1, (high - low) / 5));
-    m_slider->setSingleStep(1);
-    m_slider->setValue(std::clamp(position(), low, high));
-}
-
 void SliderBarUnit::set_minimum(std::int32_t value) {
-    m_block.properties[kMinimum - kFirst] = limited(value);
+    m_block.properties[kMinimum - runtime::property::kFirstOwn] = limited(value);
     apply_range();
 }
 
 void SliderBarUnit::set_maximum(std::int32_t value) {
-    m_block.properties[kMaximum - kFirst] = limited(value);
+    m_block.properties[kMaximum - runtime::property::kFirstOwn] = limited(value);
     apply_range();
 }
 
 void SliderBarUnit::set_position(std::int32_t value) {
-    m_block.properties[kPosition - kFirst] = limited(value);
+    m_block.properties[kPosition - runtime::property::kFirstOwn] = limited(value);
     apply_range();
 }
 

@@ -9,9 +9,7 @@
 
 #include "runtime/template_blocks.h"
 #include "runtime/units/property_table.h"
-#include "runtime/units/widget_unit.h"
-
-class QSlider;
+#include "widget_unit.h"  // the toolkit's: runtime/units/qt or runtime/units/win
 
 namespace wavlon::units {
 
@@ -37,13 +35,10 @@ public:
     void set_maximum(std::int32_t value);
     void set_position(std::int32_t value);
 
-    QSlider* slider() const { return m_slider; }
-
 private:
     void apply_range();
     void user_moved();
 
-    QSlider* m_slider;
     runtime::SliderBarBlock m_block;
 };
 

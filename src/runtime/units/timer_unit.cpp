@@ -24,11 +24,11 @@ const runtime::UnitTypeInfo& TimerUnit::type_info() {
 }
 
 TimerUnit::TimerUnit(const runtime::UnitCreateParams& params, runtime::TimerBlock block)
-    : WithPropertyTable(params), m_block(block) {
-    QObject::connect(&m_timer, &QTimer::timeout, &m_timer,
-                     [window = window_id(), unit = unit_id()] {
-                         runtime::dispatch_event(window, unit, kTickEvent);
-                     });
+    : WithPropertyTable(params),
+      m_timer([window = window_id(), unit = unit_id()] {
+          runtime::dispatch_event(window, unit, kTickEvent);
+      }),
+      m_block(block) {
     set_interval(interval());
 }
 

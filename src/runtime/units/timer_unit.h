@@ -2,8 +2,7 @@
 // milliseconds from the moment it is created; an interval of 0 (or below) does not tick.
 #pragma once
 
-#include <QTimer>
-
+#include "runtime/message_loop.h"
 #include "runtime/template_blocks.h"
 #include "runtime/units/non_visual_unit.h"
 #include "runtime/units/property_table.h"
@@ -24,10 +23,10 @@ public:
 
     std::int32_t interval() const { return static_cast<std::int32_t>(m_block.interval_ms); }
     void set_interval(std::int32_t milliseconds);
-    bool ticking() const { return m_timer.isActive(); }
+    bool ticking() const { return m_timer.active(); }
 
 private:
-    QTimer m_timer;
+    runtime::LoopTimer m_timer;
     runtime::TimerBlock m_block;
 };
 

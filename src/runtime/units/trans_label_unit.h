@@ -5,9 +5,7 @@
 
 #include "runtime/template_blocks.h"
 #include "runtime/units/property_table.h"
-#include "runtime/units/widget_unit.h"
-
-class QLabel;
+#include "widget_unit.h"  // the toolkit's: runtime/units/qt or runtime/units/win
 
 namespace wavlon::units {
 
@@ -30,7 +28,6 @@ public:
 private:
     void apply_look();
 
-    QLabel* m_label;
     runtime::TransLabelBlock m_block;
 };
 

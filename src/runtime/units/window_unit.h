@@ -1,4 +1,4 @@
-// The window unit (type 0x00010001): a top-level widget whose client area holds the units.
+// The window unit (type 0x00010001): a top-level window whose client area holds the units.
 //
 // The stored rectangle is the outer one (frame and title bar included); the client area is
 // what is left inside the frame, but never less than the area the window's units occupy, so
@@ -9,11 +9,9 @@
 
 #include "runtime/template_blocks.h"
 #include "runtime/units/property_table.h"
-#include "runtime/units/widget_unit.h"
+#include "widget_unit.h"  // the toolkit's: runtime/units/qt or runtime/units/win
 
 namespace wavlon::units {
-
-class WindowWidget;
 
 class WindowUnit final : public WithPropertyTable<WindowUnit, WidgetUnit> {
 public:
@@ -33,10 +31,10 @@ public:
     void on_units_created() override;
     std::vector<std::uint8_t> property_data() const override;
 
-    // The client area's size as the window's frame leaves it (see the header comment).
-    QSize client_size() const;
-    // Called by the widget when the platform reports (new) frame margins.
+    // Called when the platform reports (new) frame margins: the client area follows.
     void frame_changed();
+    // The stored background colour (kSystemColour: the system's or the skin's).
+    std::uint32_t background() const { return m_block.background; }
 
 private:
     void apply_window_flags();
@@ -45,11 +43,12 @@ private:
     void apply_background();
     void apply_caption();
     bool fixed_size() const;
+    // The client area's width and height as the frame leaves them (see the header comment).
+    runtime::UnitRect client_size() const;
 
-    WindowWidget* m_window;
     runtime::WindowFormBlock m_block;
-    runtime::UnitRect m_outer;  // stored outer rectangle
-    QSize m_units_extent;       // right and bottom edge of the farthest unit
+    runtime::UnitRect m_outer;         // stored outer rectangle
+    runtime::UnitRect m_units_extent;  // width and height: the farthest unit's right and bottom
 };
 
 }  // namespace wavlon::units

@@ -1,9 +1,9 @@
-#include "runtime/units/widget_unit.h"
+#include "widget_unit.h"
 
 #include <QEvent>
 
 #include "runtime/event_dispatch.h"
-#include "runtime/units/unit_look.h"
+#include "unit_look.h"
 
 namespace wavlon::units {
 
@@ -123,6 +123,10 @@ runtime::Value WidgetUnit::raise(std::int32_t event) const {
 QWidget* widget_of(runtime::Unit* unit) {
     auto* widget_unit = dynamic_cast<WidgetUnit*>(unit);
     return widget_unit ? widget_unit->widget() : nullptr;
+}
+
+bool names_a_unit_window(std::int32_t handle) {
+    return handle != 0 && QWidget::find(static_cast<WId>(static_cast<std::uint32_t>(handle)));
 }
 
 }  // namespace wavlon::units

@@ -1,4 +1,4 @@
-#include "runtime/units/unit_look.h"
+#include "unit_look.h"
 
 #include <QPalette>
 #include <QStringList>

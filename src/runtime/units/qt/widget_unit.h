@@ -65,4 +65,7 @@ private:
 // The widget of a unit, or nullptr when it is not a Qt windowed unit.
 QWidget* widget_of(runtime::Unit* unit);
 
+// True when `handle` names the native window of one of the program's widgets.
+bool names_a_unit_window(std::int32_t handle);
+
 }  // namespace wavlon::units
