@@ -38,11 +38,17 @@ fuzz: configure
 	cmake --build --preset fuzz -j $(JOBS) --target fuzz_targets
 	scripts/fuzz.sh build/fuzz
 
-# The Windows build (x86_64-w64-mingw32, cmake/toolchain-mingw.cmake) of every layer below the
-# window, with its tests; `make test-windows` runs them under wine in build/windows/wineprefix.
+# The Windows build (x86_64-w64-mingw32, cmake/toolchain-mingw.cmake): wavlon.exe, its
+# installer and portable zip, and the tests; `make test-windows` runs them under wine in
+# build/windows/wineprefix. The window template is compiled by the native build's compiler.
+HOST_TEMPLATE_COMPILER = $(CURDIR)/build/dev/tools/template_compiler
 windows:
 	@scripts/install-deps.sh windows
-	cmake --preset windows -DWAVLON_WERROR=$(WERROR) >/dev/null
+	@scripts/install-deps.sh run
+	cmake --preset dev -DWAVLON_WERROR=$(WERROR) >/dev/null
+	cmake --build --preset dev -j $(JOBS) --target template_compiler
+	cmake --preset windows -DWAVLON_WERROR=$(WERROR) \
+	    -DWAVLON_HOST_TEMPLATE_COMPILER=$(HOST_TEMPLATE_COMPILER) >/dev/null
 	cmake --build --preset windows -j $(JOBS)
 
 test-windows: windows

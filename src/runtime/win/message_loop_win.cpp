@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <map>
 #include <mutex>
 
 #include "runtime/live_window.h"
@@ -72,10 +73,24 @@ void make_task_window() {
     }
 }
 
+// The program's window a message belongs to, when it is one: Tab, the arrow keys and the
+// default button work there as in a dialog.
+bool dialog_navigation(MSG& message) {
+    if (message.hwnd == nullptr || message.message < WM_KEYFIRST || message.message > WM_KEYLAST) {
+        return false;
+    }
+    HWND root = GetAncestor(message.hwnd, GA_ROOT);
+    return root != nullptr && GetPropW(root, L"Wavlon.Window") != nullptr &&
+           IsDialogMessageW(root, &message);
+}
+
 // One message: tasks posted to the thread before the window existed run here too.
 void handle(MSG& message) {
     if (message.hwnd == nullptr && message.message == kRunTasks) {
         run_tasks();
+        return;
+    }
+    if (dialog_navigation(message)) {
         return;
     }
     TranslateMessage(&message);
@@ -141,6 +156,59 @@ void notify_last_window_gone() {
     if (g_running) {
         PostQuitMessage(0);
     }
+}
+
+// Thread timers (SetTimer without a window): WM_TIMER reaches the timer procedure through
+// DispatchMessage, in this loop and in modal ones alike.
+struct LoopTimer::State {
+    std::function<void()> callback;
+    UINT_PTR id = 0;
+};
+
+namespace {
+
+std::map<UINT_PTR, const std::function<void()>*>& running_timers() {
+    static std::map<UINT_PTR, const std::function<void()>*> timers;
+    return timers;
+}
+
+void CALLBACK timer_procedure(HWND, UINT, UINT_PTR id, DWORD) {
+    auto& timers = running_timers();
+    if (auto found = timers.find(id); found != timers.end()) {
+        // The callback may destroy the timer: nothing of it is touched afterwards.
+        std::function<void()> callback = *found->second;
+        callback();
+    }
+}
+
+}  // namespace
+
+LoopTimer::LoopTimer(std::function<void()> callback) : m_state(std::make_unique<State>()) {
+    m_state->callback = std::move(callback);
+}
+
+LoopTimer::~LoopTimer() {
+    stop();
+}
+
+void LoopTimer::start(int interval_ms) {
+    stop();
+    m_state->id = SetTimer(nullptr, 0, static_cast<UINT>(interval_ms), timer_procedure);
+    if (m_state->id != 0) {
+        running_timers()[m_state->id] = &m_state->callback;
+    }
+}
+
+void LoopTimer::stop() {
+    if (m_state->id != 0) {
+        KillTimer(nullptr, m_state->id);
+        running_timers().erase(m_state->id);
+        m_state->id = 0;
+    }
+}
+
+bool LoopTimer::active() const {
+    return m_state->id != 0;
 }
 
 }  // namespace wavlon::runtime

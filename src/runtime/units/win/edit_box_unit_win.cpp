@@ -1,0 +1,58 @@
+// The edit box on Win32: the system's single-line edit control. Only what the user types
+// raises the content-changed event from the control; the program's own writes raise it
+// through set_content.
+#include "runtime/units/edit_box_unit.h"
+#include "unit_look.h"
+
+namespace wavlon::units {
+namespace {
+
+// Set while the program writes a content, so the control's EN_CHANGE for it is not the user's.
+bool g_program_writes = false;
+
+}  // namespace
+
+EditBoxUnit::EditBoxUnit(const runtime::UnitCreateParams& params, runtime::EditBoxBlock block)
+    : WithPropertyTable(params, ControlClass{L"EDIT", ES_AUTOHSCROLL | ES_LEFT, WS_EX_CLIENTEDGE},
+                        to_wide(block.content)),
+      m_block(std::move(block)),
+      m_kept(kept_numbers(properties())) {
+    SendMessageW(handle(), EM_SETLIMITTEXT, 0, 0);  // as long as the system allows
+    on_parent_message([this](UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+        if (message == WM_COMMAND && HIWORD(wparam) == EN_CHANGE) {
+            result = 0;
+            if (!g_program_writes) {
+                raise(kChangedEvent);
+            }
+            return true;
+        }
+        if (message == WM_CTLCOLOREDIT || message == WM_CTLCOLORSTATIC) {
+            // A disabled edit box asks as a static control: its text stays readable.
+            result = paint_colours(reinterpret_cast<HDC>(wparam),
+                                   look_colour(LookRole::kText, m_block.text_colour),
+                                   look_colour(LookRole::kBase, m_block.background));
+            (void)lparam;
+            return true;
+        }
+        return false;
+    });
+    apply_look();
+}
+
+void EditBoxUnit::apply_look() {
+    SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(unit_font(m_block.font)), TRUE);
+    InvalidateRect(handle(), nullptr, TRUE);
+}
+
+runtime::Text EditBoxUnit::content() const {
+    return from_wide(window_text(handle()));
+}
+
+void EditBoxUnit::set_content(const runtime::Text& content) {
+    g_program_writes = true;
+    SetWindowTextW(handle(), to_wide(content).c_str());
+    g_program_writes = false;
+    raise(kChangedEvent);
+}
+
+}  // namespace wavlon::units
