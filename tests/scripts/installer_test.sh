@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# The Windows packages end to end, in the build's wine prefix: the zip holds the program folder;
+# `wavlon-setup.exe /S` installs the program, its uninstaller, the Start-menu shortcut and the
+# "Add or remove programs" entry; the installed program carries its resources; `uninstall.exe /S`
+# removes all of that and leaves the user's config.ini files, beside the program and in
+# %APPDATA%\Wavlon.
+#   installer_test.sh <build folder> <version> <version in four numbers>
+set -euo pipefail
+build=$(realpath "$1")
+version=$2
+version4=$3
+here=$(dirname "$(realpath "$0")")
+wine_run=$here/../../scripts/wine-run.sh
+export WINEPREFIX=$build/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+unset DISPLAY WAYLAND_DISPLAY
+
+key='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Wavlon'
+drive_c=$WINEPREFIX/drive_c
+program_dir=$drive_c/Program\ Files/Wavlon
+shortcut=$drive_c/ProgramData/Microsoft/Windows/Start\ Menu/Programs/Wavlon.lnk
+scratch=$build/installer-test
+faults=0
+fail() { echo "FAIL: $*"; faults=$((faults + 1)); }
+registered() { wine reg query "$key" /reg:64 >/dev/null 2>&1; }
+
+# Nothing of an earlier run, before and after.
+clean() {
+  rm -rf "$program_dir" "$shortcut" "${app_data:-/nonexistent}/Wavlon" "$scratch"
+  ! registered || wine reg delete "$key" /reg:64 /f >/dev/null 2>&1
+}
+"$here/../../scripts/wine-prefix.sh" "$WINEPREFIX"
+app_data=$(winepath -u "$(wine cmd /c echo %APPDATA% | tr -d '\r')")
+trap clean EXIT
+clean
+mkdir -p "$scratch"
+
+zip=$build/wavlon-$version-windows-x64.zip
+listing=$(python3 -m zipfile -l "$zip" | awk 'NR > 1 { print $1 }' | sort | tr '\n' ' ')
+[ "$listing" = "Wavlon/ Wavlon/copyright.txt Wavlon/readme.txt Wavlon/wavlon.exe " ] ||
+  fail "the zip holds: $listing"
+
+"$wine_run" "$build/wavlon-setup.exe" /S || fail "the installer answered $?"
+for file in wavlon.exe uninstall.exe readme.txt copyright.txt; do
+  [ -f "$program_dir/$file" ] || fail "no $file in Program Files\\Wavlon"
+done
+[ -f "$shortcut" ] || fail "no Start-menu shortcut"
+entry=$(wine reg query "$key" /reg:64 2>/dev/null | tr -d '\r') || fail "no uninstall entry"
+for value in "DisplayName REG_SZ Wavlon" "DisplayVersion REG_SZ $version" \
+             "Publisher REG_SZ The Wavlon developers" "NoModify REG_DWORD 0x1" \
+             "NoRepair REG_DWORD 0x1" "DisplayIcon REG_SZ C:\\Program Files\\Wavlon\\wavlon.exe,0" \
+             "UninstallString REG_SZ \"C:\\Program Files\\Wavlon\\uninstall.exe\"" \
+             "QuietUninstallString REG_SZ \"C:\\Program Files\\Wavlon\\uninstall.exe\" /S"; do
+  grep -qxF "$value" <<<"$(sed 's/^ *//; s/    / /g' <<<"$entry")" || fail "no $value"
+done
+grep -q "EstimatedSize" <<<"$entry" || fail "no EstimatedSize"
+python3 "$here/check_windows_resources.py" "$program_dir/wavlon.exe" "$version4" "$version" ||
+  fail "the installed program's resources"
+
+# The installed program starts and finds its settings: to be written with the player.
+installed_program_starts() {
+  :
+}
+installed_program_starts
+
+# Settings the user keeps: the program's folder takes no writes once installed, but an older
+# copy or the user may have put one there.
+mkdir -p "$app_data/Wavlon"
+echo "[settings]" >"$app_data/Wavlon/config.ini"
+echo "[settings]" >"$program_dir/config.ini"
+# An uninstaller started in its folder copies itself away and returns at once: a copy started
+# elsewhere with _?= the folder does the work itself, and returns when it is done. NSIS reads
+# "_?=" unquoted, so the folder goes in two words, which wine joins with a space.
+cp "$program_dir/uninstall.exe" "$scratch/uninstall.exe"
+"$wine_run" "$scratch/uninstall.exe" /S '_?=C:\Program' 'Files\Wavlon' ||
+  fail "the uninstaller answered $?"
+for file in wavlon.exe uninstall.exe readme.txt copyright.txt; do
+  [ ! -e "$program_dir/$file" ] || fail "$file left in Program Files\\Wavlon"
+done
+[ ! -e "$shortcut" ] || fail "the Start-menu shortcut left"
+! registered || fail "the uninstall entry left"
+[ -f "$program_dir/config.ini" ] || fail "the config.ini beside the program was removed"
+[ -f "$app_data/Wavlon/config.ini" ] || fail "%APPDATA%\\Wavlon\\config.ini was removed"
+
+# Without settings beside it, the program's folder goes too.
+"$wine_run" "$build/wavlon-setup.exe" /S || fail "the second installer answered $?"
+cp "$program_dir/uninstall.exe" "$scratch/uninstall.exe"
+rm "$program_dir/config.ini"
+"$wine_run" "$scratch/uninstall.exe" /S '_?=C:\Program' 'Files\Wavlon' ||
+  fail "the second uninstaller answered $?"
+[ ! -e "$program_dir" ] || fail "the empty program folder left"
+
+[ "$faults" -eq 0 ] && echo "installer: all checks hold"
+exit $((faults > 0))
