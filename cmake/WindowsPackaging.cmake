@@ -23,6 +23,8 @@ add_custom_command(OUTPUT ${setup} ${CMAKE_BINARY_DIR}/${zip_name}
     COMMAND ${CMAKE_COMMAND} -E rm -rf ${stage}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${stage}
     COMMAND ${CMAKE_COMMAND} -E copy $<TARGET_FILE:wavlon> ${stage}/wavlon.exe
+    # The tests' build keeps its debugging information; what users install does not.
+    COMMAND ${CMAKE_STRIP} ${stage}/wavlon.exe
     COMMAND ${CMAKE_COMMAND} -E copy ${docs}/readme.txt ${docs}/copyright.txt ${stage}
     COMMAND ${WAVLON_MAKENSIS} -V2 -NOCD -DVERSION=${PROJECT_VERSION}
             -DVERSION4=${WAVLON_RC_VERSION} -DPUBLISHER=${WAVLON_PUBLISHER}

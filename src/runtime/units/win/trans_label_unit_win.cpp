@@ -12,7 +12,8 @@ constexpr wchar_t kLabelClass[] = L"WavlonTransLabel";
 
 const wchar_t* label_class() {
     static const bool registered = [] {
-        WNDCLASSEXW label{sizeof(WNDCLASSEXW)};
+        WNDCLASSEXW label{};
+        label.cbSize = sizeof(label);
         label.style = CS_DBLCLKS;
         label.lpfnWndProc = DefWindowProcW;
         label.hInstance = GetModuleHandleW(nullptr);

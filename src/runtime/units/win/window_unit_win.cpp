@@ -94,10 +94,12 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
 
 // The program's window class under `name`, registered on first use.
 const wchar_t* window_class(const std::wstring& name) {
-    WNDCLASSEXW existing{sizeof(WNDCLASSEXW)};
+    WNDCLASSEXW existing{};
+    existing.cbSize = sizeof(existing);
     HINSTANCE instance = GetModuleHandleW(nullptr);
     if (!GetClassInfoExW(instance, name.c_str(), &existing)) {
-        WNDCLASSEXW window_class{sizeof(WNDCLASSEXW)};
+        WNDCLASSEXW window_class{};
+        window_class.cbSize = sizeof(window_class);
         window_class.style = CS_DBLCLKS;
         window_class.lpfnWndProc = window_procedure;
         window_class.hInstance = instance;
@@ -265,7 +267,8 @@ void WindowUnit::apply_frame() {
 void WindowUnit::show_window() {
     frame_changed();
     if (m_block.start_position == 1) {
-        MONITORINFO monitor{sizeof(MONITORINFO)};
+        MONITORINFO monitor{};
+        monitor.cbSize = sizeof(monitor);
         if (GetMonitorInfoW(MonitorFromWindow(handle(), MONITOR_DEFAULTTOPRIMARY), &monitor)) {
             const RECT& work = monitor.rcWork;
             runtime::UnitRect outer = rect();
