@@ -82,6 +82,14 @@ LRESULT CALLBACK window_procedure(HWND window, UINT message, WPARAM wparam, LPAR
         case WM_SHOWWINDOW:
             unit->frame_changed();
             break;
+        case WM_GETMINMAXINFO: {
+            // The system holds windows to the screen's size; the stored size (and the room the
+            // units need) may be larger on a small screen.
+            DefWindowProcW(window, message, wparam, lparam);
+            auto* limits = reinterpret_cast<MINMAXINFO*>(lparam);
+            limits->ptMaxTrackSize = {runtime::kMaxUnitExtent, runtime::kMaxUnitExtent};
+            return 0;
+        }
         default:
             if (message == platform::look_changed_message()) {
                 EnumChildWindows(window, tell_child, 0);
