@@ -75,6 +75,18 @@ TEST_F(PlayerWindow, StartsOfflineWithTheNoticeThenShowsTheUnitsAsStored) {
     EXPECT_EQ(std::wstring(font.lfFaceName), L"微软雅黑");
     EXPECT_EQ(font.lfHeight, -16);
     EXPECT_EQ(font.lfWeight, FW_BOLD);
+    // Skin 6 on the system's controls: the window's, an edit field's and the buttons' colours
+    // (a list box keeps its stored background), asked of the window as the controls ask it.
+    HDC dc = CreateCompatibleDC(nullptr);
+    auto background_for = [&](UINT message, HWND unit) {
+        SendMessageW(window, message, reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(unit));
+        return GetBkColor(dc);
+    };
+    EXPECT_EQ(background_for(WM_CTLCOLORSTATIC, control(u::滑块条2)), RGB(0xe8, 0xed, 0xf3));
+    EXPECT_EQ(background_for(WM_CTLCOLOREDIT, control(u::编辑框3)), RGB(0xff, 0xff, 0xff));
+    EXPECT_EQ(background_for(WM_CTLCOLORLISTBOX, control(u::列表框1)), RGB(236, 236, 236));
+    DeleteDC(dc);
+    EXPECT_EQ(GetWindowLongW(control(u::按钮2), GWL_STYLE) & BS_TYPEMASK, BS_OWNERDRAW);
     // The clock replaces its placeholder within a second.
     EXPECT_TRUE(
         wait_until([&] { return caption(control(u::透明标签2)) != "2020年4月21日20:25:25"; }));
