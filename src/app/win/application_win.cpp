@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "app/application.h"
+#include "app/win/media_keys.h"
 #include "app/window_activation.h"
 #include "platform/session_end.h"
 #include "platform/single_instance.h"
@@ -72,6 +73,7 @@ int run_application(int /*argc*/, char** /*argv*/) {
         });
     prepare_main_window();
     load_main_window();
+    install_media_keys();
     // "Open with": what this start was given, and what a later start handed over meanwhile.
     open_paths(paths);
     open_waiting_paths();

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include "app/main_window_units.h"
+#include "app/win/media_keys.h"
 #include "app/window_activation.h"
 #include "runtime/window_table.h"
 #include "widget_unit.h"
@@ -14,18 +15,6 @@ HWND main_window() {
                                : nullptr;
 }
 
-// A dialog of the program's first thread that is open (the offline notice, the folder
-// dialog): it comes forward instead of the window it blocks.
-BOOL CALLBACK find_dialog(HWND window, LPARAM found) {
-    wchar_t name[16] = {};
-    GetClassNameW(window, name, 16);
-    if (IsWindowVisible(window) && std::wstring(name) == L"#32770") {
-        *reinterpret_cast<HWND*>(found) = window;
-        return FALSE;
-    }
-    return TRUE;
-}
-
 void bring_forward(HWND window) {
     if (IsIconic(window)) {
         ShowWindow(window, SW_RESTORE);
@@ -36,9 +25,8 @@ void bring_forward(HWND window) {
 }  // namespace
 
 void raise_main_window(const std::string& /*activation_token*/) {
-    HWND dialog = nullptr;
-    EnumThreadWindows(GetCurrentThreadId(), find_dialog, reinterpret_cast<LPARAM>(&dialog));
-    if (dialog != nullptr) {
+    // An open dialog comes forward instead of the window it blocks.
+    if (HWND dialog = open_dialog(); dialog != nullptr) {
         bring_forward(dialog);
         return;
     }

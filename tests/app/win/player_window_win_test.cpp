@@ -4,6 +4,7 @@
 
 #include <commctrl.h>
 
+#include "app/win/media_keys.h"
 #include "app/win/program_window.h"
 #include "platform/codec.h"
 #include "player/online_search.h"
@@ -138,6 +139,21 @@ TEST_F(PlayerWindow, PlaysSkipsPausesAndStopsThroughTheWindow) {
     EXPECT_EQ(player::playback().state(), PlayState::kStopped);
     EXPECT_EQ(caption(control(u::启动窗口)), "Wavlon");
     EXPECT_EQ(caption(control(u::按钮2)), "播 放");
+
+    // The keyboard's media keys, as the system hands them to the window.
+    app::install_media_keys();
+    auto press = [&](int command) {
+        HWND window = control(u::启动窗口);
+        SendMessageW(window, WM_APPCOMMAND, reinterpret_cast<WPARAM>(window),
+                     MAKELPARAM(0, command));
+    };
+    press(APPCOMMAND_MEDIA_PLAY_PAUSE);
+    ASSERT_TRUE(playing("二"));
+    ASSERT_TRUE(wait_until([&] { return IsWindowEnabled(control(u::按钮5)) != FALSE; }));
+    press(APPCOMMAND_MEDIA_NEXTTRACK);
+    ASSERT_TRUE(playing("一"));
+    press(APPCOMMAND_MEDIA_STOP);
+    EXPECT_EQ(player::playback().state(), PlayState::kStopped);
 }
 
 TEST_F(PlayerWindow, VolumeSliderSetsTheMixerAndTheCountdownAsksForThePowerOff) {
