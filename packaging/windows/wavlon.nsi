@@ -28,6 +28,11 @@ ManifestDPIAware true
 RequestExecutionLevel admin
 
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Wavlon"
+; "Open with" for MP3 files: the program as an application that opens them, listed among an
+; .mp3 file's programs; and "wavlon" in the Run box.
+!define APP_KEY "Software\Classes\Applications\wavlon.exe"
+!define OPEN_WITH_KEY "Software\Classes\.mp3\OpenWithList\wavlon.exe"
+!define APP_PATH_KEY "Software\Microsoft\Windows\CurrentVersion\App Paths\wavlon.exe"
 
 Name "Wavlon"
 OutFile "${OUTFILE}"
@@ -85,6 +90,14 @@ Section "Wavlon" program
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
+  WriteRegStr HKLM "${APP_KEY}" "FriendlyAppName" "Wavlon"
+  WriteRegStr HKLM "${APP_KEY}\DefaultIcon" "" "$INSTDIR\wavlon.exe,0"
+  WriteRegStr HKLM "${APP_KEY}\shell\open\command" "" '"$INSTDIR\wavlon.exe" "%1"'
+  WriteRegStr HKLM "${APP_KEY}\SupportedTypes" ".mp3" ""
+  WriteRegStr HKLM "${OPEN_WITH_KEY}" "" ""
+  WriteRegStr HKLM "${APP_PATH_KEY}" "" "$INSTDIR\wavlon.exe"
+  ; Explorer reads the associations again.
+  System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
   SectionGetSize ${program} $0
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
@@ -97,6 +110,10 @@ Section "Uninstall"
   Delete "$INSTDIR\copyright.txt"
   Delete "$SMPROGRAMS\Wavlon.lnk"
   DeleteRegKey HKLM "${UNINSTALL_KEY}"
+  DeleteRegKey HKLM "${APP_KEY}"
+  DeleteRegKey HKLM "${OPEN_WITH_KEY}"
+  DeleteRegKey HKLM "${APP_PATH_KEY}"
+  System::Call 'shell32::SHChangeNotify(i 0x08000000, i 0, p 0, p 0)'
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR"
 SectionEnd
