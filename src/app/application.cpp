@@ -1,8 +1,11 @@
 #include "app/application.h"
 
+#include <cstdio>
+
 #include "app/event_table.h"
 #include "app/main_window_template.h"
 #include "app/main_window_units.h"
+#include "app/window_activation.h"
 #include "runtime/event_dispatch.h"
 #include "runtime/fatal.h"
 #include "runtime/live_window.h"
@@ -34,6 +37,30 @@ void load_main_window() {
     if (!runtime::load_window(units::kMainWindowId)) {
         runtime::fatal_error("载入启动窗口失败"_gb, units::kMainWindowId);
     }
+}
+
+bool hand_over_to_first(platform::SingleInstance& instance, const std::string& activation_token,
+                        const std::vector<std::string>& paths) {
+    if (instance.role() != platform::SingleInstance::Role::Second) {
+        return false;
+    }
+    if (instance.ask_first_to_raise(activation_token, paths)) {
+        return true;
+    }
+    std::fprintf(stderr, "wavlon: the running player does not answer; starting anyway\n");
+    return false;
+}
+
+void open_main_window(platform::SingleInstance& instance, const std::vector<std::string>& paths) {
+    instance.on_raise_requests(
+        [](const std::string& token, const std::vector<std::string>& requested) {
+            raise_main_window(token);
+            open_paths(requested);
+        });
+    prepare_main_window();
+    load_main_window();
+    open_paths(paths);
+    open_waiting_paths();
 }
 
 }  // namespace wavlon::app

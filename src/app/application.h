@@ -1,6 +1,11 @@
 // The program's start: the runtime, the application object, the main window, the loop.
 #pragma once
 
+#include <string>
+#include <vector>
+
+#include "platform/single_instance.h"
+
 namespace wavlon::app {
 
 // Runs the whole program and returns its exit code: 0 when the user closed the window, and 0
@@ -19,5 +24,14 @@ void prepare_main_window();
 // Loads the main window (its creation routine runs first); a window that cannot be made is
 // fatal: "载入启动窗口失败".
 void load_main_window();
+
+// What both systems do around the toolkit's start. A second start hands this start's `paths`
+// to the first and answers true: the program then ends. (The first holds the lock but cannot
+// be reached: better two players than none, so it answers false and says so.)
+bool hand_over_to_first(platform::SingleInstance& instance, const std::string& activation_token,
+                        const std::vector<std::string>& paths);
+// Later starts' requests go to the window from now on; the main window loads; what this start
+// was given plays ("Open with"), or what a later start handed over meanwhile.
+void open_main_window(platform::SingleInstance& instance, const std::vector<std::string>& paths);
 
 }  // namespace wavlon::app

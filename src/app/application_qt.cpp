@@ -8,7 +8,6 @@
 #include <QFile>
 #include <QUrl>
 
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <string>
@@ -93,28 +92,15 @@ int run_application(int argc, char** argv) {
     // Before anything is shown or opened: a second start only hands over to the first.
     const std::vector<std::string> paths = given_paths(argc, argv);
     platform::SingleInstance instance(platform::display_key());
-    if (instance.role() == platform::SingleInstance::Role::Second) {
-        if (instance.ask_first_to_raise(environment("XDG_ACTIVATION_TOKEN"), paths)) {
-            return 0;
-        }
-        // The first one holds the lock but cannot be reached: better two players than none.
-        std::fprintf(stderr, "wavlon: the running player does not answer; starting anyway\n");
+    if (hand_over_to_first(instance, environment("XDG_ACTIVATION_TOKEN"), paths)) {
+        return 0;
     }
     QApplication application(argc, argv);
     set_up_application();
     // The runtime ends the loop when its last window has gone; a message box shown before the
     // main window must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
-    instance.on_raise_requests(
-        [](const std::string& token, const std::vector<std::string>& requested) {
-            raise_main_window(token);
-            open_paths(requested);
-        });
-    prepare_main_window();
-    load_main_window();
-    // "Open with": what this start was given, and what a later start handed over meanwhile.
-    open_paths(paths);
-    open_waiting_paths();
+    open_main_window(instance, paths);
     // The session ending (logout, SIGTERM, SIGHUP) ends the run as closing the window does.
     platform::on_session_end(runtime::end_message_loop);
     {

@@ -4,7 +4,6 @@
 
 #include <shellapi.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -60,23 +59,11 @@ int run_application(int /*argc*/, char** /*argv*/) {
     const std::vector<std::string> paths = given_paths();
     // Before anything is shown or opened: a second start only hands over to the first.
     platform::SingleInstance instance(platform::display_key());
-    if (instance.role() == platform::SingleInstance::Role::Second) {
-        if (instance.ask_first_to_raise({}, paths)) {
-            return 0;
-        }
-        std::fprintf(stderr, "wavlon: the running player does not answer; starting anyway\n");
+    if (hand_over_to_first(instance, {}, paths)) {
+        return 0;
     }
-    instance.on_raise_requests(
-        [](const std::string& token, const std::vector<std::string>& requested) {
-            raise_main_window(token);
-            open_paths(requested);
-        });
-    prepare_main_window();
-    load_main_window();
+    open_main_window(instance, paths);
     install_media_keys();
-    // "Open with": what this start was given, and what a later start handed over meanwhile.
-    open_paths(paths);
-    open_waiting_paths();
     // The session ending (log off, shut down, Ctrl+C) ends the run as closing the window does.
     platform::on_session_end(runtime::end_message_loop);
     runtime::run_message_loop();

@@ -67,7 +67,7 @@ void ButtonUnit::apply_picture() {
 }
 
 void ButtonUnit::apply_font() {
-    SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(unit_font(m_block.font)), TRUE);
+    apply_unit_font(handle(), m_block.font);
 }
 
 void ButtonUnit::set_caption(const runtime::Text& caption) {

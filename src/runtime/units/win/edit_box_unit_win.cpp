@@ -18,7 +18,7 @@ EditBoxUnit::EditBoxUnit(const runtime::UnitCreateParams& params, runtime::EditB
       m_block(std::move(block)),
       m_kept(kept_numbers(properties())) {
     SendMessageW(handle(), EM_SETLIMITTEXT, 0, 0);  // as long as the system allows
-    on_parent_message([this](UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    on_parent_message([this](UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
         if (message == WM_COMMAND && HIWORD(wparam) == EN_CHANGE) {
             result = 0;
             if (!g_program_writes) {
@@ -28,10 +28,7 @@ EditBoxUnit::EditBoxUnit(const runtime::UnitCreateParams& params, runtime::EditB
         }
         if (message == WM_CTLCOLOREDIT || message == WM_CTLCOLORSTATIC) {
             // A disabled edit box asks as a static control: its text stays readable.
-            result = paint_colours(reinterpret_cast<HDC>(wparam),
-                                   look_colour(LookRole::kText, m_block.text_colour),
-                                   look_colour(LookRole::kBase, m_block.background));
-            (void)lparam;
+            result = field_colours(wparam, m_block.text_colour, m_block.background);
             return true;
         }
         return false;
@@ -40,8 +37,7 @@ EditBoxUnit::EditBoxUnit(const runtime::UnitCreateParams& params, runtime::EditB
 }
 
 void EditBoxUnit::apply_look() {
-    SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(unit_font(m_block.font)), TRUE);
-    InvalidateRect(handle(), nullptr, TRUE);
+    apply_unit_font(handle(), m_block.font);
 }
 
 runtime::Text EditBoxUnit::content() const {

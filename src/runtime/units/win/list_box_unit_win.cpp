@@ -40,7 +40,7 @@ ListBoxUnit::ListBoxUnit(const runtime::UnitCreateParams& params, runtime::ListB
         }
         return true;
     });
-    on_parent_message([this](UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
+    on_parent_message([this](UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
         if (message == WM_COMMAND && HIWORD(wparam) == LBN_SELCHANGE) {
             result = 0;
             if (!g_in_click) {
@@ -49,10 +49,7 @@ ListBoxUnit::ListBoxUnit(const runtime::UnitCreateParams& params, runtime::ListB
             return true;
         }
         if (message == WM_CTLCOLORLISTBOX) {
-            result = paint_colours(reinterpret_cast<HDC>(wparam),
-                                   look_colour(LookRole::kText, m_block.text_colour),
-                                   look_colour(LookRole::kBase, m_block.background));
-            (void)lparam;
+            result = field_colours(wparam, m_block.text_colour, m_block.background);
             return true;
         }
         return false;
@@ -61,8 +58,7 @@ ListBoxUnit::ListBoxUnit(const runtime::UnitCreateParams& params, runtime::ListB
 }
 
 void ListBoxUnit::apply_look() {
-    SendMessageW(handle(), WM_SETFONT, reinterpret_cast<WPARAM>(unit_font(m_block.font)), TRUE);
-    InvalidateRect(handle(), nullptr, TRUE);
+    apply_unit_font(handle(), m_block.font);
 }
 
 std::int32_t ListBoxUnit::item_count() const {

@@ -128,4 +128,14 @@ LRESULT paint_colours(HDC dc, COLORREF text, COLORREF background) {
     return reinterpret_cast<LRESULT>(solid_brush(background));
 }
 
+LRESULT field_colours(WPARAM dc, std::uint32_t text, std::uint32_t background) {
+    return paint_colours(reinterpret_cast<HDC>(dc), look_colour(LookRole::kText, text),
+                         look_colour(LookRole::kBase, background));
+}
+
+void apply_unit_font(HWND control, const runtime::FontSetting& font) {
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(unit_font(font)), TRUE);
+    InvalidateRect(control, nullptr, TRUE);
+}
+
 }  // namespace wavlon::units

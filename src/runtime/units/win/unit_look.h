@@ -54,5 +54,10 @@ HBRUSH solid_brush(COLORREF colour);
 
 // Answers a WM_CTLCOLOR* message for a control drawn with these colours.
 LRESULT paint_colours(HDC dc, COLORREF text, COLORREF background);
+// The same for a field (edit box, list box) with these stored colours: the skin's or the
+// system's text and field colours for kSystemColour.
+LRESULT field_colours(WPARAM dc, std::uint32_t text, std::uint32_t background);
+// Gives the control this stored font (the default font for none) and repaints it.
+void apply_unit_font(HWND control, const runtime::FontSetting& font);
 
 }  // namespace wavlon::units
