@@ -91,6 +91,12 @@ TEST_F(PlayerWindow, StartsOfflineWithTheNoticeThenShowsTheUnitsAsStored) {
     // The clock replaces its placeholder within a second.
     EXPECT_TRUE(
         wait_until([&] { return caption(control(u::透明标签2)) != "2020年4月21日20:25:25"; }));
+
+    // Closing the window ends it and writes nothing.
+    SendMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(wait_until([&] { return !runtime::find_live_window(u::kMainWindowId)->exists(); }));
+    EXPECT_FALSE(IsWindow(window));
+    EXPECT_FALSE(std::filesystem::exists(m_root.path("program/config.ini")));
 }
 
 TEST_F(PlayerWindow, PlaysSkipsPausesAndStopsThroughTheWindow) {
