@@ -29,11 +29,12 @@ program_pids() {
   ps -eo pid=,args= | awk -v program="$program_dir/wavlon.exe" \
     '{ pid = $1; sub(/^ *[0-9]+ /, "") } $0 == program { print pid }'
 }
-# Ends the installed program's processes and waits until they are gone.
+# Ends the installed program's processes, and the first start whatever it runs yet, and waits
+# until they are gone.
 stop_program() {
   local pids
-  pids=$(program_pids)
-  [ -z "$pids" ] || kill -KILL $pids 2>/dev/null || true
+  pids="$(program_pids) ${first:-}"
+  [ -z "${pids// /}" ] || kill -KILL $pids 2>/dev/null || true
   [ -z "${first:-}" ] || wait "$first" 2>/dev/null || true
   for _ in $(seq 50); do
     [ -n "$(program_pids)" ] || return 0
