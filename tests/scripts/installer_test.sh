@@ -51,7 +51,9 @@ clean() {
 }
 "$here/../../scripts/wine-prefix.sh" "$WINEPREFIX"
 app_data=$(winepath -u "$(wine cmd /c echo %APPDATA% | tr -d '\r')")
+# Stopped from outside too (Ctrl+C, a test time-out): the clean-up runs on the way out.
 trap clean EXIT
+trap "exit 1" INT TERM HUP
 clean
 mkdir -p "$scratch"
 
