@@ -15,6 +15,7 @@ exe=$build/src/wavlon.exe
 width=1280 height=740
 
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# shellcheck source=scripts/wine-locale.sh
 . "$here/wine-locale.sh" "$build"
 "$here/wine-prefix.sh" "$build/wineprefix"
 work=$(mktemp -d)

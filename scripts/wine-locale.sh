@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that start wine: a Simplified Chinese system, as the program is made
 # for. Wine takes its locale, and with it the system code page 936, from the environment, and
 # names the host's files in the locale's character set, so the locale must exist on the host:

@@ -12,6 +12,7 @@ done
 export WINEPREFIX=${WINEPREFIX:-$build/wineprefix}
 export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=${WINEDEBUG:--all}
 # A Simplified Chinese system, as the program is made for.
+# shellcheck source=scripts/wine-locale.sh
 . "$(dirname "$0")/wine-locale.sh" "$build"
 "$(dirname "$0")/wine-prefix.sh" "$WINEPREFIX"
 exec wine "$program" "$@"

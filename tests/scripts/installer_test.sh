@@ -34,6 +34,7 @@ program_pids() {
 stop_program() {
   local pids
   pids="$(program_pids) ${first:-}"
+  # shellcheck disable=SC2086 # one word a process
   [ -z "${pids// /}" ] || kill -KILL $pids 2>/dev/null || true
   [ -z "${first:-}" ] || wait "$first" 2>/dev/null || true
   for _ in $(seq 50); do
