@@ -7,7 +7,8 @@ JOBS ?= $(shell nproc)
 # Which packages `deps` installs: what building and running need, or also the test tools.
 DEPS_SET ?= run
 
-.PHONY: run test build deps configure bench fuzz package format clean windows test-windows
+.PHONY: run test build deps configure bench fuzz package format clean windows test-windows \
+	windows-screenshot
 
 run: build
 	scripts/run.sh build/$(PRESET)/src/wavlon
@@ -54,6 +55,11 @@ windows:
 test-windows: windows
 	@scripts/install-deps.sh test
 	ctest --preset windows -j $(JOBS)
+
+# The README's picture of the Windows program: wavlon.exe under wine on a virtual display, with
+# a few tracks in its list (scripts/windows-screenshot.sh).
+windows-screenshot: windows
+	scripts/windows-screenshot.sh build/windows docs/windows-screenshot.png
 
 # An optimised build without tests, packed by CPack: build/package/wavlon_<version>_<arch>.deb
 package: PRESET = package

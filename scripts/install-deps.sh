@@ -44,10 +44,12 @@ test_packages=(
 # The Windows build: mingw-w64's posix-thread g++, wine to run its tests, and the sources of
 # the libraries it compiles itself (duktape.c from duktape-dev, GoogleTest from libgtest-dev;
 # PCRE2's comes from Debian's source archive through apt); NSIS makes the installer, and
-# python3 the program's icon file from the icon PNGs.
+# python3 the program's icon file from the icon PNGs. `make windows-screenshot` shows the
+# program on a virtual display, answers its notice with xdotool and saves it with ImageMagick.
 windows_packages=(
   cmake ninja-build ccache g++-mingw-w64-x86-64-posix wine wine64 duktape-dev libgtest-dev
   libgmock-dev fonts-arphic-uming fonts-arphic-ukai fonts-wqy-microhei locales nsis python3
+  xvfb x11-utils xdotool imagemagick
 )
 # A headless `make run` shows the player on a virtual display and takes a screenshot.
 headless_packages=(xvfb xauth x11-apps imagemagick xdotool)

@@ -23,14 +23,38 @@ faults=0
 fail() { echo "FAIL: $*"; faults=$((faults + 1)); }
 registered() { wine reg query "$key" /reg:64 >/dev/null 2>&1; }
 
+# The processes of the installed program, by their command line: wine names a program started
+# by its Linux file name so. Other programs in the shared prefix are left alone.
+program_pids() {
+  ps -eo pid=,args= | awk -v program="$program_dir/wavlon.exe" \
+    '{ pid = $1; sub(/^ *[0-9]+ /, "") } $0 == program { print pid }'
+}
+# Ends the installed program's processes, and the first start whatever it runs yet, and waits
+# until they are gone.
+stop_program() {
+  local pids
+  pids="$(program_pids) ${first:-}"
+  # shellcheck disable=SC2086 # one word a process
+  [ -z "${pids// /}" ] || kill -KILL $pids 2>/dev/null || true
+  [ -z "${first:-}" ] || wait "$first" 2>/dev/null || true
+  for _ in $(seq 50); do
+    [ -n "$(program_pids)" ] || return 0
+    sleep 0.2
+  done
+  echo "FAIL: the installed program outlives kill -KILL: $(program_pids)"
+}
+
 # Nothing of an earlier run, before and after.
 clean() {
+  stop_program
   rm -rf "$program_dir" "$shortcut" "${app_data:-/nonexistent}/Wavlon" "$scratch"
   ! registered || wine reg delete "$key" /reg:64 /f >/dev/null 2>&1
 }
 "$here/../../scripts/wine-prefix.sh" "$WINEPREFIX"
 app_data=$(winepath -u "$(wine cmd /c echo %APPDATA% | tr -d '\r')")
+# Stopped from outside too (Ctrl+C, a test time-out): the clean-up runs on the way out.
 trap clean EXIT
+trap "exit 1" INT TERM HUP
 clean
 mkdir -p "$scratch"
 
@@ -56,9 +80,38 @@ grep -q "EstimatedSize" <<<"$entry" || fail "no EstimatedSize"
 python3 "$here/check_windows_resources.py" "$program_dir/wavlon.exe" "$version4" "$version" ||
   fail "the installed program's resources"
 
-# The installed program starts and finds its settings: to be written with the player.
+# The installed program starts and runs its message loop. No server answers here, so it first
+# shows its offline message, a modal box whose loop dispatches messages; a second start hands
+# its command line to the running first one and ends with 0 at once. Without a first one that
+# answers, the second would become a player itself and keep running.
 installed_program_starts() {
-  :
+  local program=$program_dir/wavlon.exe ticks="" now settled="" answer=0 others
+  "$wine_run" "$program" >"$scratch/first.log" 2>&1 &
+  first=$!
+  # Running: wine has loaded the program, and its CPU time stops growing while it waits for
+  # messages. A look every quarter second, for half a minute at most.
+  for _ in $(seq 120); do
+    kill -0 "$first" 2>/dev/null || break
+    if [ "$(program_pids)" = "$first" ]; then
+      now=$(awk '{ print $14 + $15 }' "/proc/$first/stat" 2>/dev/null) || break
+      [ "$now" = "$ticks" ] && settled=1 && break
+      ticks=$now
+    fi
+    sleep 0.25
+  done
+  if [ -z "$settled" ]; then
+    fail "the installed program did not start and wait: $(cat "$scratch/first.log")"
+    stop_program
+    return
+  fi
+  timeout -k 5 30 "$wine_run" "$program" >"$scratch/second.log" 2>&1 || answer=$?
+  [ "$answer" -eq 0 ] ||
+    fail "a second start answered $answer (124: still running after 30 s) instead of handing" \
+         "over to the running program: $(cat "$scratch/second.log")"
+  kill -0 "$first" 2>/dev/null || fail "the first start of the installed program ended"
+  others=$(program_pids | grep -vx "$first" | tr '\n' ' ') || true
+  [ -z "$others" ] || fail "more than one installed program left running: $others"
+  stop_program
 }
 installed_program_starts
 
