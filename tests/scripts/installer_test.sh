@@ -22,6 +22,10 @@ scratch=$build/installer-test
 faults=0
 fail() { echo "FAIL: $*"; faults=$((faults + 1)); }
 registered() { wine reg query "$key" /reg:64 >/dev/null 2>&1; }
+open_with_key='HKLM\Software\Classes\Applications\wavlon.exe\shell\open\command'
+open_with_listed() {
+  wine reg query 'HKLM\Software\Classes\.mp3\OpenWithList\wavlon.exe' /reg:64 >/dev/null 2>&1
+}
 
 # The processes of the installed program, by their command line: wine names a program started
 # by its Linux file name so. Other programs in the shared prefix are left alone.
@@ -77,6 +81,10 @@ for value in "DisplayName REG_SZ Wavlon" "DisplayVersion REG_SZ $version" \
   grep -qxF "$value" <<<"$(sed 's/^ *//; s/    / /g' <<<"$entry")" || fail "no $value"
 done
 grep -q "EstimatedSize" <<<"$entry" || fail "no EstimatedSize"
+# "Open with" for MP3 files hands the file to the program.
+wine reg query "$open_with_key" /reg:64 2>/dev/null | tr -d '\r' |
+  grep -qF '"C:\Program Files\Wavlon\wavlon.exe" "%1"' || fail "no \"Open with\" command"
+open_with_listed || fail "not among an .mp3 file's programs"
 python3 "$here/check_windows_resources.py" "$program_dir/wavlon.exe" "$version4" "$version" ||
   fail "the installed program's resources"
 
@@ -131,6 +139,8 @@ for file in wavlon.exe uninstall.exe readme.txt copyright.txt; do
 done
 [ ! -e "$shortcut" ] || fail "the Start-menu shortcut left"
 ! registered || fail "the uninstall entry left"
+! wine reg query "$open_with_key" /reg:64 >/dev/null 2>&1 || fail "the \"Open with\" command left"
+! open_with_listed || fail "still among an .mp3 file's programs"
 [ -f "$program_dir/config.ini" ] || fail "the config.ini beside the program was removed"
 [ -f "$app_data/Wavlon/config.ini" ] || fail "%APPDATA%\\Wavlon\\config.ini was removed"
 
