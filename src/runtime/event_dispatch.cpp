@@ -19,6 +19,11 @@ bool g_burial_queued = false;
 
 void bury_retired() {
     g_burial_queued = false;
+    if (!g_sources.empty()) {
+        // Run by a modal loop inside an event routine, whose units may be among them: they go
+        // once the outermost routine has returned (its end queues the burial again).
+        return;
+    }
     // A unit's destructor may retire further units; take them in turns.
     while (!g_retired.empty()) {
         auto units = std::move(g_retired);

@@ -27,7 +27,7 @@ std::unique_ptr<runtime::Unit> create_slider(const runtime::UnitCreateParams& pa
         block = *stored;
     }
     block.set_range(limited(block.minimum()), limited(block.maximum()), limited(block.position()));
-    return std::make_unique<SliderBarUnit>(params, block);
+    return created_or_none(std::make_unique<SliderBarUnit>(params, block));
 }
 
 }  // namespace

@@ -11,9 +11,20 @@
 
 namespace wavlon::units {
 
+// The unit, or nullptr when its window or control could not be made.
+template <typename UnitT>
+std::unique_ptr<runtime::Unit> created_or_none(std::unique_ptr<UnitT> unit) {
+    if constexpr (requires { unit->created(); }) {
+        if (!unit->created()) {
+            return nullptr;
+        }
+    }
+    return unit;
+}
+
 // A type's create routine: decodes the optional block of the unit's type (a unit without one
 // gets the block's defaults) and makes a `UnitT` from it. nullptr when the block does not
-// decode.
+// decode or the unit's control cannot be made.
 template <typename UnitT>
 std::unique_ptr<runtime::Unit> create_unit_with_block(const runtime::UnitCreateParams& params) {
     runtime::UnitBlockOf<UnitT::kTypeId> block;
@@ -25,7 +36,7 @@ std::unique_ptr<runtime::Unit> create_unit_with_block(const runtime::UnitCreateP
         }
         block = std::move(*stored);
     }
-    return std::make_unique<UnitT>(params, std::move(block));
+    return created_or_none(std::make_unique<UnitT>(params, std::move(block)));
 }
 
 // A type's create routine for units that take no block (the stored one is ignored).

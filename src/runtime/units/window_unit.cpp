@@ -14,7 +14,7 @@ std::unique_ptr<runtime::Unit> create_window(const runtime::UnitCreateParams& pa
     if (!block) {
         return nullptr;
     }
-    return std::make_unique<WindowUnit>(params, std::move(*block));
+    return created_or_none(std::make_unique<WindowUnit>(params, std::move(*block)));
 }
 
 }  // namespace

@@ -28,6 +28,8 @@ public:
     ~WidgetUnit() override;
 
     QWidget* widget() const { return m_widget; }
+    // Qt always makes the widget.
+    bool created() const { return true; }
     // Where units placed inside this one go (the widget itself unless a subclass says so).
     virtual QWidget* client_area() const { return m_widget; }
 

@@ -45,9 +45,12 @@ runtime::Text EditBoxUnit::content() const {
 }
 
 void EditBoxUnit::set_content(const runtime::Text& content) {
+    const std::wstring text = to_wide(content);
     g_program_writes = true;
-    SetWindowTextW(handle(), to_wide(content).c_str());
+    SetWindowTextW(handle(), text.c_str());
     g_program_writes = false;
+    // The caret after the text, where typing goes on (as Qt's line edit has it).
+    SendMessageW(handle(), EM_SETSEL, text.size(), static_cast<LPARAM>(text.size()));
     raise(kChangedEvent);
 }
 

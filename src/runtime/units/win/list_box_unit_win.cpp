@@ -1,6 +1,7 @@
 // The list box on Win32: the system's list box. A click on an item raises the selection event
 // even when the item was already selected (the user picked it again), as does every change of
-// the selection the user makes with the keyboard; the program's own selections raise nothing.
+// the selection the user makes by dragging or with the keyboard; the program's own selections
+// raise nothing.
 #include <cassert>
 
 #include "runtime/units/list_box_unit.h"
@@ -8,9 +9,6 @@
 
 namespace wavlon::units {
 namespace {
-
-// Set while the list box handles a click, which raises the event once itself.
-bool g_in_click = false;
 
 std::int32_t item_at(HWND list, LPARAM point) {
     LRESULT hit = SendMessageW(list, LB_ITEMFROMPOINT, 0, point);
@@ -26,26 +24,27 @@ ListBoxUnit::ListBoxUnit(const runtime::UnitCreateParams& params, runtime::ListB
                        WS_EX_CLIENTEDGE}),
       m_block(std::move(block)),
       m_kept(kept_numbers(properties())) {
+    // As the Qt list: a press on an item is a pick even when it was selected already; a drag
+    // with the button down or a key raises the event only when it moved the selection. The
+    // list box's own LBN_SELCHANGE (also sent for a key that moves nothing, and again when the
+    // button goes up) is not used.
     on_own_message([this](UINT message, WPARAM wparam, LPARAM lparam, LRESULT& result) {
-        if (message != WM_LBUTTONDOWN) {
+        const bool press = message == WM_LBUTTONDOWN;
+        if (!press && message != WM_LBUTTONUP && message != WM_MOUSEMOVE && message != WM_KEYDOWN &&
+            message != WM_CHAR) {
             return false;
         }
-        const bool on_item = item_at(handle(), lparam) >= 0;
+        const bool on_item = press && item_at(handle(), lparam) >= 0;
         const std::int32_t before = selection();
-        g_in_click = true;
         result = call_original(message, wparam, lparam);
-        g_in_click = false;
         if (on_item || selection() != before) {
-            raise(kSelectionEvent);
+            raise(kSelectionEvent);  // nothing after: the routine may have destroyed this unit
         }
         return true;
     });
     on_parent_message([this](UINT message, WPARAM wparam, LPARAM, LRESULT& result) {
         if (message == WM_COMMAND && HIWORD(wparam) == LBN_SELCHANGE) {
             result = 0;
-            if (!g_in_click) {
-                raise(kSelectionEvent);
-            }
             return true;
         }
         if (message == WM_CTLCOLORLISTBOX) {

@@ -35,8 +35,11 @@ SliderBarUnit::SliderBarUnit(const runtime::UnitCreateParams& params, runtime::S
         result = 0;
         const int code = LOWORD(wparam);
         const auto now = static_cast<std::int32_t>(SendMessageW(handle(), TBM_GETPOS, 0, 0));
-        // The end of a move repeats the position the move already reported.
-        if (code == TB_ENDTRACK || (code == TB_THUMBPOSITION && now == position())) {
+        // The end of a move repeats the position the move already reported (a stored position
+        // outside the range shows at the range's end).
+        const std::int32_t shown =
+            std::clamp(position(), minimum(), std::max(maximum(), minimum()));
+        if (code == TB_ENDTRACK || (code == TB_THUMBPOSITION && now == shown)) {
             return true;
         }
         user_moved();

@@ -36,7 +36,7 @@ WidgetUnit::WidgetUnit(const runtime::UnitCreateParams& params, const ControlCla
         parent ? reinterpret_cast<HMENU>(static_cast<INT_PTR>(params.control_id)) : nullptr,
         GetModuleHandleW(nullptr), nullptr);
     if (m_handle == nullptr) {
-        return;  // the create routine answers nullptr for a unit without its control
+        return;  // created() answers false: the create routine gives no unit
     }
     SetWindowLongPtrW(m_handle, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     m_original = reinterpret_cast<WNDPROC>(SetWindowLongPtrW(
@@ -100,8 +100,9 @@ runtime::UnitRect WidgetUnit::rect() const {
 }
 
 void WidgetUnit::set_rect(const runtime::UnitRect& rect) {
+    // Not the old place's pixels: a transparent label would carry its background along.
     SetWindowPos(m_handle, nullptr, rect.left, rect.top, rect.width, rect.height,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
+                 SWP_NOZORDER | SWP_NOACTIVATE | SWP_NOCOPYBITS);
 }
 
 bool WidgetUnit::visible() const {

@@ -46,6 +46,8 @@ public:
     WidgetUnit& operator=(const WidgetUnit&) = delete;
 
     HWND handle() const { return m_handle; }
+    // False when the system refused the control: the type's create routine then fails.
+    bool created() const { return m_handle != nullptr; }
     // Where units placed inside this one go.
     virtual HWND client_area() const { return m_handle; }
 

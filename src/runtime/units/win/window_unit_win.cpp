@@ -221,6 +221,9 @@ runtime::UnitRect WindowUnit::client_size() const {
 }
 
 void WindowUnit::frame_changed() {
+    if (IsIconic(handle())) {
+        return;  // a minimised window has no client area to measure; it follows when restored
+    }
     // A frame thicker than the stored one must not clip a unit: the window grows until its
     // client area holds every unit.
     runtime::UnitRect inside = client_size();
@@ -252,10 +255,17 @@ void WindowUnit::on_units_created() {
 
 void WindowUnit::apply_window_flags() {
     const bool fixed = fixed_size();
+    // The states the system and the loader keep in the style stay as they are.
+    constexpr DWORD kKept = WS_VISIBLE | WS_DISABLED | WS_MINIMIZE | WS_MAXIMIZE;
+    constexpr DWORD kFrameExStyles =
+        WS_EX_CONTROLPARENT | WS_EX_TOOLWINDOW | WS_EX_CLIENTEDGE | WS_EX_TOPMOST;
+    const auto style = static_cast<DWORD>(GetWindowLongW(handle(), GWL_STYLE));
+    const auto ex_style = static_cast<DWORD>(GetWindowLongW(handle(), GWL_EXSTYLE));
     SetWindowLongPtrW(handle(), GWL_STYLE,
-                      static_cast<LONG_PTR>(frame_style(m_block, fixed) |
-                                            (GetWindowLongW(handle(), GWL_STYLE) & WS_VISIBLE)));
-    SetWindowLongPtrW(handle(), GWL_EXSTYLE, static_cast<LONG_PTR>(frame_ex_style(m_block)));
+                      static_cast<LONG_PTR>(frame_style(m_block, fixed) | (style & kKept)));
+    SetWindowLongPtrW(
+        handle(), GWL_EXSTYLE,
+        static_cast<LONG_PTR>(frame_ex_style(m_block) | (ex_style & ~kFrameExStyles)));
     // A window that is not movable loses the move entry of its system menu.
     GetSystemMenu(handle(), TRUE);
     if (!m_block.movable) {
@@ -308,10 +318,12 @@ void WindowUnit::adopt_children(runtime::Unit& old) {
     if (old_window == nullptr) {
         return;
     }
-    // Collected first: moving a child changes the list being walked.
+    // Collected first, bottom to top: moving a child changes the list being walked, and each
+    // one moved goes on top, so the stacking comes out as it was.
     std::vector<HWND> children;
-    for (HWND child = GetWindow(old_window->handle(), GW_CHILD); child != nullptr;
-         child = GetWindow(child, GW_HWNDNEXT)) {
+    HWND first = GetWindow(old_window->handle(), GW_CHILD);
+    for (HWND child = first ? GetWindow(first, GW_HWNDLAST) : nullptr; child != nullptr;
+         child = GetWindow(child, GW_HWNDPREV)) {
         children.push_back(child);
     }
     for (HWND child : children) {
