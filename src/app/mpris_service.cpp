@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cmath>
 
-#include <QApplication>
 #include <QDBusAbstractAdaptor>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
@@ -16,11 +15,11 @@
 #include <QUrl>
 
 #include "app/main_window_units.h"
+#include "app/transport.h"
 #include "app/window_activation.h"
 #include "player/playback.h"
 #include "player/window_units.h"
 #include "runtime/event_dispatch.h"
-#include "runtime/event_suppression.h"
 #include "unit_look.h"
 
 namespace wavlon::app {
@@ -35,12 +34,6 @@ using player::PlayState;
 // without a timer of this service waking the idle program.
 constexpr auto kRefreshInterval = std::chrono::milliseconds(250);
 const QString kPlayerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
-
-template <class T>
-bool usable(const u::UnitRef<T>& button) {
-    return !player::logical_of(button, runtime::property::kDisabled) &&
-           QApplication::activeModalWidget() == nullptr;
-}
 
 // A local path as a file URI of its own bytes (a name may be GBK bytes, not UTF-8); an
 // address as it is, encoded.
@@ -156,13 +149,13 @@ MprisState read_mpris_state() {
     state.playback_status = playing == PlayState::kPlaying  ? QStringLiteral("Playing")
                             : playing == PlayState::kPaused ? QStringLiteral("Paused")
                                                             : QStringLiteral("Stopped");
-    state.can_pause = usable(u::按钮2);
-    state.has_track = playback().has_track();
-    state.can_play = state.can_pause || (!state.has_track && u::列表框1->item_count() > 0 &&
-                                         QApplication::activeModalWidget() == nullptr);
-    state.can_stop = usable(u::按钮3);
-    state.can_go_previous = usable(u::按钮4);
-    state.can_go_next = usable(u::按钮5);
+    const TransportState transport = transport_state();
+    state.can_pause = transport.can_play_pause;
+    state.has_track = transport.has_track;
+    state.can_play = transport.can_play;
+    state.can_stop = transport.can_stop;
+    state.can_go_previous = transport.can_go_previous;
+    state.can_go_next = transport.can_go_next;
     const std::int32_t volume_range = player::integer_of(u::滑块条2, u::SliderBarUnit::kMaximum);
     if (volume_range > 0) {
         const std::int32_t position = player::integer_of(u::滑块条2, u::SliderBarUnit::kPosition);
@@ -254,10 +247,7 @@ qlonglong MprisService::position_us() const {
 }
 
 void MprisService::act_if(bool usable_now, const std::function<void()>& action) {
-    // As for a click: nothing reaches the player while the runtime holds events back.
-    if (usable_now && !runtime::events_suppressed()) {
-        action();
-    }
+    act_as_click(usable_now, action);
     refresh();
 }
 
@@ -266,15 +256,10 @@ QString MprisService::track_id() const {
 }
 
 bool MprisService::pick_track() {
-    const MprisState now = read_mpris_state();
-    if (now.has_track || !now.can_play) {
+    if (!app::pick_track()) {
         return false;
     }
-    act_if(true, [] {
-        const std::int32_t selected = u::列表框1->selection();
-        u::列表框1->select_item(selected >= 0 ? selected : 0);
-        playback().play_selected();
-    });
+    refresh();
     return true;
 }
 
@@ -309,7 +294,7 @@ void MprisService::seek_to_second(qlonglong seconds) {
 
 void MprisService::seek(qlonglong offset_us) {
     const MprisState now = read_mpris_state();
-    if (!now.can_seek || QApplication::activeModalWidget() != nullptr) {
+    if (!now.can_seek || dialog_open()) {
         return;
     }
     const qlonglong target = std::max<qlonglong>(position_us() + offset_us, 0);
@@ -325,7 +310,7 @@ void MprisService::set_position(const QString& track, qlonglong position) {
     refresh();
     const MprisState now = read_mpris_state();
     if (!now.can_seek || track != track_id() || position < 0 || position > now.length_us ||
-        QApplication::activeModalWidget() != nullptr) {
+        dialog_open()) {
         return;
     }
     seek_to_second(position / 1'000'000);
@@ -333,7 +318,7 @@ void MprisService::set_position(const QString& track, qlonglong position) {
 
 void MprisService::set_volume(double volume) {
     const std::int32_t range = player::integer_of(u::滑块条2, u::SliderBarUnit::kMaximum);
-    if (range <= 0 || std::isnan(volume) || QApplication::activeModalWidget() != nullptr) {
+    if (range <= 0 || std::isnan(volume) || dialog_open()) {
         return;
     }
     const auto position =
@@ -345,7 +330,7 @@ void MprisService::set_volume(double volume) {
 
 void MprisService::open_uri(const QString& uri) {
     const QUrl url(uri);
-    if (url.isLocalFile() && QApplication::activeModalWidget() == nullptr) {
+    if (url.isLocalFile() && !dialog_open()) {
         open_paths({QFile::encodeName(url.toLocalFile()).toStdString()});
     }
     refresh();

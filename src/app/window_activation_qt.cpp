@@ -3,6 +3,7 @@
 #include <QWidget>
 
 #include "app/main_window_units.h"
+#include "app/transport.h"
 #include "app/window_activation.h"
 #include "runtime/window_table.h"
 #include "widget_unit.h"
@@ -24,6 +25,10 @@ void bring_forward(QWidget& widget) {
 }
 
 }  // namespace
+
+bool dialog_open() {
+    return QApplication::activeModalWidget() != nullptr;
+}
 
 void raise_main_window(const std::string& activation_token) {
     if (!activation_token.empty()) {

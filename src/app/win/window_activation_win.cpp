@@ -2,7 +2,7 @@
 #include <windows.h>
 
 #include "app/main_window_units.h"
-#include "app/win/media_keys.h"
+#include "app/transport.h"
 #include "app/window_activation.h"
 #include "runtime/window_table.h"
 #include "widget_unit.h"
@@ -15,6 +15,24 @@ HWND main_window() {
                                : nullptr;
 }
 
+// A dialog of the program's thread is open (the message box, the folder dialog).
+BOOL CALLBACK find_dialog(HWND window, LPARAM found) {
+    wchar_t name[8] = {};
+    GetClassNameW(window, name, 8);
+    if (IsWindowVisible(window) && std::wstring(name) == L"#32770") {
+        *reinterpret_cast<HWND*>(found) = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+// The open dialog of the program's thread, nullptr when there is none.
+HWND open_dialog() {
+    HWND dialog = nullptr;
+    EnumThreadWindows(GetCurrentThreadId(), find_dialog, reinterpret_cast<LPARAM>(&dialog));
+    return dialog;
+}
+
 void bring_forward(HWND window) {
     if (IsIconic(window)) {
         ShowWindow(window, SW_RESTORE);
@@ -23,6 +41,10 @@ void bring_forward(HWND window) {
 }
 
 }  // namespace
+
+bool dialog_open() {
+    return open_dialog() != nullptr;
+}
 
 void raise_main_window(const std::string& /*activation_token*/) {
     // An open dialog comes forward instead of the window it blocks.
